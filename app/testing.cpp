@@ -1,0 +1,113 @@
+#include "app/testing.h"
+
+#include <QApplication>
+
+namespace cn::testing {
+
+QApplication& app()
+{
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    static int argc = 1;
+    static char name[] = "curanote-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* instance = new QApplication(argc, argv);   // lives until the process ends
+    return *instance;
+}
+
+int ScriptedMessages::show(MessageKind kind, const QString& text, const QString& title)
+{
+    shown_.push_back({kind, text, title});
+    if (onShow)
+        onShow(shown_.back());
+    if (!answers_.empty()) {
+        const int code = answers_.front();
+        answers_.pop_front();
+        return code;
+    }
+    switch (kind) {
+    case MessageKind::YesNo:
+        ++unscripted_;
+        return 7;
+    case MessageKind::OkCancel:
+        ++unscripted_;
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+QStringList ScriptedMessages::texts() const
+{
+    QStringList out;
+    for (const auto& m : shown_)
+        out << m.text;
+    return out;
+}
+
+ScopedMessages::ScopedMessages()
+{
+    auto owned = std::make_unique<ScriptedMessages>();
+    m_ = owned.get();
+    setMessages(std::move(owned));
+}
+
+ScopedMessages::~ScopedMessages() { setMessages(nullptr); }
+
+ScopedClock::ScopedClock(QDate date, QTime time)
+{
+    auto owned = std::make_unique<FixedClock>();
+    owned->date = date;
+    owned->time = time;
+    c_ = owned.get();
+    setClock(std::move(owned));
+}
+
+ScopedClock::~ScopedClock() { setClock(nullptr); }
+
+namespace {
+template <class T>
+T popOr(std::deque<T>& queue, T fallback)
+{
+    if (queue.empty())
+        return fallback;
+    T value = std::move(queue.front());
+    queue.pop_front();
+    return value;
+}
+} // namespace
+
+QString ScriptedDialogs::openFile(QWidget*, const QString& caption, const QString& folder, const QString& filter)
+{
+    calls.push_back({DialogCall::OpenFile, caption, folder, filter});
+    return popOr(files, QString());
+}
+
+QString ScriptedDialogs::saveFile(QWidget*, const QString& caption, const QString& path, const QString& filter)
+{
+    calls.push_back({DialogCall::SaveFile, caption, path, filter});
+    return popOr(files, QString());
+}
+
+std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont&, const QString& caption)
+{
+    calls.push_back({DialogCall::Font, caption, {}, {}});
+    return popOr(fonts, std::optional<QFont>());
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor&, const QString& caption)
+{
+    calls.push_back({DialogCall::Colour, caption, {}, {}});
+    return popOr(colours, std::optional<QColor>());
+}
+
+ScopedDialogs::ScopedDialogs()
+{
+    auto owned = std::make_unique<ScriptedDialogs>();
+    d_ = owned.get();
+    setDialogs(std::move(owned));
+}
+
+ScopedDialogs::~ScopedDialogs() { setDialogs(nullptr); }
+
+} // namespace cn::testing

@@ -1,0 +1,48 @@
+#pragma once
+// The memo file (.dbt, dBASE III): 512-byte blocks; block 0 is the header
+// holding the next free block; a memo starts on a block boundary and ends with
+// 0x1A 0x1A. Block numbers and lengths are checked against the file size.
+#include "data/os_file.h"
+#include "data/status.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace cn::data {
+
+constexpr uint32_t kMemoBlockSize = 512;
+
+class MemoFile {
+public:
+    static Result<std::unique_ptr<MemoFile>> open(const std::string& path, bool writable);
+    static Status create(const std::string& path);
+
+    const std::string& path() const { return file_.path(); }
+
+    // The memo at block (>= 1), up to its terminator or the end of the file.
+    // A block beyond the file is an error naming the file.
+    Result<std::string> read(uint32_t block) const;
+
+    // Stores text and returns its first block. When oldBlock names a memo whose
+    // blocks can hold the new text with its terminator, they are reused;
+    // otherwise the text goes at the end of the file. Text containing 0x1A is
+    // refused (readers stop at it). Empty text returns 0 (no memo).
+    // shared: take the memo update lock while choosing the new blocks.
+    Result<uint32_t> write(std::string_view text, uint32_t oldBlock, bool shared);
+
+    Status sync();
+
+    // Offset of the update lock held while allocating blocks in a shared file.
+    static constexpr uint64_t updateLockOffset() { return kLockBase; }
+
+private:
+    MemoFile() = default;
+    Result<uint32_t> nextFreeBlock() const;
+    Result<uint32_t> blocksUsed(uint32_t block) const;   // whole blocks of the memo, terminator included
+
+    OsFile file_;
+};
+
+} // namespace cn::data

@@ -1,0 +1,161 @@
+#pragma once
+// The index file (.ntx): a 1024-byte header and 1024-byte B-tree pages whose
+// inner pages hold real entries. Entries are (key, record number), ordered by
+// the key bytes (unsigned) and then by record number.
+//
+// Pages read from the file are checked before use: offsets inside the file and
+// on a page boundary, key counts within the page's capacity, item offsets
+// inside the page, and no page reached twice on one descent (a cycle). Damage
+// gives an error naming the file.
+//
+// Sharing: with setShared(true) every operation first compares the header's
+// change counter with the one it last saw and drops its cached pages when
+// another process has moved it; updates hold the index update lock and bump
+// the counter. Without sharing, changed pages stay in memory until flush().
+#include "data/os_file.h"
+#include "data/status.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace cn::data {
+
+constexpr uint32_t kNtxPageSize = 1024;
+constexpr uint16_t kNtxSignature = 6;
+
+struct NtxHeader {
+    uint16_t signature = kNtxSignature;
+    uint16_t counter = 0;
+    uint32_t root = 0;
+    uint32_t freeList = 0;
+    uint16_t itemSize = 0;
+    uint16_t keyLength = 0;
+    uint16_t keyDecimals = 0;
+    uint16_t maxItems = 0;
+    uint16_t halfPage = 0;
+    std::string keyText;
+    bool unique = false;
+};
+
+// The largest even M with 2 + (M + 1)(K + 10) <= 1024.
+uint16_t ntxMaxItems(uint16_t keyLength);
+
+// One page as read from the file, in key order (for walkers and checkers).
+struct NtxPage {
+    uint32_t offset = 0;
+    uint16_t count = 0;
+    std::vector<uint32_t> child;      // count + 1 child offsets (0 in a leaf)
+    std::vector<uint32_t> recNo;      // count record numbers
+    std::string keys;                 // count * keyLength bytes
+    bool leaf() const { return child.empty() || child[0] == 0; }
+    std::string_view key(size_t i, size_t keyLength) const { return std::string_view(keys).substr(i * keyLength, keyLength); }
+};
+
+struct NtxEntry {
+    std::string key;
+    uint32_t recNo = 0;
+};
+
+// Sorted input for building an index: keys packed, keyLength bytes each.
+struct NtxBuildInput {
+    uint16_t keyLength = 0;
+    std::string keys;                 // n * keyLength bytes
+    std::vector<uint32_t> recNos;     // n record numbers; keys[i] belongs to recNos[i]
+    void add(std::string_view key, uint32_t recNo);   // pads / cuts to keyLength
+    size_t size() const { return recNos.size(); }
+};
+
+class NtxFile {
+public:
+    static Result<std::unique_ptr<NtxFile>> open(const std::string& path, bool writable);
+    // Sorts input and writes a new index file bottom-up (pages filled in key
+    // order, never by repeated insertion). Overwrites path.
+    static Status build(const std::string& path, std::string_view keyText, uint16_t keyDecimals, bool unique,
+                        NtxBuildInput& input);
+
+    ~NtxFile();
+    const std::string& path() const { return file_.path(); }
+    const NtxHeader& header() const { return header_; }
+    uint16_t keyLength() const { return header_.keyLength; }
+    const std::string& keyText() const { return header_.keyText; }
+
+    void setShared(bool shared) { shared_ = shared; }
+    bool shared() const { return shared_; }
+
+    // Positioning. A prefix shorter than the key compares only its own length.
+    // Each returns true and fills out when an entry exists.
+    Result<bool> first(NtxEntry& out);
+    Result<bool> last(NtxEntry& out);
+    Result<bool> seekGE(std::string_view prefix, NtxEntry& out);      // first with key[:n] >= prefix
+    Result<bool> seekGT(std::string_view prefix, NtxEntry& out);      // first with key[:n] > prefix
+    Result<bool> seekLE(std::string_view prefix, NtxEntry& out);      // last with key[:n] <= prefix
+    Result<bool> next(std::string_view key, uint32_t recNo, NtxEntry& out);   // first after (key, recNo)
+    Result<bool> prev(std::string_view key, uint32_t recNo, NtxEntry& out);   // last before (key, recNo)
+    Result<bool> contains(std::string_view key, uint32_t recNo);
+
+    // In-order walk from the first entry with key[:n] >= fromPrefix (all when
+    // empty); the callback returns false to stop.
+    Status walk(std::string_view fromPrefix, const std::function<bool(std::string_view key, uint32_t recNo)>& visit);
+
+    // Updates. key is padded with spaces or cut to the key length.
+    Status insert(std::string_view key, uint32_t recNo);
+    Status remove(std::string_view key, uint32_t recNo);
+    // Moves one record's entry from oldKey to newKey (nothing when equal).
+    Status replace(std::string_view oldKey, std::string_view newKey, uint32_t recNo);
+
+    // Writes changed pages and the header (bumping the change counter).
+    Status flush();
+    Status sync();
+
+    // Monotonic in this process: changes whenever the entries may have changed
+    // (our own updates or another process's seen through the counter). Lets
+    // callers cache counts.
+    uint64_t version() const { return version_; }
+
+    // Raw page access for checkers: a page as stored, validated.
+    Result<NtxPage> readPage(uint32_t offset);
+    // Walks the whole tree checking its structure (no cycles, pages in the file,
+    // counts within capacity, keys in order); the first problem found.
+    Status verify();
+
+    // Offset of the update lock (1 byte) in the index file.
+    static constexpr uint64_t updateLockOffset() { return kLockBase; }
+
+    struct Node;   // decoded page, internal
+
+private:
+    NtxFile() = default;
+    Status syncWithDisk();           // shared: reload header, drop cache when counter moved
+    Result<Node*> node(uint32_t offset);
+    Result<Node*> newNode();
+    void markDirty(Node* n);
+    void freeNode(Node* n);
+    Status writeNode(const Node& n);
+    Status writeHeader();
+    Status trimCache();
+    Status insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,
+                    std::string& upKey, uint32_t& upRec, uint32_t& upRight);
+    Status removeAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& found);
+    Status removeMax(uint32_t pageOff, std::string& key, uint32_t& recNo, int depth);
+    Status fixChild(Node* parent, size_t i);
+    Status beginUpdate(ScopedLock& lock);
+    Status endUpdate();
+    std::string padKey(std::string_view key) const;
+    Status error(const std::string& what) const;
+
+    OsFile file_;
+    NtxHeader header_;
+    uint64_t fileSize_ = 0;
+    bool shared_ = false;
+    bool headerDirty_ = false;
+    uint64_t version_ = 1;
+    std::unordered_map<uint32_t, std::unique_ptr<Node>> cache_;
+    std::vector<uint32_t> dirty_;
+};
+
+} // namespace cn::data

@@ -1,0 +1,536 @@
+#include "data/setup.h"
+
+#include "data/cleanup.h"
+#include "data/codes.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace cn::data {
+
+using catalog::IndexDef;
+using catalog::TableDef;
+
+namespace {
+
+// SET DELETED OFF for a scope: deleted records visible, restored on exit.
+class DeletedVisible {
+public:
+    explicit DeletedVisible(Workspace& ws) : ws_(ws), was_(ws.deletedVisible()) { ws_.setDeletedVisible(true); }
+    ~DeletedVisible() { ws_.setDeletedVisible(was_); }
+    DeletedVisible(const DeletedVisible&) = delete;
+    DeletedVisible& operator=(const DeletedVisible&) = delete;
+
+private:
+    Workspace& ws_;
+    bool was_;
+};
+
+std::string trimRight(std::string s)
+{
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
+        s.pop_back();
+    return s;
+}
+
+bool blank(const std::string& s)
+{
+    for (char c : s)
+        if (c != ' ' && c != '\0')
+            return false;
+    return true;
+}
+
+constexpr int kObscureLow = 33, kObscureSpan = 94;   // printable characters but the space
+
+} // namespace
+
+std::string statusText(std::string_view verb, std::string_view name, int position, int count)
+{
+    const long percent = count > 0 ? std::lround(position * 100.0 / count) : 0;
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3ld", percent);
+    std::string text = std::string(verb) + " " + std::string(name) + " " + pct + " %";
+    constexpr size_t width = 75;
+    if (text.size() >= width)
+        return text;
+    const size_t left = (width - text.size()) / 2;
+    return std::string(left, ' ') + text + std::string(width - text.size() - left, ' ');
+}
+
+std::string obscurePassword(std::string_view plain)
+{
+    std::string out(plain);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int c = static_cast<unsigned char>(out[i]);
+        if (c >= kObscureLow && c < kObscureLow + kObscureSpan)
+            out[i] = static_cast<char>(kObscureLow + (c - kObscureLow + 17 + 7 * static_cast<int>(i)) % kObscureSpan);
+    }
+    return out;
+}
+
+std::string revealPassword(std::string_view stored)
+{
+    std::string out = trimRight(std::string(stored));
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int c = static_cast<unsigned char>(out[i]);
+        if (c >= kObscureLow && c < kObscureLow + kObscureSpan) {
+            int v = (c - kObscureLow - 17 - 7 * static_cast<int>(i)) % kObscureSpan;
+            if (v < 0)
+                v += kObscureSpan;
+            out[i] = static_cast<char>(kObscureLow + v);
+        }
+    }
+    return out;
+}
+
+std::string openFailureText(const std::string& file, const std::string& why)
+{
+    return "The table file " + file + " could not be opened and has been left as it is: " + why;
+}
+
+Setup::Setup(Workspace& ws, SetupObserver& observer) : ws_(ws), obs_(observer) {}
+
+void Setup::say(std::string_view verb, std::string_view name, int position, int count)
+{
+    std::string text = statusText(verb, name, position, count);
+    log_.statuses.push_back(text);
+    obs_.status(text);
+}
+
+void Setup::tableStatus(std::string_view verb, int n)
+{
+    say(verb, catalog::table(n).upperName(), n, catalog::kTableCount);
+}
+
+void Setup::indexStatus(std::string_view verb, int n)
+{
+    say(verb, catalog::index(n).fileName(), n, catalog::kIndexCount);
+}
+
+void Setup::reportOnce(const std::string& file, const std::string& why)
+{
+    if (reported_.insert(catalog::upper(file)).second)
+        obs_.message(SetupBox::Exclamation, openFailureText(file, why));
+}
+
+void Setup::reportIndexOnce(const std::string& file, const std::string& why)
+{
+    if (reported_.insert(catalog::upper(file)).second)
+        obs_.message(SetupBox::Exclamation, "The index file " + file + " could not be used: " + why);
+}
+
+// --- the run ----------------------------------------------------------------
+
+void Setup::SETUP_PROCESS(bool cleanup)
+{
+    obs_.setMenusEnabled(false);
+    ws_.closeAll();
+    MDBFCHANGE = false;
+    reported_.clear();
+    unusable_.clear();
+    log_ = {};
+    obs_.setRange(1, 0, catalog::kTableCount);
+    obs_.setRange(2, 0, catalog::kIndexCount);
+    obs_.setRange(3, 0, 100);
+
+    // Before anything else touches the folder: a table left half-rebuilt by
+    // an interrupted run is put back.
+    recover();
+
+    if (cleanup) {
+        if (!CLEANUP()) {
+            obs_.message(SetupBox::Stop, "Data Cleanup aborted");
+            obs_.release();
+            obs_.setMenusEnabled(true);
+            CN_OPENDATA();
+            return;
+        }
+    } else {
+        structurePass();
+    }
+    indexPass();
+    CHKINITVALS();
+    if (cleanup)
+        obs_.message(SetupBox::Info, "Data Cleanup Complete");
+    obs_.release();
+    obs_.setMenusEnabled(true);
+    ws_.closeAll();
+    CN_OPENDATA();
+}
+
+void Setup::structurePass()
+{
+    for (int n = 1; n <= catalog::kTableCount; ++n) {
+        tableStatus("Checking", n);
+        obs_.setValue(1, n);
+        if (auto s = SETCASE(false, n); !s)
+            reportOnce(catalog::table(n).fileName(), s.message());
+    }
+}
+
+Status Setup::SETCASE(bool /*flag*/, int n)
+{
+    using Routine = Status (Setup::*)();
+    static constexpr std::array<Routine, catalog::kTableCount> routines = {
+        &Setup::SETUP1,  &Setup::SETUP2,  &Setup::SETUP3,  &Setup::SETUP4,  &Setup::SETUP5,
+        &Setup::SETUP6,  &Setup::SETUP7,  &Setup::SETUP8,  &Setup::SETUP9,  &Setup::SETUP10,
+        &Setup::SETUP11, &Setup::SETUP12, &Setup::SETUP13, &Setup::SETUP14, &Setup::SETUP15,
+        &Setup::SETUP16, &Setup::SETUP17, &Setup::SETUP18, &Setup::SETUP19, &Setup::SETUP20,
+        &Setup::SETUP21, &Setup::SETUP22,
+    };
+    if (n < 1 || n > catalog::kTableCount)
+        return Status::error("no table number " + std::to_string(n));
+    current_ = n;
+    return (this->*routines[static_cast<size_t>(n - 1)])();
+}
+
+// Each structure routine hands its table's catalogue fields to the check.
+#define CN_SETUP_ROUTINE(n) \
+    Status Setup::SETUP##n() { current_ = n; return CHK_DBF_STRUCT(catalog::table(n).fields); }
+CN_SETUP_ROUTINE(1) CN_SETUP_ROUTINE(2) CN_SETUP_ROUTINE(3) CN_SETUP_ROUTINE(4)
+CN_SETUP_ROUTINE(5) CN_SETUP_ROUTINE(6) CN_SETUP_ROUTINE(7) CN_SETUP_ROUTINE(8)
+CN_SETUP_ROUTINE(9) CN_SETUP_ROUTINE(10) CN_SETUP_ROUTINE(11) CN_SETUP_ROUTINE(12)
+CN_SETUP_ROUTINE(13) CN_SETUP_ROUTINE(14) CN_SETUP_ROUTINE(15) CN_SETUP_ROUTINE(16)
+CN_SETUP_ROUTINE(17) CN_SETUP_ROUTINE(18) CN_SETUP_ROUTINE(19) CN_SETUP_ROUTINE(20)
+CN_SETUP_ROUTINE(21) CN_SETUP_ROUTINE(22)
+#undef CN_SETUP_ROUTINE
+
+Status Setup::createTable(const TableDef& def, const Structure& fields)
+{
+    tableStatus("Creating", def.number);
+    if (auto s = createTableFile(ws_, def, fields); !s)
+        return s;
+    log_.createdTables.insert(def.number);
+    return Status::ok();
+}
+
+Status Setup::CHK_DBF_STRUCT(const Structure& wanted)
+{
+    const TableDef& def = catalog::table(current_);
+    DeletedVisible visible(ws_);
+    if (ws_.exists(kTempDbf))
+        (void)ws_.erase(kTempDbf);
+    if (ws_.exists(kTempDbt))
+        (void)ws_.erase(kTempDbt);
+
+    // A missing table is created. A table that exists is never written over,
+    // even when it cannot be opened.
+    if (!ws_.exists(def.fileName()))
+        return createTable(def, wanted);
+
+    Structure stored;
+    {
+        auto area = ws_.use(def.fileName(), "_struct", OpenMode{false, false});
+        if (!area) {
+            // Held by another copy of the program: it can still be used shared,
+            // so it is left as it is. Otherwise it cannot be used at all.
+            const bool inUse = ws_.netErr();
+            auto shared = ws_.use(def.fileName(), "_struct", OpenMode{true, true});
+            if (shared) {
+                ws_.closeArea("_struct");
+                return Status::ok();
+            }
+            unusable_.insert(def.number);
+            return Status::error(inUse ? "it is in use by another program" : area.message());
+        }
+        stored = (*area)->structure();
+        ws_.closeArea("_struct");
+    }
+
+    bool changed = false;
+    for (const auto& want : wanted) {
+        const FieldDef* have = nullptr;
+        for (const auto& f : stored)
+            if (catalog::sameName(f.name, want.name))
+                have = &f;
+        if (!have) {
+            changed = true;
+            continue;
+        }
+        if (std::toupper(static_cast<unsigned char>(have->type)) !=
+                std::toupper(static_cast<unsigned char>(want.type)) ||
+            have->width != want.width || have->decimals != want.decimals) {
+            changed = true;
+            tableStatus("Checking", def.number);
+        }
+    }
+    ws_.closeAll();
+    if (!changed)
+        return Status::ok();
+    return upgradeTable(def, stored);
+}
+
+Status Setup::upgradeTable(const TableDef& def, const Structure& stored)
+{
+    tableStatus("Changing", def.number);
+    MDBFCHANGE = true;
+    ws_.closeAll();
+    RebuildPlan plan;
+    plan.table = &def;
+    plan.structure = keptStructure(def, stored);
+    plan.keepDeleted = true;
+    plan.filling = [&](uint32_t count) {
+        obs_.setRange(3, 0, static_cast<int>(count));
+        obs_.setValue(3, 0);
+    };
+    plan.progress = [&](uint32_t recNo) {
+        obs_.setValue(3, static_cast<int>(recNo));
+        return true;
+    };
+    plan.checkpoint = checkpoint;
+    auto r = rebuildTable(ws_, plan);
+    ws_.closeAll();
+    if (!r.moved)
+        return Status::error("it could not be upgraded: " + r.status.message());
+    if (!r.status)
+        return Status::error("it could not be upgraded and has been put back: " + r.status.message());
+    log_.upgradedTables.insert(def.number);
+    return Status::ok();
+}
+
+// --- the index pass ---------------------------------------------------------
+
+void Setup::indexPass()
+{
+    bool stopped = false;
+    for (int n = 1; n <= catalog::kIndexCount; ++n) {
+        const IndexDef& ix = catalog::index(n);
+        const TableDef& def = catalog::table(ix.table);
+        if (!stopped && obs_.escapePressed())
+            stopped = true;
+        if (unusable_.count(def.number) || !ws_.exists(def.fileName()))
+            continue;
+        // A table rebuilt in this run has lost its index files; it cannot be
+        // used without them, so they are built even after Escape.
+        const bool essential = !ws_.exists(ix.fileName()) || log_.createdTables.count(def.number);
+        if (stopped && !essential)
+            continue;
+
+        indexStatus("Checking", n);
+        obs_.setValue(2, n);
+        bool rebuild = false;
+        if (essential || MDBFCHANGE) {
+            indexStatus("Creating", n);
+            rebuild = true;
+        } else {
+            rebuild = indexNeedsRebuild(ix);
+            if (rebuild)
+                indexStatus("Reindexing", n);
+        }
+        if (rebuild) {
+            if (auto s = buildIndex(ix); s)
+                log_.rebuiltIndexes.insert(n);
+        }
+    }
+}
+
+bool Setup::indexNeedsRebuild(const IndexDef& ix)
+{
+    const TableDef& def = catalog::table(ix.table);
+    DeletedVisible visible(ws_);
+    auto area = ws_.use(def.fileName(), "_check", OpenMode{true, true});
+    if (!area) {
+        const bool inUse = ws_.netErr();
+        unusable_.insert(def.number);
+        reportOnce(def.fileName(), inUse ? "it is in use by another program" : area.message());
+        return false;
+    }
+    WorkArea& a = **area;
+    bool stale = false;
+    if (!a.setIndex(ix.fileName()) || a.orderCount() < 1) {
+        stale = true;   // unreadable index file
+    } else if (!catalog::sameName(a.indexKey(1), ix.key)) {
+        stale = true;   // built from another key
+    } else {
+        // Exactly one key per record: an index another program or a crash
+        // left behind would otherwise hide records or show them twice.
+        (void)a.setOrder(1);
+        const uint32_t last = a.lastRec();
+        std::vector<bool> seen(static_cast<size_t>(last) + 1, false);
+        uint32_t keys = 0;
+        for (a.goTop(); !a.eof(); a.skip(1)) {
+            const uint32_t r = a.recNo();
+            if (r == 0 || r > last || seen[r] || ++keys > last) {
+                stale = true;
+                break;
+            }
+            seen[r] = true;
+        }
+        if (keys != last)
+            stale = true;
+    }
+    ws_.closeArea("_check");
+    return stale;
+}
+
+Status Setup::buildIndex(const IndexDef& ix)
+{
+    const TableDef& def = catalog::table(ix.table);
+    ws_.closeAll();
+    auto area = ws_.use(def.fileName(), "_index", OpenMode{false, false});
+    if (!area) {
+        if (!ws_.netErr()) {
+            unusable_.insert(def.number);
+            reportOnce(def.fileName(), area.message());
+        }
+        return area.status();   // in use by another copy: left for the next start
+    }
+    if (ws_.exists(ix.fileName()))
+        (void)ws_.erase(ix.fileName());
+    Status s = (*area)->createIndex(ix.fileName(), ix.key, false);
+    ws_.closeArea("_index");
+    if (!s)
+        reportIndexOnce(ix.fileName(), s.message());
+    return s;
+}
+
+// --- the initial rows ---------------------------------------------------------
+
+namespace {
+
+// Opens a table shared with all its orders for the initial rows.
+WorkArea* openWithOrders(Workspace& ws, const TableDef& def, const char* alias)
+{
+    auto area = ws.use(def.fileName(), alias, OpenMode{true, false});
+    if (!area)
+        return nullptr;
+    for (int n : def.indexes)
+        (void)(*area)->setIndex(catalog::index(n).fileName());
+    if (!def.indexes.empty())
+        (void)(*area)->setOrder(1);
+    return *area;
+}
+
+} // namespace
+
+void Setup::CHKINITVALS()
+{
+    ws_.closeAll();
+    auto fail = [&](const TableDef& def, const Status& s) {
+        if (!s)
+            reportOnce(def.fileName(), s.message());
+        return !s;
+    };
+    auto withTable = [&](const char* name, auto&& body) {
+        const TableDef& def = *catalog::findTable(name);
+        if (unusable_.count(def.number))
+            return;
+        WorkArea* a = openWithOrders(ws_, def, name);
+        if (!a) {
+            reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : "it cannot be read");
+            return;
+        }
+        body(def, *a);
+        a->unlock();
+        (void)a->commit();
+        ws_.closeArea(name);
+    };
+
+    withTable("oprtr", [&](const TableDef& def, WorkArea& a) {
+        if (a.locate([](WorkArea& r) { return r.num("OPNUM") == 1; }))
+            return;
+        if (fail(def, a.append()))
+            return;
+        (void)(fail(def, a.setStr("OPNAME", "Supervisor")) || fail(def, a.setNum("OPNUM", 1)) ||
+               fail(def, a.setStr("OPINIT", "Super")) ||
+               fail(def, a.setStr("OPPWD", obscurePassword(kDefaultSupervisorPassword))) ||
+               fail(def, a.setNum("OPCODE", 1)) || fail(def, a.setDate("OPDT", obs_.today())) ||
+               fail(def, a.setNum("OPTM", static_cast<double>(obs_.secondsSinceMidnight()))));
+    });
+
+    withTable("opts", [&](const TableDef& def, WorkArea& a) {
+        a.goTop();
+        if (!a.eof())
+            return;
+        if (fail(def, a.append()))
+            return;
+        (void)(fail(def, a.setStr("CURRSYM", "Rs.")) || fail(def, a.setStr("CURRTXT", "Rupees")) ||
+               fail(def, a.setStr("CURRTXT2", "paisa")) || fail(def, a.setNum("NUMFORM", 2)) ||
+               fail(def, a.setNum("DATEFORM", 2)));
+    });
+
+    withTable("chamber", [&](const TableDef& def, WorkArea& a) {
+        for (const char* name : {"Home Visit", "Telephone Consultation"}) {
+            const std::string want = name;
+            if (a.locate([&](WorkArea& r) { return prefixEquals(r.str("CHNAME"), want); }))
+                continue;
+            const long long code = nextCode(a, 1, "CHCODE");
+            if (fail(def, a.append()))
+                return;
+            (void)(fail(def, a.setNum("CHCODE", static_cast<double>(code))) || fail(def, a.setStr("CHNAME", want)));
+            a.unlock();
+        }
+    });
+
+    withTable("patnt", [&](const TableDef& def, WorkArea& a) {
+        if (a.locate([](WorkArea& r) {
+                return prefixEquals(r.str("PATTITLE"), "Mr.") && prefixEquals(r.str("PATFNAME"), "Patient") &&
+                       prefixEquals(r.str("PATLNAME"), "Dazezoz");
+            }))
+            return;
+        const long long code = nextCode(a, 1, "PATCODE");
+        if (fail(def, a.append()))
+            return;
+        (void)(fail(def, a.setNum("PATCODE", static_cast<double>(code))) || fail(def, a.setStr("PATTITLE", "Mr.")) ||
+               fail(def, a.setStr("PATFNAME", "Patient")) || fail(def, a.setStr("PATLNAME", "Dazezoz")) ||
+               fail(def, a.setStr("PATSEX", "M")) || fail(def, a.setDate("PATDOB", ws_.ctod("11/09/1988"))) ||
+               fail(def, a.setStr("PATRACE", "Tamil Christian Veg M/Class")) ||
+               fail(def, a.setStr("PATCELL", "9876543210")));
+    });
+
+    withTable("dict", [&](const TableDef& def, WorkArea& a) {
+        for (const char* phrase : {"Macahit (500mg) daily after lunch", "Neck Exercise",
+                                   "Post Menopausal Osteoporesis", "Hb, TC, DC, ESR", "T3, T4, TSH", "Headache",
+                                   "headache"}) {
+            const std::string want = phrase;
+            if (a.locate([&](WorkArea& r) { return prefixEquals(r.str("DICTNAME"), want); }))
+                continue;
+            const long long code = nextCode(a, 1, "DICTCODE");
+            if (fail(def, a.append()))
+                return;
+            (void)(fail(def, a.setNum("DICTCODE", static_cast<double>(code))) ||
+                   fail(def, a.setStr("DICTNAME", want)));
+            a.unlock();
+        }
+    });
+    ws_.closeAll();
+}
+
+// --- opening ------------------------------------------------------------------
+
+void Setup::CN_OPENDATA()
+{
+    for (const auto& step : catalog::openSteps()) {
+        const TableDef& def = *catalog::findTable(step.table);
+        if (unusable_.count(def.number))
+            continue;
+        auto area = ws_.use(def.fileName(), step.alias, OpenMode{true, false});
+        if (!area) {
+            reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : area.message());
+            continue;
+        }
+        WorkArea& a = **area;
+        for (int n : step.orders) {
+            const IndexDef& ix = catalog::index(n);
+            if (auto s = a.setIndex(ix.fileName()); !s)
+                reportIndexOnce(ix.fileName(), s.message());
+        }
+        if (a.orderCount() > 0)
+            (void)a.setOrder(1);
+        if (const auto* check = step.check) {
+            const bool faulty = a.locate([check](WorkArea& r) {
+                return blank(r.str(check->nameField)) || r.num(check->codeField) == 0 ||
+                       (!check->parentField.empty() && r.num(check->parentField) == 0);
+            });
+            if (faulty)
+                obs_.message(SetupBox::Info, check->message);
+        }
+        a.goTop();
+    }
+    ws_.select("dict");
+}
+
+} // namespace cn::data

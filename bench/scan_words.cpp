@@ -1,0 +1,103 @@
+// scan_words: count the live visits whose prescription memo contains two
+// given words in any letter case, reading every record and memo; SQLite runs
+// the same count with LIKE over the same rows. Both counts must agree.
+#include "bench/common.h"
+#include "bench/workloads.h"
+
+#include "data/cp1252.h"
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+
+namespace cn::bench {
+
+namespace {
+
+// Case-insensitive substring search over Windows-1252 text, folding each byte
+// through a table built once from the engine's own upper-case mapping.
+class Folded {
+public:
+    Folded()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const std::string u = cn::data::upperCp1252(std::string(1, char(c)));
+            fold_[size_t(c)] = u.size() == 1 ? u[0] : char(c);
+        }
+    }
+    std::string fold(std::string_view s) const
+    {
+        std::string out(s);
+        for (auto& c : out)
+            c = fold_[static_cast<unsigned char>(c)];
+        return out;
+    }
+    void foldInto(std::string_view s, std::string& out) const
+    {
+        out.resize(s.size());
+        for (size_t i = 0; i < s.size(); ++i)
+            out[i] = fold_[static_cast<unsigned char>(s[i])];
+    }
+private:
+    std::array<char, 256> fold_{};
+};
+
+} // namespace
+
+void runScanWords(const Context& ctx)
+{
+    const long n = sized(200000, ctx.quick);
+    const std::string ours = ctx.folder + "/ours";
+    std::filesystem::create_directories(ours);
+    {
+        VisitTable table(ours);
+        Sql sql(ctx.folder + "/visits.sqlite");
+        createSqlVisitTable(sql, false);
+        sql.exec("BEGIN");
+        SqlVisitInserter ins(sql);
+        VisitGenerator gen(4, int(n / 8 + 1), 500);
+        for (long i = 0; i < n; ++i) {
+            const Visit v = gen.next();
+            const bool deleted = i % 10 == 9;
+            table.add(v, deleted);
+            ins.insert(v, deleted);
+        }
+        table.commit();
+        sql.exec("COMMIT");
+    }
+
+    // As a user would type them.
+    const std::string word1 = "Paracetamol", word2 = "FEVER";
+
+    long oursCount = 0, sqliteCount = 0;
+    const double oursSeconds = timeIt([&] {
+        const Folded f;
+        const std::string w1 = f.fold(word1), w2 = f.fold(word2);
+        cn::data::Workspace ws(ours);
+        auto opened = ws.use("PVISIT.dbf", "pvisit", cn::data::OpenMode{true, true});
+        if (!opened)
+            fail("open PVISIT.dbf: " + opened.message());
+        cn::data::WorkArea& a = *opened.value();
+        std::string folded;
+        for (a.goTop(); !a.eof(); a.skip(1)) {
+            f.foldInto(a.memo("PATPRES"), folded);
+            if (folded.find(w1) != std::string::npos && folded.find(w2) != std::string::npos)
+                ++oursCount;
+        }
+    });
+    const double sqliteSeconds = timeIt([&] {
+        Sql sql(ctx.folder + "/visits.sqlite");
+        Stmt q(sql, "SELECT count(*) FROM pvisit WHERE deleted = 0 AND patpres LIKE ? AND patpres LIKE ?");
+        q.bindCopy(1, "%" + word1 + "%");
+        q.bindCopy(2, "%" + word2 + "%");
+        if (q.step())
+            sqliteCount = long(sqlite3_column_int64(q.get(), 0));
+    });
+    if (oursCount != sqliteCount)
+        fail("scan_words: counts differ, ours " + std::to_string(oursCount) + ", sqlite " + std::to_string(sqliteCount));
+    if (oursCount == 0)
+        fail("scan_words: no visit matched, the workload measures nothing");
+    report("scan_words", oursSeconds, sqliteSeconds);
+}
+
+} // namespace cn::bench

@@ -1,0 +1,12 @@
+// Registration in one place so the workloads run in this order.
+#include "bench/workloads.h"
+
+namespace cn::bench {
+namespace {
+const Register r1("append", runAppend);
+const Register r2("index_build", runIndexBuild);
+const Register r3("seek", runSeek);
+const Register r4("scan_words", runScanWords);
+const Register r5("check", runCheck);
+} // namespace
+} // namespace cn::bench

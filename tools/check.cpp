@@ -1,0 +1,330 @@
+#include "tools/check.h"
+
+#include "data/cp1252.h"
+#include "data/dbf_file.h"
+#include "data/expr.h"
+#include "data/memo_file.h"
+#include "data/ntx_file.h"
+#include "data/os_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace cn::tool {
+
+using namespace cn::data;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Collects problems, keeping at most kProblemsPerKind lines of one kind per
+// file and counting the rest.
+class Reporter {
+public:
+    explicit Reporter(CheckResult& out) : out_(out) {}
+    void add(const std::string& file, const std::string& kind, const std::string& text)
+    {
+        auto& n = counts_[{file, kind}];
+        if (n++ < kProblemsPerKind)
+            out_.problems.push_back(file + ": " + text);
+    }
+    void finish()
+    {
+        for (const auto& [what, n] : counts_) {
+            if (n > kProblemsPerKind)
+                out_.problems.push_back(what.first + ": " + std::to_string(n - kProblemsPerKind) + " more " +
+                                        what.second);
+        }
+    }
+private:
+    CheckResult& out_;
+    std::map<std::pair<std::string, std::string>, size_t> counts_;
+};
+
+std::string shown(std::string_view bytes)
+{
+    return "\"" + cp1252ToUtf8(bytes) + "\"";
+}
+
+std::string lower(std::string s)
+{
+    for (auto& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The file beside `path` with the same base name and extension ext, matched
+// without regard to letter case; nullopt when there is none.
+std::optional<std::string> sibling(const std::string& path, const std::string& ext)
+{
+    const fs::path p(path);
+    const std::string want = lower(p.stem().string() + ext);
+    std::error_code ec;
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        if (lower(e.path().filename().string()) == want)
+            return e.path().string();
+    }
+    return std::nullopt;
+}
+
+struct IndexUnderCheck {
+    std::string path;
+    std::unique_ptr<NtxFile> file;
+    std::optional<Expr> expr;         // set when the key expression compiled and fits the file
+    uint16_t keyLength = 0;
+    std::string computed;             // keyLength bytes per record, record 1 first
+};
+
+struct MemoUnderCheck {
+    std::string path;
+    std::unique_ptr<MemoFile> file;
+    uint64_t size = 0;
+    uint32_t nextFree = 0;
+    std::unordered_map<uint32_t, uint32_t> owner;   // first block -> record
+};
+
+void checkHeaderAgainstSize(DbfFile& dbf, Reporter& rep, const std::string& path)
+{
+    if (!dbf.damage().empty())
+        rep.add(path, "header problems", dbf.damage());
+    auto size = dbf.file().size();
+    if (!size) {
+        rep.add(path, "header problems", size.message());
+        return;
+    }
+    const uint64_t expected = uint64_t(dbf.headerLength()) + uint64_t(dbf.recordCount()) * dbf.recordLength();
+    if (*size < expected)
+        return;   // reported as damage by the table layer
+    const uint64_t extra = *size - expected;
+    if (extra == 0)
+        return;
+    char last = 0;
+    if (extra == 1 && dbf.file().readAt(expected, &last, 1) && last == 0x1A)
+        return;
+    if (extra >= dbf.recordLength())
+        rep.add(path, "header problems",
+                "the header counts " + std::to_string(dbf.recordCount()) + " records but the file holds " +
+                    std::to_string(dbf.recordCount() + (extra - 1) / dbf.recordLength()) + " or more");
+    else
+        rep.add(path, "header problems",
+                std::to_string(extra) + " stray bytes after the last of " + std::to_string(dbf.recordCount()) +
+                    " records");
+}
+
+std::optional<MemoUnderCheck> openMemo(const std::string& dbfPath, Reporter& rep)
+{
+    const auto path = sibling(dbfPath, ".dbt");
+    if (!path) {
+        rep.add(dbfPath, "memo problems", "the table has memo fields but no memo file (.dbt) beside it");
+        return std::nullopt;
+    }
+    MemoUnderCheck m;
+    m.path = *path;
+    auto opened = MemoFile::open(m.path, false);
+    if (!opened) {
+        rep.add(m.path, "memo problems", opened.message());
+        return std::nullopt;
+    }
+    m.file = std::move(opened.value());
+    auto raw = OsFile::open(m.path, false);
+    unsigned char head[4] = {};
+    if (!raw || !raw->readAt(0, head, 4)) {
+        rep.add(m.path, "memo problems", "the memo file's header cannot be read");
+        return std::nullopt;
+    }
+    m.size = raw->size() ? *raw->size() : 0;
+    m.nextFree = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;
+    const uint64_t blocksInFile = (m.size + kMemoBlockSize - 1) / kMemoBlockSize;
+    if (m.nextFree < blocksInFile)
+        rep.add(m.path, "memo problems",
+                "next free block " + std::to_string(m.nextFree) + " lies inside the file (" +
+                    std::to_string(blocksInFile) + " blocks): new memos would overwrite old ones");
+    return m;
+}
+
+void checkMemoField(MemoUnderCheck& memo, std::string_view field, const std::string& name, uint32_t recNo,
+                    Reporter& rep)
+{
+    if (field.find_first_not_of(' ') == std::string_view::npos)
+        return;
+    if (field.find_first_not_of("0123456789 ") != std::string_view::npos) {
+        rep.add(memo.path, "bad memo pointers",
+                "record " + std::to_string(recNo) + " " + name + ": memo pointer " + shown(field) + " is not a number");
+        return;
+    }
+    const auto block = decodeMemoBlock(field);
+    if (!block || *block == 0)
+        return;
+    const std::string where = "record " + std::to_string(recNo) + " " + name + ": memo block " + std::to_string(*block);
+    if (uint64_t(*block) * kMemoBlockSize >= memo.size) {
+        rep.add(memo.path, "bad memo pointers", where + " lies beyond the end of the memo file");
+        return;
+    }
+    if (*block >= memo.nextFree)
+        rep.add(memo.path, "bad memo pointers", where + " lies at or past the next free block " +
+                                                    std::to_string(memo.nextFree));
+    auto [it, fresh] = memo.owner.emplace(*block, recNo);
+    if (!fresh)
+        rep.add(memo.path, "bad memo pointers", where + " is also used by record " + std::to_string(it->second));
+    auto text = memo.file->read(*block);
+    if (!text)
+        rep.add(memo.path, "bad memo pointers", where + ": " + text.message());
+}
+
+void openIndexes(const DbfFile& dbf, const std::vector<std::string>& paths, std::vector<IndexUnderCheck>& out,
+                 Reporter& rep)
+{
+    for (const auto& path : paths) {
+        IndexUnderCheck ix;
+        ix.path = path;
+        auto opened = NtxFile::open(path, false);
+        if (!opened) {
+            rep.add(path, "index problems", opened.message());
+            continue;
+        }
+        ix.file = std::move(opened.value());
+        ix.keyLength = ix.file->keyLength();
+        auto expr = Expr::compile(ix.file->keyText(), dbf.fields());
+        if (!expr) {
+            rep.add(path, "index problems",
+                    "key expression " + shown(ix.file->keyText()) + " does not fit the table: " + expr.message());
+        } else if (expr->keyLength() != ix.keyLength) {
+            rep.add(path, "index problems",
+                    "key length " + std::to_string(ix.keyLength) + " differs from the " +
+                        std::to_string(expr->keyLength()) + " bytes its expression gives");
+        } else {
+            ix.expr = std::move(expr.value());
+            ix.computed.reserve(size_t(dbf.recordCount()) * ix.keyLength);
+        }
+        out.push_back(std::move(ix));
+    }
+}
+
+// One pass over the records: flags, memo pointers, and the keys each index
+// should hold.
+void scanRecords(DbfFile& dbf, std::optional<MemoUnderCheck>& memo, std::vector<IndexUnderCheck>& indexes,
+                 Reporter& rep)
+{
+    std::vector<const FieldLayout*> memoFields;
+    for (const auto& f : dbf.fields())
+        if (f.def.type == 'M')
+            memoFields.push_back(&f);
+
+    const uint32_t count = dbf.recordCount();
+    const uint32_t len = dbf.recordLength();
+    const uint32_t chunk = std::max<uint32_t>(1, (1u << 20) / std::max<uint32_t>(len, 1));
+    std::vector<char> buf(size_t(chunk) * len);
+    std::string key;
+    for (uint32_t first = 1; first <= count; first += chunk) {
+        const uint32_t n = std::min(chunk, count - first + 1);
+        if (auto s = dbf.readMany(first, n, buf.data()); !s) {
+            rep.add(dbf.path(), "header problems", s.message());
+            return;
+        }
+        for (uint32_t i = 0; i < n; ++i) {
+            const char* rec = buf.data() + size_t(i) * len;
+            const uint32_t recNo = first + i;
+            if (rec[0] != kRecordLive && rec[0] != kRecordDeleted)
+                rep.add(dbf.path(), "bad deletion flags",
+                        "record " + std::to_string(recNo) + " has deletion flag " + shown(std::string_view(rec, 1)) +
+                            " (neither live nor deleted)");
+            if (memo) {
+                for (const auto* f : memoFields)
+                    checkMemoField(*memo, std::string_view(rec + f->offset, size_t(f->def.width)), f->def.name, recNo,
+                                   rep);
+            }
+            for (auto& ix : indexes) {
+                if (!ix.expr)
+                    continue;
+                ix.expr->key(rec, key);
+                ix.computed.append(key);
+            }
+        }
+    }
+}
+
+void walkIndex(IndexUnderCheck& ix, uint32_t recordCount, Reporter& rep)
+{
+    if (auto s = ix.file->verify(); !s)
+        rep.add(ix.path, "index problems", s.message());
+
+    const size_t keyLen = ix.keyLength;
+    std::vector<uint8_t> seen(size_t(recordCount) + 1, 0);
+    std::string prevKey;
+    uint32_t prevRec = 0;
+    uint64_t entries = 0;
+    auto visit = [&](std::string_view key, uint32_t recNo) {
+        if (entries > 0) {
+            const int c = key.compare(prevKey);
+            if (c < 0 || (c == 0 && recNo <= prevRec))
+                rep.add(ix.path, "keys out of order",
+                        "key " + shown(key) + " of record " + std::to_string(recNo) + " comes after " +
+                            shown(prevKey) + " of record " + std::to_string(prevRec));
+        }
+        ++entries;
+        prevKey.assign(key);
+        prevRec = recNo;
+        if (recNo == 0 || recNo > recordCount) {
+            rep.add(ix.path, "keys of missing records",
+                    "key " + shown(key) + " names record " + std::to_string(recNo) + " but the table has " +
+                        std::to_string(recordCount));
+            return true;
+        }
+        if (seen[recNo]++ == 1)
+            rep.add(ix.path, "records with more than one key", "record " + std::to_string(recNo) + " has more than one key");
+        if (ix.expr && size_t(recNo) * keyLen <= ix.computed.size()) {
+            const std::string_view want(ix.computed.data() + size_t(recNo - 1) * keyLen, keyLen);
+            if (key != want)
+                rep.add(ix.path, "keys that differ from their records",
+                        "record " + std::to_string(recNo) + ": key " + shown(key) + " in the index, " + shown(want) +
+                            " computed from the record");
+        }
+        return true;
+    };
+    if (auto s = ix.file->walk({}, visit); !s)
+        rep.add(ix.path, "index problems", "walking the index stopped: " + s.message());
+
+    for (uint32_t r = 1; r <= recordCount; ++r)
+        if (!seen[r])
+            rep.add(ix.path, "records without a key", "record " + std::to_string(r) + " has no key");
+}
+
+} // namespace
+
+CheckResult checkTable(const std::string& dbfPath, const std::vector<std::string>& indexPaths)
+{
+    CheckResult result;
+    Reporter rep(result);
+
+    auto opened = DbfFile::open(dbfPath, false);
+    if (!opened) {
+        rep.add(dbfPath, "header problems", opened.message());
+        rep.finish();
+        return result;
+    }
+    DbfFile& dbf = *opened.value();
+    result.records = dbf.recordCount();
+    checkHeaderAgainstSize(dbf, rep, dbfPath);
+
+    std::optional<MemoUnderCheck> memo;
+    if (dbf.hasMemoField())
+        memo = openMemo(dbfPath, rep);
+
+    std::vector<IndexUnderCheck> indexes;
+    openIndexes(dbf, indexPaths, indexes, rep);
+    scanRecords(dbf, memo, indexes, rep);
+    for (auto& ix : indexes)
+        walkIndex(ix, dbf.recordCount(), rep);
+
+    rep.finish();
+    return result;
+}
+
+} // namespace cn::tool

@@ -1,8 +1,150 @@
 #include "app/setupform.h"
 
+#include "app/clock.h"
+#include "app/database.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "data/setup.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+
 namespace cn {
 
-// Replaced by the progress window and the set-up run.
-void SET_UP(bool) {}
+namespace {
+
+QPointer<Form_Setup>& currentForm()
+{
+    static QPointer<Form_Setup> form;
+    return form;
+}
+
+QProgressBar* makeBar(QWidget* parent, const char* name, int row, int maximum, const char* tip)
+{
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setGeometry(31, row, 300, 26);
+    bar->setRange(0, maximum);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setToolTip(QLatin1String(tip));
+    return bar;
+}
+
+} // namespace
+
+Form_Setup::Form_Setup(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("Form_Setup"));
+    setWindowTitle(QStringLiteral("Database Check"));
+    setFixedSize(365, 125);
+    // Nothing else may be used while the folder is being rebuilt.
+    setWindowModality(Qt::ApplicationModal);
+    bars_[0] = makeBar(this, "Progress_1", 0, 22, "Database Progress");
+    bars_[1] = makeBar(this, "Progress_2", 30, 46, "Index Progress");
+    bars_[2] = makeBar(this, "Progress_3", 60, 100, "Table Progress");
+    text_ = new QLineEdit(this);
+    text_->setObjectName(QStringLiteral("TextBox_1"));
+    text_->setGeometry(31, 90, 300, text_->sizeHint().height());
+    text_->setEnabled(false);
+
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    qApp->installEventFilter(this);
+}
+
+Form_Setup::~Form_Setup() { qApp->removeEventFilter(this); }
+
+QProgressBar* Form_Setup::progress(int n) const
+{
+    return n >= 1 && n <= 3 ? bars_[n - 1] : nullptr;
+}
+
+bool Form_Setup::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        escape_ = true;
+        return true;   // the run handles it; no window closes on it
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+Form_Setup* setupWindow() { return currentForm().data(); }
+
+// The set-up logic's view of its surroundings: the window's bars and text,
+// the message seam, the clock and the main menu.
+class SetupView final : public data::SetupObserver {
+public:
+    explicit SetupView(Form_Setup& form) : form_(form) {}
+
+    void status(const std::string& text) override
+    {
+        const QString t = QString::fromStdString(text);
+        form_.text_->setText(t);
+        emit form_.statusShown(t);
+        pump();
+    }
+    void setRange(int bar, int minimum, int maximum) override
+    {
+        if (QProgressBar* b = form_.progress(bar))
+            b->setRange(minimum, maximum);
+    }
+    void setValue(int bar, int value) override
+    {
+        if (QProgressBar* b = form_.progress(bar))
+            b->setValue(value);
+        pump();
+    }
+    int message(data::SetupBox kind, const std::string& text) override
+    {
+        const QString t = QString::fromStdString(text);
+        switch (kind) {
+        case data::SetupBox::OkCancel: return MESGOKCANCEL(t);
+        case data::SetupBox::Info: MESGINFO(t); break;
+        case data::SetupBox::Exclamation: MESGEXCLAMATION(t); break;
+        case data::SetupBox::Stop: MESGSTOP(t); break;
+        }
+        return 1;
+    }
+    bool escapePressed() override
+    {
+        pump();
+        return form_.escapePressed();
+    }
+    data::Date today() override { return toDate(cn::today()); }
+    long secondsSinceMidnight() override { return timeNow().msecsSinceStartOfDay() / 1000; }
+    void setMenusEnabled(bool enable) override { MAINMENUABLE(enable); }
+    void release() override { form_.hide(); }
+
+private:
+    // Lets the window paint and the Escape key arrive; the window is modal,
+    // so no other window takes input meanwhile.
+    void pump() { QCoreApplication::processEvents(); }
+
+    Form_Setup& form_;
+};
+
+void SET_UP(bool cleanup)
+{
+    auto* form = new Form_Setup(mainWindow());
+    currentForm() = form;
+    form->show();
+    {
+        SetupView view(*form);
+        data::Setup run(db(), view);
+        run.SETUP_PROCESS(cleanup);
+    }
+    // Released: the popups are enabled again (MAINMENUABLE in the run).
+    currentForm() = nullptr;
+    delete form;
+}
 
 } // namespace cn

@@ -1,0 +1,257 @@
+#include "app/mainwindow.h"
+
+#include "app/database.h"
+#include "app/messages.h"
+#include "app/resources.h"
+#include "app/setupform.h"
+#include "app/statusbar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMap>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+
+namespace cn {
+
+namespace {
+
+QPointer<MainWindow> current;
+
+QMap<QString, MenuOpener>& openers()
+{
+    static QMap<QString, MenuOpener> map;
+    return map;
+}
+
+// The menu, popup by popup; an item without a name is a separator.
+struct ItemDecl {
+    const char* caption;
+    const char* name;
+};
+struct PopupDecl {
+    const char* caption;
+    const char* name;
+    std::initializer_list<ItemDecl> items;
+};
+
+const PopupDecl kMenu[] = {
+    {"&Entry", "Main_Entry", {
+        {"&Patient Details", "Set_Patient"},
+        {"&Visit Details", "Ent_PatVisit"},
+        {nullptr, nullptr},
+        {"E&xit", "Ent_Exit"},
+    }},
+    {"&Reports", "Main_Reports", {
+        {"&Query/Stats", "Rep_Stats"},
+    }},
+    {"&View", "Main_Windows", {
+        {" -> Data Browser", "WinDBFMenu"},
+        {"Entry: Patient Details", "WinPatnt"},
+        {"Entry: Visit Details", "WinPVisit"},
+        {" -> Patient History", "WinPVHist"},
+        {"Report: Query/Stats", "WinStats"},
+        {" -> Patient Visit Details", "WinPVShow"},
+        {"Setup: Chambers", "WinChambers"},
+        {"Setup: Dictionary", "WinDict"},
+    }},
+    {"&Setup", "Main_Setup", {
+        {"&Chambers", "Set_Chamber"},
+        {"&Dictionary", "Set_Dict"},
+        {nullptr, nullptr},
+        {"O&ptions", "Set_Options"},
+        {nullptr, nullptr},
+        {"&Renumber Patient Visits", "Set_Renum"},
+        {"Data &Cleanup", "Set_Cleanup"},
+        {"&Backup/Restore", "Set_Backup"},
+    }},
+    {"&Help", "Main_Help", {
+        {"&About", "Help_About"},
+    }},
+};
+
+const char* const kDataPopups[] = {"Main_Entry", "Main_Reports", "Main_Setup"};
+
+QString plainCaption(QString caption)
+{
+    return caption.remove(QLatin1Char('&')).remove(QStringLiteral("-> ")).trimmed();
+}
+
+} // namespace
+
+const ViewItem kViewItems[8] = {
+    {"WinDBFMenu", "Form_DBFMenu"}, {"WinPatnt", "Form_Patient"},   {"WinPVisit", "Form_PVisit"},
+    {"WinPVHist", "Form_PVHist"},   {"WinStats", "Form_Stats"},     {"WinPVShow", "Form_PVShow"},
+    {"WinChambers", "Form_Chambers"}, {"WinDict", "Form_Dictionary"},
+};
+
+void setMenuOpener(const QString& itemName, MenuOpener opener)
+{
+    if (opener)
+        openers().insert(itemName, std::move(opener));
+    else
+        openers().remove(itemName);
+}
+
+MenuOpener menuOpener(const QString& itemName) { return openers().value(itemName); }
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form_0"));
+    setWindowTitle(QStringLiteral("Curanote 1.0"));
+    setGeometry(0, 0, 640, 480);
+    setWindowIcon(ICON01());
+    setFont(QFont(QStringLiteral("Arial"), 10));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(128, 128, 128));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    buildMenu();
+    status_ = new StatusBar(this);
+    setStatusBar(status_);
+    current = this;
+}
+
+MainWindow::~MainWindow()
+{
+    // Child windows report their release to the View menu; from here on
+    // there is no menu to report to.
+    if (current == this)
+        current = nullptr;
+}
+
+void MainWindow::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("Main_Menu"));
+    for (const PopupDecl& p : kMenu) {
+        QMenu* menu = bar->addMenu(QString::fromLatin1(p.caption));
+        menu->setObjectName(QLatin1String(p.name));
+        menu->menuAction()->setObjectName(QLatin1String(p.name));
+        for (const ItemDecl& i : p.items) {
+            if (!i.name) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* a = menu->addAction(QString::fromLatin1(i.caption));
+            const QString name = QLatin1String(i.name);
+            a->setObjectName(name);
+            connect(a, &QAction::triggered, this, [this, name] { runItem(name); });
+        }
+    }
+}
+
+QAction* MainWindow::menuItem(const QString& name) const
+{
+    for (QAction* a : menuBar()->findChildren<QAction*>()) {
+        if (a->objectName() == name)
+            return a;
+    }
+    return nullptr;
+}
+
+QMenu* MainWindow::popup(const QString& name) const { return menuBar()->findChild<QMenu*>(name); }
+
+void MainWindow::runItem(const QString& itemName)
+{
+    if (MenuOpener open = menuOpener(itemName)) {
+        open();
+        return;
+    }
+    if (itemName == QLatin1String("Ent_Exit")) {
+        QUIT_SYSTEM();
+        return;
+    }
+    if (itemName == QLatin1String("Set_Cleanup")) {
+        SET_UP(true);
+        return;
+    }
+    for (const ViewItem& v : kViewItems) {
+        if (itemName == QLatin1String(v.item)) {
+            focusForm(QLatin1String(v.form));
+            return;
+        }
+    }
+    QAction* a = menuItem(itemName);
+    const QString what = a ? plainCaption(a->text()) : itemName;
+    MESGINFO(what + QStringLiteral(" is not available yet"));
+}
+
+void MainWindow::release()
+{
+    releasing_ = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e)
+{
+    if (!releasing_) {
+        if (MESGYESNO(QStringLiteral("Exit Curanote?")) != 6
+            || MESGYESNO(QStringLiteral("Are you sure ?"), QStringLiteral("Close Window")) != 6) {
+            e->ignore();
+            return;
+        }
+    }
+    e->accept();
+    // Every other window goes with the main window, without asking; then the
+    // tables are closed and the event loop ends.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isWindow())
+            w->deleteLater();
+    }
+    db().closeAll();
+    QCoreApplication::quit();
+}
+
+MainWindow* mainWindow() { return current; }
+
+void MAINMENUABLE(bool enable)
+{
+    if (!current)
+        return;
+    for (const char* name : kDataPopups) {
+        if (QMenu* m = current->popup(QLatin1String(name)))
+            m->menuAction()->setEnabled(enable);
+    }
+}
+
+void CHKWINVIEWS(const QString& form, const QString& item, bool enable)
+{
+    if (!current || (!form.isEmpty() && form != current->objectName()))
+        return;
+    if (QAction* a = current->menuItem(item))
+        a->setEnabled(enable);
+}
+
+void QUIT_SYSTEM()
+{
+    if (MESGYESNO(QStringLiteral("Exit Curanote 1.0 ?")) != 6)
+        return;
+    db().closeAll();
+    if (current)
+        current->release();
+}
+
+bool focusForm(const QString& formName)
+{
+    QWidget* found = nullptr;
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (w->isWindow() && w->objectName() == formName && w->isVisible()) {
+            found = w;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+    if (found->isMinimized())
+        found->showNormal();
+    found->raise();
+    found->activateWindow();
+    return true;
+}
+
+} // namespace cn

@@ -1,0 +1,17 @@
+#pragma once
+// The About box Form_About: product, the maker's links, warning, terms of
+// use and the maker's address; only its Ok button closes it.
+#include <QWidget>
+
+namespace cn {
+
+class AboutForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit AboutForm(QWidget* parent = nullptr);
+};
+
+// ABOUT: shows the About box, centred; does nothing while it is open.
+void ABOUT();
+
+} // namespace cn

@@ -1,0 +1,822 @@
+#include "app/controls.h"
+
+#include "app/clock.h"
+#include "app/grid.h"
+#include "app/settings.h"
+#include "app/text.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCalendarWidget>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+
+namespace cn {
+
+// ---------------------------------------------------------------- text boxes
+
+TextBox::TextBox(QWidget* parent, bool upperCase) : QLineEdit(parent)
+{
+    setUpperCase(upperCase);
+}
+
+void TextBox::setUpperCase(bool upper)
+{
+    upper_ = upper;
+    setValidator(new StorableValidator(upper, this));
+    if (upper)
+        setText(upperStorable(text()));
+}
+
+NumberBox::NumberBox(QWidget* parent, const QString& picture) : QLineEdit(parent)
+{
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setPicture(picture);
+}
+
+void NumberBox::setPicture(const QString& picture)
+{
+    const double v = value();
+    picture_ = picture;
+    const Picture p = parsePicture(picture);
+    decimals_ = p.decimals;
+    // Without a picture any number fits; with one, its digits are the limit.
+    setValidator(new NumberValidator(p.valid() ? p.integerDigits : 0, p.valid() ? p.decimals : 6, true, this));
+    setValue(v);
+}
+
+double NumberBox::value() const { return numberFromText(text()); }
+
+void NumberBox::setValue(double v)
+{
+    if (picture_.isEmpty())
+        setText(QString::number(v, 'f', 6).remove(QRegularExpression(QStringLiteral("\\.?0+$"))));
+    else
+        setText(formatPicture(v, picture_));
+}
+
+void NumberBox::reformat()
+{
+    if (!picture_.isEmpty() && !text().trimmed().isEmpty())
+        setValue(value());
+}
+
+void NumberBox::focusOutEvent(QFocusEvent* e)
+{
+    reformat();
+    QLineEdit::focusOutEvent(e);
+}
+
+// ---------------------------------------------------------------- radio group
+
+RadioGroup::RadioGroup(const QStringList& options, int spacing, bool horizontal, QWidget* parent)
+    : QWidget(parent), group_(new QButtonGroup(this))
+{
+    group_->setExclusive(true);
+    int offset = 0;
+    for (int i = 0; i < options.size(); ++i) {
+        auto* b = new QRadioButton(options[i], this);
+        b->setObjectName(QStringLiteral("Option_%1").arg(i + 1));
+        const QSize hint = b->sizeHint();
+        b->move(horizontal ? offset : 0, horizontal ? 0 : offset);
+        b->resize(hint);
+        offset += horizontal ? std::max(spacing, hint.width()) : spacing;
+        group_->addButton(b, i + 1);
+    }
+    connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            emit changed(id);
+    });
+    setFocusPolicy(Qt::TabFocus);
+    setFocusProxy(count() > 0 ? option(1) : nullptr);
+}
+
+int RadioGroup::value() const
+{
+    const int id = group_->checkedId();
+    return id < 0 ? 0 : id;
+}
+
+void RadioGroup::setValue(int n)
+{
+    if (n >= 1 && n <= count()) {
+        option(n)->setChecked(true);
+        return;
+    }
+    // Clearing a choice needs the group to let go of exclusivity for a moment.
+    const int before = value();
+    group_->setExclusive(false);
+    for (auto* b : group_->buttons())
+        b->setChecked(false);
+    group_->setExclusive(true);
+    if (before != 0)
+        emit changed(0);
+}
+
+int RadioGroup::count() const { return static_cast<int>(group_->buttons().size()); }
+
+QRadioButton* RadioGroup::option(int n) const { return qobject_cast<QRadioButton*>(group_->button(n)); }
+
+// ---------------------------------------------------------------- date picker
+
+QDate DatePicker::emptyMark() { return QDate(100, 1, 1); }
+
+DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
+{
+    setCalendarPopup(true);
+    setMinimumDate(emptyMark());
+    setMaximumDate(QDate(9999, 12, 31));
+    setSpecialValueText(QStringLiteral(" "));
+    applyDateFormat();
+    setDate(emptyMark());
+    connect(this, &QDateEdit::dateChanged, this, [this](const QDate&) { emit valueChanged(value()); });
+}
+
+QDate DatePicker::value() const
+{
+    const QDate d = date();
+    return d == emptyMark() ? QDate() : d;
+}
+
+void DatePicker::setValue(const QDate& d)
+{
+    setDate(d.isValid() && d > emptyMark() ? d : emptyMark());
+}
+
+bool DatePicker::isEmpty() const { return date() == emptyMark(); }
+
+void DatePicker::applyDateFormat() { setDisplayFormat(settings().CDATEFORMAT); }
+
+void DatePicker::applyDateFormatToAll()
+{
+    for (QWidget* w : QApplication::allWidgets())
+        if (auto* p = qobject_cast<DatePicker*>(w))
+            p->applyDateFormat();
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* e)
+{
+    const QString typed = e->text();
+    if (isEmpty() && !typed.isEmpty() && typed[0].isDigit()) {
+        // Typing into an empty picker starts from today's date, first section.
+        setDate(cn::today());
+        setCurrentSectionIndex(0);
+        setSelectedSection(sectionAt(0));
+    } else if ((e->key() == Qt::Key_Delete || e->key() == Qt::Key_Backspace) && !isEmpty()
+               && lineEdit()->selectedText() == lineEdit()->text()) {
+        setDate(emptyMark());
+        return;
+    }
+    QDateEdit::keyPressEvent(e);
+}
+
+// ---------------------------------------------------------------- array grid
+
+ArrayGrid::ArrayGrid(QWidget* parent) : QTableWidget(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous, int) {
+        if (row != previous)
+            emit changed();
+    });
+}
+
+void ArrayGrid::setColumns(const QStringList& headers, const QList<int>& widths)
+{
+    setColumnCount(static_cast<int>(headers.size()));
+    setHorizontalHeaderLabels(headers);
+    for (int i = 0; i < widths.size() && i < headers.size(); ++i)
+        setColumnWidth(i, widths[i]);
+}
+
+void ArrayGrid::addItem(const QStringList& cells)
+{
+    const int row = rowCount();
+    insertRow(row);
+    for (int c = 0; c < cells.size() && c < columnCount(); ++c)
+        setItem(row, c, new QTableWidgetItem(cells[c]));
+}
+
+void ArrayGrid::deleteAllItems()
+{
+    clearSelection();
+    setRowCount(0);
+}
+
+QStringList ArrayGrid::item(int row) const
+{
+    QStringList out;
+    if (row < 1 || row > rowCount())
+        return out;
+    for (int c = 0; c < columnCount(); ++c) {
+        const QTableWidgetItem* it = QTableWidget::item(row - 1, c);
+        out << (it ? it->text() : QString());
+    }
+    return out;
+}
+
+int ArrayGrid::value() const
+{
+    const int row = currentRow();
+    return row < 0 || row >= rowCount() ? 0 : row + 1;
+}
+
+void ArrayGrid::setValue(int row)
+{
+    if (row < 1 || row > rowCount()) {
+        clearSelection();
+        setCurrentCell(-1, -1);
+        return;
+    }
+    setCurrentCell(row - 1, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollToItem(QTableWidget::item(row - 1, 0));
+}
+
+void ArrayGrid::setHeaderImage(int column, int arrow)
+{
+    arrowColumn_ = column;
+    arrow_ = arrow;
+    if (column < 1 || arrow == 0) {
+        horizontalHeader()->setSortIndicatorShown(false);
+        return;
+    }
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(column - 1, arrow == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+int ArrayGrid::headerImage(int column) const { return column == arrowColumn_ ? arrow_ : 0; }
+
+// ---------------------------------------------------------------- building
+
+namespace {
+
+QWidget* hostFor(QWidget* window, const ControlDecl& d)
+{
+    if (d.parent.isEmpty())
+        return window;
+    auto* container = window->findChild<QWidget*>(d.parent);
+    if (auto* tab = qobject_cast<QTabWidget*>(container))
+        return d.page >= 1 && d.page <= tab->count() ? tab->widget(d.page - 1) : tab->widget(0);
+    return container ? container : window;
+}
+
+QWidget* create(QWidget* host, const ControlDecl& d)
+{
+    switch (d.kind) {
+    case ControlKind::Label: {
+        auto* w = new QLabel(d.caption, host);
+        w->setWordWrap(d.caption.contains(QLatin1Char('\n')));
+        if (d.align)
+            w->setAlignment(d.align);
+        return w;
+    }
+    case ControlKind::Text:
+    case ControlKind::UpperText: {
+        auto* w = new TextBox(host, d.kind == ControlKind::UpperText);
+        if (d.maxLength > 0)
+            w->setMaxLength(d.maxLength);
+        if (d.align)
+            w->setAlignment(d.align);
+        w->setReadOnly(d.readOnly);
+        w->setText(d.caption);
+        return w;
+    }
+    case ControlKind::Numeric: {
+        auto* w = new NumberBox(host, d.picture);
+        if (d.maxLength > 0)
+            w->setMaxLength(d.maxLength);
+        w->setReadOnly(d.readOnly);
+        return w;
+    }
+    case ControlKind::Button: {
+        auto* w = new QPushButton(d.caption, host);
+        w->setAutoDefault(false);
+        return w;
+    }
+    case ControlKind::ImageButton: {
+        auto* w = new QPushButton(host);
+        w->setAutoDefault(false);
+        if (!d.picture.isEmpty())
+            w->setIcon(QIcon(d.picture));
+        else
+            w->setText(d.caption);
+        return w;
+    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(d.caption, host);
+    case ControlKind::CheckButton: {
+        auto* w = new QPushButton(d.caption, host);
+        w->setCheckable(true);
+        w->setAutoDefault(false);
+        if (!d.picture.isEmpty())
+            w->setIcon(QIcon(d.picture));
+        return w;
+    }
+    case ControlKind::Radio:
+        return new RadioGroup(d.items, d.spacing, d.horizontal, host);
+    case ControlKind::Combo: {
+        auto* w = new ComboBox(host);
+        w->addItems(d.items);
+        return w;
+    }
+    case ControlKind::List: {
+        auto* w = new ListBox(host);
+        w->addItems(d.items);
+        return w;
+    }
+    case ControlKind::Date: {
+        auto* w = new DatePicker(host);
+        w->setReadOnly(d.readOnly);
+        return w;
+    }
+    case ControlKind::Time: {
+        auto* w = new QTimeEdit(host);
+        w->setReadOnly(d.readOnly);
+        return w;
+    }
+    case ControlKind::Spinner: {
+        auto* w = new QSpinBox(host);
+        w->setReadOnly(d.readOnly);
+        return w;
+    }
+    case ControlKind::EditBox: {
+        auto* w = new QPlainTextEdit(host);
+        w->setReadOnly(d.readOnly);
+        w->setPlainText(d.caption);
+        return w;
+    }
+    case ControlKind::RichText: {
+        auto* w = new QTextEdit(host);
+        w->setReadOnly(d.readOnly);
+        return w;
+    }
+    case ControlKind::Grid: {
+        auto* w = new ArrayGrid(host);
+        w->setColumns(d.items, d.widths);
+        return w;
+    }
+    case ControlKind::Browse: {
+        auto* w = new BrowseGrid(host);
+        return w;
+    }
+    case ControlKind::Frame:
+        return new QGroupBox(d.caption, host);
+    case ControlKind::Tab: {
+        auto* w = new QTabWidget(host);
+        for (int i = 0; i < d.items.size(); ++i) {
+            auto* page = new QWidget(w);
+            page->setObjectName(QStringLiteral("%1_Page%2").arg(d.name).arg(i + 1));
+            w->addTab(page, d.items[i]);
+        }
+        return w;
+    }
+    case ControlKind::Progress: {
+        auto* w = new QProgressBar(host);
+        w->setTextVisible(false);
+        return w;
+    }
+    case ControlKind::Image: {
+        auto* w = new QLabel(host);
+        w->setScaledContents(true);
+        if (!d.picture.isEmpty())
+            w->setPixmap(QPixmap(d.picture));
+        return w;
+    }
+    case ControlKind::Hyperlink: {
+        auto* w = new QLabel(host);
+        const QString target = d.link.isEmpty() ? d.caption : d.link;
+        w->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(target.toHtmlEscaped(), d.caption.toHtmlEscaped()));
+        w->setTextFormat(Qt::RichText);
+        w->setOpenExternalLinks(true);
+        return w;
+    }
+    }
+    return new QWidget(host);
+}
+
+} // namespace
+
+QWidget* buildControl(QWidget* window, const ControlDecl& d)
+{
+    QWidget* host = hostFor(window, d);
+    QWidget* w = create(host, d);
+    w->setObjectName(d.name);
+    w->setGeometry(d.col, d.row, d.width, d.height);
+    if (!d.tooltip.isEmpty())
+        w->setToolTip(d.tooltip);
+    if (d.disabled)
+        w->setEnabled(false);
+    w->show();
+    return w;
+}
+
+void buildControls(QWidget* window, const QList<ControlDecl>& decls)
+{
+    for (const auto& d : decls)
+        buildControl(window, d);
+    // Frames were declared around their controls; keep them behind.
+    for (const auto& d : decls)
+        if (d.kind == ControlKind::Frame)
+            if (auto* f = window->findChild<QGroupBox*>(d.name))
+                f->lower();
+}
+
+// ---------------------------------------------------------------- properties
+
+namespace {
+
+QFont fontOf(QWidget* w) { return w->font(); }
+
+bool setFontPart(QWidget* w, const QString& p, const QVariant& v)
+{
+    QFont f = w->font();
+    if (p == QLatin1String("FontName"))
+        f.setFamily(v.toString());
+    else if (p == QLatin1String("FontSize"))
+        f.setPointSizeF(v.toDouble());
+    else if (p == QLatin1String("FontBold"))
+        f.setBold(v.toBool());
+    else if (p == QLatin1String("FontItalic"))
+        f.setItalic(v.toBool());
+    else if (p == QLatin1String("FontUnderline"))
+        f.setUnderline(v.toBool());
+    else
+        return false;
+    w->setFont(f);
+    return true;
+}
+
+QVariant valueOf(QWidget* w)
+{
+    if (auto* x = qobject_cast<NumberBox*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<QLineEdit*>(w))
+        return x->text();
+    if (auto* x = qobject_cast<RadioGroup*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<ComboBox*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<QComboBox*>(w))
+        return x->currentIndex() + 1;
+    if (auto* x = qobject_cast<ListBox*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<DatePicker*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<QDateEdit*>(w))
+        return x->date();
+    if (auto* x = qobject_cast<QTimeEdit*>(w))
+        return x->time();
+    if (auto* x = qobject_cast<QSpinBox*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<QPlainTextEdit*>(w))
+        return x->toPlainText();
+    if (auto* x = qobject_cast<QTextEdit*>(w))
+        return x->toPlainText();
+    if (auto* x = qobject_cast<ArrayGrid*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<BrowseGrid*>(w))
+        return static_cast<qulonglong>(x->value());
+    if (auto* x = qobject_cast<QCheckBox*>(w))
+        return x->isChecked();
+    if (auto* x = qobject_cast<QAbstractButton*>(w))
+        return x->isCheckable() ? QVariant(x->isChecked()) : QVariant();
+    if (auto* x = qobject_cast<QProgressBar*>(w))
+        return x->value();
+    if (auto* x = qobject_cast<QTabWidget*>(w))
+        return x->currentIndex() + 1;
+    if (auto* x = qobject_cast<QLabel*>(w))
+        return x->text();
+    return {};
+}
+
+bool setValueOf(QWidget* w, const QVariant& v)
+{
+    if (auto* x = qobject_cast<NumberBox*>(w)) {
+        x->setValue(v.toDouble());
+    } else if (auto* x = qobject_cast<QLineEdit*>(w)) {
+        x->setText(v.toString());
+    } else if (auto* x = qobject_cast<RadioGroup*>(w)) {
+        x->setValue(v.toInt());
+    } else if (auto* x = qobject_cast<QComboBox*>(w)) {
+        x->setCurrentIndex(v.toInt() - 1);
+    } else if (auto* x = qobject_cast<ListBox*>(w)) {
+        x->setValue(v.toInt());
+    } else if (auto* x = qobject_cast<DatePicker*>(w)) {
+        x->setValue(v.toDate());
+    } else if (auto* x = qobject_cast<QDateEdit*>(w)) {
+        x->setDate(v.toDate());
+    } else if (auto* x = qobject_cast<QTimeEdit*>(w)) {
+        x->setTime(v.toTime());
+    } else if (auto* x = qobject_cast<QSpinBox*>(w)) {
+        x->setValue(v.toInt());
+    } else if (auto* x = qobject_cast<QPlainTextEdit*>(w)) {
+        x->setPlainText(v.toString());
+    } else if (auto* x = qobject_cast<QTextEdit*>(w)) {
+        x->setPlainText(v.toString());
+    } else if (auto* x = qobject_cast<ArrayGrid*>(w)) {
+        x->setValue(v.toInt());
+    } else if (auto* x = qobject_cast<BrowseGrid*>(w)) {
+        x->setValue(static_cast<uint32_t>(v.toULongLong()));
+    } else if (auto* x = qobject_cast<QAbstractButton*>(w)) {
+        if (!x->isCheckable())
+            return false;
+        x->setChecked(v.toBool());
+    } else if (auto* x = qobject_cast<QProgressBar*>(w)) {
+        x->setValue(v.toInt());
+    } else if (auto* x = qobject_cast<QTabWidget*>(w)) {
+        x->setCurrentIndex(v.toInt() - 1);
+    } else if (auto* x = qobject_cast<QLabel*>(w)) {
+        x->setText(v.toString());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QVariant controlProperty(QWidget* w, const QString& p, int index)
+{
+    if (!w)
+        return {};
+    if (p == QLatin1String("Value"))
+        return valueOf(w);
+    if (p == QLatin1String("Enabled"))
+        return w->isEnabled();
+    if (p == QLatin1String("Visible"))
+        return w->isVisible();
+    if (p == QLatin1String("Title"))
+        return w->window()->windowTitle();
+    if (p == QLatin1String("ReadOnly")) {
+        if (auto* x = qobject_cast<QLineEdit*>(w))
+            return x->isReadOnly();
+        if (auto* x = qobject_cast<QAbstractSpinBox*>(w))
+            return x->isReadOnly();
+        if (auto* x = qobject_cast<QPlainTextEdit*>(w))
+            return x->isReadOnly();
+        if (auto* x = qobject_cast<QTextEdit*>(w))
+            return x->isReadOnly();
+        return {};
+    }
+    if (p == QLatin1String("Caption")) {
+        if (auto* x = qobject_cast<QAbstractButton*>(w))
+            return x->text();
+        if (auto* x = qobject_cast<QGroupBox*>(w))
+            return x->title();
+        if (auto* x = qobject_cast<QLabel*>(w))
+            return x->text();
+        if (auto* x = qobject_cast<QRadioButton*>(w))
+            return x->text();
+        return {};
+    }
+    if (p == QLatin1String("CaretPos")) {
+        if (auto* x = qobject_cast<QLineEdit*>(w))
+            return x->cursorPosition();
+        return {};
+    }
+    if (p == QLatin1String("FontName"))
+        return fontOf(w).family();
+    if (p == QLatin1String("FontSize"))
+        return fontOf(w).pointSizeF();
+    if (p == QLatin1String("FontBold"))
+        return fontOf(w).bold();
+    if (p == QLatin1String("FontItalic"))
+        return fontOf(w).italic();
+    if (p == QLatin1String("FontUnderline"))
+        return fontOf(w).underline();
+    if (p == QLatin1String("FontColor"))
+        return w->palette().color(w->foregroundRole());
+    if (p == QLatin1String("RangeMin") || p == QLatin1String("RangeMax")) {
+        const bool min = p == QLatin1String("RangeMin");
+        if (auto* x = qobject_cast<QProgressBar*>(w))
+            return min ? x->minimum() : x->maximum();
+        if (auto* x = qobject_cast<QSpinBox*>(w))
+            return min ? x->minimum() : x->maximum();
+        return {};
+    }
+    if (p == QLatin1String("HeaderImage")) {
+        if (auto* x = qobject_cast<ArrayGrid*>(w))
+            return x->headerImage(index);
+        if (auto* x = qobject_cast<BrowseGrid*>(w))
+            return x->headerImage(index);
+        return {};
+    }
+    if (p == QLatin1String("RichValue")) {
+        if (auto* x = qobject_cast<QTextEdit*>(w))
+            return x->toHtml();
+        return {};
+    }
+    if (p == QLatin1String("Item")) {
+        if (auto* x = qobject_cast<ArrayGrid*>(w))
+            return x->item(index);
+        if (auto* x = qobject_cast<QComboBox*>(w))
+            return x->itemText(index - 1);
+        if (auto* x = qobject_cast<QListWidget*>(w))
+            return x->item(index - 1) ? x->item(index - 1)->text() : QString();
+        if (auto* x = qobject_cast<BrowseGrid*>(w))
+            return x->browseModel()->rowTexts(index - 1);
+        return {};
+    }
+    return {};
+}
+
+bool setControlProperty(QWidget* w, const QString& p, const QVariant& v, int index)
+{
+    if (!w)
+        return false;
+    if (p == QLatin1String("Value"))
+        return setValueOf(w, v);
+    if (p == QLatin1String("Enabled")) {
+        w->setEnabled(v.toBool());
+        return true;
+    }
+    if (p == QLatin1String("Visible")) {
+        w->setVisible(v.toBool());
+        return true;
+    }
+    if (p == QLatin1String("Title")) {
+        w->window()->setWindowTitle(v.toString());
+        return true;
+    }
+    if (p == QLatin1String("ReadOnly")) {
+        if (auto* x = qobject_cast<QLineEdit*>(w))
+            x->setReadOnly(v.toBool());
+        else if (auto* x = qobject_cast<QAbstractSpinBox*>(w))
+            x->setReadOnly(v.toBool());
+        else if (auto* x = qobject_cast<QPlainTextEdit*>(w))
+            x->setReadOnly(v.toBool());
+        else if (auto* x = qobject_cast<QTextEdit*>(w))
+            x->setReadOnly(v.toBool());
+        else
+            return false;
+        return true;
+    }
+    if (p == QLatin1String("Caption")) {
+        if (auto* x = qobject_cast<QAbstractButton*>(w))
+            x->setText(v.toString());
+        else if (auto* x = qobject_cast<QGroupBox*>(w))
+            x->setTitle(v.toString());
+        else if (auto* x = qobject_cast<QLabel*>(w))
+            x->setText(v.toString());
+        else
+            return false;
+        return true;
+    }
+    if (p == QLatin1String("CaretPos")) {
+        if (auto* x = qobject_cast<QLineEdit*>(w)) {
+            x->setCursorPosition(v.toInt());
+            return true;
+        }
+        return false;
+    }
+    if (p.startsWith(QLatin1String("Font")) && p != QLatin1String("FontColor"))
+        return setFontPart(w, p, v);
+    if (p == QLatin1String("FontColor")) {
+        QPalette pal = w->palette();
+        pal.setColor(w->foregroundRole(), v.value<QColor>());
+        pal.setColor(QPalette::Text, v.value<QColor>());
+        w->setPalette(pal);
+        return true;
+    }
+    if (p == QLatin1String("RangeMin") || p == QLatin1String("RangeMax")) {
+        const bool min = p == QLatin1String("RangeMin");
+        if (auto* x = qobject_cast<QProgressBar*>(w))
+            min ? x->setMinimum(v.toInt()) : x->setMaximum(v.toInt());
+        else if (auto* x = qobject_cast<QSpinBox*>(w))
+            min ? x->setMinimum(v.toInt()) : x->setMaximum(v.toInt());
+        else
+            return false;
+        return true;
+    }
+    if (p == QLatin1String("HeaderImage")) {
+        if (auto* x = qobject_cast<ArrayGrid*>(w))
+            x->setHeaderImage(index, v.toInt());
+        else if (auto* x = qobject_cast<BrowseGrid*>(w))
+            x->setHeaderImage(index, v.toInt());
+        else
+            return false;
+        return true;
+    }
+    if (p == QLatin1String("RichValue")) {
+        if (auto* x = qobject_cast<QTextEdit*>(w)) {
+            x->setHtml(v.toString());
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- events
+
+namespace {
+
+// Calls a handler on focus-in or focus-out of one widget.
+class FocusHook : public QObject {
+public:
+    FocusHook(QWidget* w, QEvent::Type type, std::function<void()> fn)
+        : QObject(w), type_(type), fn_(std::move(fn))
+    {
+        w->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == type_)
+            fn_();
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<void()> fn_;
+};
+
+} // namespace
+
+void onChange(QWidget* w, std::function<void()> fn)
+{
+    if (auto* x = qobject_cast<NumberBox*>(w))
+        QObject::connect(x, &QLineEdit::textChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QLineEdit*>(w))
+        QObject::connect(x, &QLineEdit::textChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<RadioGroup*>(w))
+        QObject::connect(x, &RadioGroup::changed, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QComboBox*>(w))
+        QObject::connect(x, &QComboBox::currentIndexChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<ListBox*>(w))
+        QObject::connect(x, &QListWidget::currentRowChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<DatePicker*>(w))
+        QObject::connect(x, &DatePicker::valueChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QDateTimeEdit*>(w))
+        QObject::connect(x, &QDateTimeEdit::dateTimeChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QSpinBox*>(w))
+        QObject::connect(x, &QSpinBox::valueChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QPlainTextEdit*>(w))
+        QObject::connect(x, &QPlainTextEdit::textChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QTextEdit*>(w))
+        QObject::connect(x, &QTextEdit::textChanged, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<ArrayGrid*>(w))
+        QObject::connect(x, &ArrayGrid::changed, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<BrowseGrid*>(w))
+        QObject::connect(x, &BrowseGrid::changed, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QAbstractButton*>(w))
+        QObject::connect(x, &QAbstractButton::toggled, x, [fn] { fn(); });
+    else if (auto* x = qobject_cast<QTabWidget*>(w))
+        QObject::connect(x, &QTabWidget::currentChanged, x, [fn] { fn(); });
+}
+
+void onAction(QWidget* w, std::function<void()> fn)
+{
+    if (auto* x = qobject_cast<QAbstractButton*>(w))
+        QObject::connect(x, &QAbstractButton::clicked, x, [fn] { fn(); });
+}
+
+void onGotFocus(QWidget* w, std::function<void()> fn)
+{
+    if (auto* d = qobject_cast<QAbstractSpinBox*>(w))
+        new FocusHook(d, QEvent::FocusIn, std::move(fn));
+    else if (w)
+        new FocusHook(w, QEvent::FocusIn, std::move(fn));
+}
+
+void onLostFocus(QWidget* w, std::function<void()> fn)
+{
+    if (w)
+        new FocusHook(w, QEvent::FocusOut, std::move(fn));
+}
+
+void onEnter(QWidget* w, std::function<void()> fn)
+{
+    if (auto* x = qobject_cast<QLineEdit*>(w))
+        QObject::connect(x, &QLineEdit::returnPressed, x, [fn] { fn(); });
+}
+
+void onDoubleClick(QWidget* w, std::function<void()> fn)
+{
+    if (auto* x = qobject_cast<QAbstractItemView*>(w))
+        QObject::connect(x, &QAbstractItemView::doubleClicked, x, [fn] { fn(); });
+}
+
+void onHeaderClick(QWidget* w, std::function<void(int)> fn)
+{
+    if (auto* x = qobject_cast<BrowseGrid*>(w))
+        QObject::connect(x, &BrowseGrid::headerClicked, x, [fn](int c) { fn(c); });
+    else if (auto* x = qobject_cast<QTableView*>(w))
+        QObject::connect(x->horizontalHeader(), &QHeaderView::sectionClicked, x, [fn](int c) { fn(c + 1); });
+}
+
+} // namespace cn

@@ -1,0 +1,227 @@
+#pragma once
+// The control kinds the windows are built from. Each is a thin Qt widget with
+// the value the windows read and write: a radio group's option number from 1,
+// a combo's item number, a date picker's date (possibly empty), a numeric
+// box's number shown through its picture, an array grid's selected row.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimeEdit>
+#include <QVariant>
+#include <functional>
+
+class QButtonGroup;
+class QRadioButton;
+
+namespace cn {
+
+// ------------------------------------------------------------ text boxes
+
+// A one-line text box that lets in only characters a table can store; with
+// upper case, letters turn upper case as they are typed.
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget* parent = nullptr, bool upperCase = false);
+    bool upperCase() const { return upper_; }
+    void setUpperCase(bool upper);
+
+private:
+    bool upper_ = false;
+};
+
+// A numeric box. With a picture ("9,99,99,999.99", "999") it accepts at most
+// the picture's digits and shows its value grouped by the picture once the
+// user leaves it; without one it holds a plain number.
+class NumberBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit NumberBox(QWidget* parent = nullptr, const QString& picture = {});
+    void setPicture(const QString& picture);
+    const QString& picture() const { return picture_; }
+    double value() const;
+    void setValue(double v);
+    // Rewrites the text in the picture's form (done on leaving the box).
+    void reformat();
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override;
+
+private:
+    QString picture_;
+    int decimals_ = 0;
+};
+
+// ------------------------------------------------------------ choices
+
+// Options one below the other (or side by side), `spacing` pixels apart; the
+// value is the chosen option's number from 1, 0 when none is chosen.
+class RadioGroup : public QWidget {
+    Q_OBJECT
+public:
+    RadioGroup(const QStringList& options, int spacing, bool horizontal, QWidget* parent = nullptr);
+    int value() const;
+    void setValue(int option);           // 0 clears the choice
+    int count() const;
+    QRadioButton* option(int n) const;   // n from 1
+
+signals:
+    void changed(int option);
+
+private:
+    QButtonGroup* group_;
+};
+
+// A drop-down list whose value is the chosen item's number from 1 (0 none).
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    int value() const { return currentIndex() + 1; }
+    void setValue(int item) { setCurrentIndex(item - 1); }
+};
+
+class ListBox : public QListWidget {
+    Q_OBJECT
+public:
+    using QListWidget::QListWidget;
+    int value() const { return currentRow() + 1; }
+    void setValue(int item) { setCurrentRow(item - 1); }
+};
+
+// ------------------------------------------------------------ dates
+
+// A date picker that can also hold the empty date (shown blank). It shows the
+// date picture CDATEFORMAT. Typing a digit into an empty picker starts from
+// today's date; Delete with the whole text selected empties it.
+class DatePicker : public QDateEdit {
+    Q_OBJECT
+public:
+    explicit DatePicker(QWidget* parent = nullptr);
+    QDate value() const;                  // null QDate for the empty date
+    void setValue(const QDate& d);        // a null or invalid date empties it
+    bool isEmpty() const;
+    // Re-reads CDATEFORMAT (after the options change), for every picker.
+    void applyDateFormat();
+    static void applyDateFormatToAll();
+
+signals:
+    void valueChanged(const QDate& d);   // also on becoming empty
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    static QDate emptyMark();
+};
+
+// ------------------------------------------------------------ array grid
+
+// A grid filled from arrays: rows of cell texts. Its value is the selected
+// row's number from 1 (0 none); a row's item is its cell values.
+class ArrayGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit ArrayGrid(QWidget* parent = nullptr);
+    void setColumns(const QStringList& headers, const QList<int>& widths);
+    void addItem(const QStringList& cells);
+    void deleteAllItems();
+    QStringList item(int row) const;      // row from 1; empty when out of range
+    int itemCount() const { return rowCount(); }
+    int value() const;
+    void setValue(int row);               // 0 clears the selection
+    // The sort arrow in a column header (column from 1): 0 none, 1 up, 2 down.
+    void setHeaderImage(int column, int arrow);
+    int headerImage(int column) const;
+
+signals:
+    void changed();
+
+private:
+    int arrowColumn_ = 0;
+    int arrow_ = 0;
+};
+
+// ------------------------------------------------------------ the declaration table
+
+enum class ControlKind {
+    Label, Text, UpperText, Numeric, Button, ImageButton, CheckBox, CheckButton,
+    Radio, Combo, List, Date, Time, Spinner, EditBox, RichText, Grid, Browse,
+    Frame, Tab, Progress, Image, Hyperlink,
+};
+
+// One line of a window's control table. Positions are pixels within the
+// window (or within the tab page named by parent/page). The common columns
+// come first so a line can be written positionally; the rest are set with the
+// chained setters.
+struct ControlDecl {
+    QString name;
+    ControlKind kind = ControlKind::Label;
+    int col = 0, row = 0, width = 0, height = 0;
+    QString caption;        // label, button, check, frame, hyperlink text
+    QString tooltip;
+    int maxLength = 0;      // text boxes: characters, 0 = the default
+    QString picture;        // numeric boxes: input picture; images and image buttons: resource
+    bool readOnly = false;
+
+    QStringList items;      // radio options, combo and list items, tab pages, grid headers
+    QList<int> widths;      // grid column widths
+    int spacing = 20;       // radio: distance between options
+    bool horizontal = false;
+    Qt::Alignment align;    // labels and text boxes; default left
+    bool disabled = false;
+    QString parent;         // a frame-less container: a tab's name
+    int page = 0;           // the tab page (from 1)
+    QString link;           // hyperlink target
+
+    ControlDecl& withItems(QStringList v) { items = std::move(v); return *this; }
+    ControlDecl& withWidths(QList<int> v) { widths = std::move(v); return *this; }
+    ControlDecl& withSpacing(int v, bool side = false) { spacing = v; horizontal = side; return *this; }
+    ControlDecl& aligned(Qt::Alignment a) { align = a; return *this; }
+    ControlDecl& right() { align = Qt::AlignRight | Qt::AlignVCenter; return *this; }
+    ControlDecl& off() { disabled = true; return *this; }
+    ControlDecl& on(const QString& tab, int tabPage) { parent = tab; page = tabPage; return *this; }
+    ControlDecl& to(const QString& target) { link = target; return *this; }
+};
+
+// Builds one control on `host` (the window, or the container named by the
+// declaration) with its objectName, geometry, caption, tooltip, maximum
+// length, picture and read-only state set from the declaration.
+QWidget* buildControl(QWidget* window, const ControlDecl& decl);
+// Builds every control of a table, in order (frames first keeps them behind).
+void buildControls(QWidget* window, const QList<ControlDecl>& decls);
+
+// ------------------------------------------------------------ properties and events
+
+// "Value", "Enabled", "ReadOnly", "Caption", "CaretPos", "FontName",
+// "FontSize", "FontBold", "FontItalic", "FontUnderline", "FontColor",
+// "RangeMin", "RangeMax", "HeaderImage", "RichValue", "Item", "Title" and
+// "Visible", read and written whatever the control's kind. An unknown
+// property reads as an invalid QVariant and is not written (false).
+QVariant controlProperty(QWidget* control, const QString& property, int index = 0);
+bool setControlProperty(QWidget* control, const QString& property, const QVariant& value, int index = 0);
+
+// Event hooks that work for every kind: change (the kind's own value
+// signal), action (click), got and lost focus, enter (Return in a text box),
+// double click and header click (grids, column from 1).
+void onChange(QWidget* control, std::function<void()> handler);
+void onAction(QWidget* control, std::function<void()> handler);
+void onGotFocus(QWidget* control, std::function<void()> handler);
+void onLostFocus(QWidget* control, std::function<void()> handler);
+void onEnter(QWidget* control, std::function<void()> handler);
+void onDoubleClick(QWidget* control, std::function<void()> handler);
+void onHeaderClick(QWidget* control, std::function<void(int column)> handler);
+
+} // namespace cn

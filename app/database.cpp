@@ -1,0 +1,78 @@
+#include "app/database.h"
+
+#include "app/settings.h"
+#include "app/text.h"
+
+#include <QDir>
+#include <memory>
+
+namespace cn {
+
+namespace {
+std::unique_ptr<data::Workspace>& current()
+{
+    static std::unique_ptr<data::Workspace> instance;
+    return instance;
+}
+
+std::string fieldName(const QString& field) { return field.toUpper().toStdString(); }
+} // namespace
+
+data::Workspace& db()
+{
+    auto& ws = current();
+    if (!ws)
+        ws = std::make_unique<data::Workspace>(QDir::currentPath().toStdString());
+    return *ws;
+}
+
+void openDb(const QString& folder)
+{
+    auto& ws = current();
+    if (ws)
+        ws->closeAll();
+    ws = std::make_unique<data::Workspace>(QDir(folder).absolutePath().toStdString());
+}
+
+QString dbFolder() { return QString::fromStdString(db().folder()); }
+
+data::WorkArea* area(const QString& alias) { return db().area(alias.toStdString()); }
+
+QString fieldText(const data::WorkArea& a, const QString& field, bool trim)
+{
+    const QString text = fromCp1252(a.str(fieldName(field)));
+    if (trim)
+        return trimBlanks(text);
+    qsizetype e = text.size();
+    while (e > 0 && text[e - 1] == QLatin1Char(' '))
+        --e;
+    return text.left(e);
+}
+
+data::Status setFieldText(data::WorkArea& a, const QString& field, const QString& text)
+{
+    return a.setStr(fieldName(field), toCp1252(trimBlanks(text)));
+}
+
+QDate toQDate(data::Date d)
+{
+    if (d.empty())
+        return {};
+    return QDate(d.year, d.month, d.day);
+}
+
+data::Date toDate(const QDate& d)
+{
+    if (!d.isValid())
+        return {};
+    return data::Date{d.year(), d.month(), d.day()};
+}
+
+QString dateText(const QDate& d)
+{
+    return d.isValid() ? d.toString(settings().CDATEFORMAT) : QString();
+}
+
+std::string keyBytes(const QString& text) { return toCp1252(text); }
+
+} // namespace cn

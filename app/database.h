@@ -1,0 +1,36 @@
+#pragma once
+// The program's one table workspace (every shared alias lives here) and the
+// small conversions the windows need between its values and Qt's.
+#include "data/workspace.h"
+
+#include <QDate>
+#include <QString>
+
+namespace cn {
+
+// The workspace of the running program, on the data folder (the working
+// folder unless openDb chose another).
+data::Workspace& db();
+// Closes every area and starts a new workspace on folder (tests, restore).
+void openDb(const QString& folder);
+QString dbFolder();
+
+// The open area of that alias (letter case does not matter), or nullptr.
+data::WorkArea* area(const QString& alias);
+
+// Field values as the windows show them: text fields without trailing blanks
+// (leading blanks kept unless trim), numbers and dates as values.
+QString fieldText(const data::WorkArea& a, const QString& field, bool trim = true);
+// Writes a text field, converting to Windows-1252 and removing leading and
+// trailing blanks as every text field is stored.
+data::Status setFieldText(data::WorkArea& a, const QString& field, const QString& text);
+
+QDate toQDate(data::Date d);              // the empty date gives a null QDate
+data::Date toDate(const QDate& d);        // a null QDate gives the empty date
+// A date as text in the picture CDATEFORMAT; empty text for the empty date.
+QString dateText(const QDate& d);
+
+// A key or key part as the engine compares it (Windows-1252 bytes).
+std::string keyBytes(const QString& text);
+
+} // namespace cn

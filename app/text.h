@@ -1,0 +1,66 @@
+#pragma once
+// Text at the boundary between the windows (QString) and the tables
+// (Windows-1252 bytes), and the number pictures of amount boxes and printouts.
+#include <QString>
+#include <QValidator>
+#include <string>
+#include <string_view>
+
+namespace cn {
+
+QString fromCp1252(std::string_view bytes);
+// Characters that have no Windows-1252 byte become '?'; the input boxes do not
+// let such characters in, so this only matters for text from elsewhere.
+std::string toCp1252(const QString& text);
+// True when every character can be stored in a table.
+bool storable(const QString& text);
+bool storable(QChar c);
+// Upper case, letter by letter, keeping a letter whose upper case could not
+// be stored (so the text stays storable and keeps its length).
+QString upperStorable(const QString& text);
+// Leading and trailing blanks removed (the way text fields are stored).
+QString trimBlanks(const QString& text);
+
+// Number pictures such as "9,99,99,999.99" or "999": each 9 is a digit, a
+// comma separates groups and shows only with a digit to its left, a point
+// starts the decimals. A value too wide for the picture shows as asterisks.
+struct Picture {
+    int integerDigits = 0;
+    int decimals = 0;
+    bool valid() const { return integerDigits > 0; }
+};
+Picture parsePicture(const QString& picture);
+QString formatPicture(double value, const QString& picture);
+// The number in a text typed or shown with a picture ("1,234.50" -> 1234.5);
+// an empty text is 0.
+double numberFromText(const QString& text);
+
+// The validator of every text box: refuses characters a table cannot store;
+// with upperCase it also turns letters to upper case as they are typed.
+class StorableValidator : public QValidator {
+    Q_OBJECT
+public:
+    explicit StorableValidator(bool upperCase = false, QObject* parent = nullptr);
+    State validate(QString& input, int& pos) const override;
+    void fixup(QString& input) const override;
+    bool upperCase() const { return upper_; }
+
+private:
+    bool upper_;
+};
+
+// The validator of numeric boxes: digits, an optional leading minus, grouping
+// commas and (with decimals) one point, within the picture's digit counts.
+class NumberValidator : public QValidator {
+    Q_OBJECT
+public:
+    NumberValidator(int integerDigits, int decimals, bool allowNegative, QObject* parent = nullptr);
+    State validate(QString& input, int& pos) const override;
+
+private:
+    int integerDigits_;
+    int decimals_;
+    bool negative_;
+};
+
+} // namespace cn

@@ -38,7 +38,7 @@ QProgressBar* makeBar(QWidget* parent, const char* name, int row, int maximum, c
 } // namespace
 
 Form_Setup::Form_Setup(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("Form_Setup"));
     setWindowTitle(QStringLiteral("Database Check"));
@@ -117,7 +117,7 @@ public:
     bool escapePressed() override
     {
         pump();
-        return form_.escapePressed();
+        return form_.takeEscape();
     }
     data::Date today() override { return toDate(cn::today()); }
     long secondsSinceMidnight() override { return timeNow().msecsSinceStartOfDay() / 1000; }

@@ -3,6 +3,7 @@
 // over the set-up logic of the data layer (data/setup.h), and SET_UP, which
 // shows it and runs set-up (or, with cleanup, the data clean-up) under it.
 #include <QWidget>
+#include <utility>
 
 class QLineEdit;
 class QProgressBar;
@@ -18,8 +19,9 @@ public:
     QProgressBar* progress(int n) const;   // Progress_1 .. Progress_3
     QLineEdit* textBox() const { return text_; }
 
-    // Escape pressed anywhere in the program since the window opened.
-    bool escapePressed() const { return escape_; }
+    // Escape pressed anywhere in the program since the last call; a press
+    // counts once.
+    bool takeEscape() { return std::exchange(escape_, false); }
 
 signals:
     // A new status text is shown (lets a caller follow the run).

@@ -164,7 +164,10 @@ Status createTableFile(Workspace& ws, const TableDef& def, const Structure& fiel
 RebuildResult rebuildTable(Workspace& ws, const RebuildPlan& plan)
 {
     const TableDef& def = *plan.table;
-    auto hit = [&](std::string_view step) { if (plan.checkpoint) plan.checkpoint(step); };
+    auto hit = [&](std::string_view step) {
+        if (plan.checkpoint)
+            plan.checkpoint(std::string(step) + " " + def.upperName());
+    };
     RebuildResult result;
 
     // A spent copy of an earlier run is of no use: recovery has run before.

@@ -32,7 +32,7 @@ public:
     virtual void setValue(int bar, int value) = 0;
     // A message box; Info, Exclamation and Stop answer 1, OkCancel 1 (OK) or 2 (Cancel).
     virtual int message(SetupBox kind, const std::string& text) = 0;
-    virtual bool escapePressed() = 0;                             // since the run began
+    virtual bool escapePressed() = 0;                             // since the last call (a press counts once)
     virtual Date today() = 0;
     virtual long secondsSinceMidnight() = 0;
     virtual void setMenusEnabled(bool) {}                         // MAINMENUABLE
@@ -92,8 +92,8 @@ public:
     // Run flag: a table was upgraded in this run, so every index is rebuilt.
     bool MDBFCHANGE = false;
 
-    // Test hook: called at each step of a table rebuild, with the step's
-    // name, so that a test can stop the process there.
+    // Test hook: called at each step of a table rebuild with the step's name
+    // and the table ("filling PVISIT"), so that a test can stop the process there.
     std::function<void(std::string_view)> checkpoint;
 
     // What the run did, for tests and the data tool.

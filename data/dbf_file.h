@@ -68,8 +68,8 @@ public:
     Result<uint32_t> append(const char* buf);
     Status sync();
 
-    // A blank record: live flag, spaces (numbers, dates, memos and logicals
-    // blank as the format writes them; logicals 'F').
+    // A blank record: live flag and spaces throughout, which every field type
+    // reads as its empty value (blank text, 0, empty date, false, no memo).
     void blankRecord(char* buf) const;
 
     // The descriptor used for data; locks are taken on separate opens per work area.

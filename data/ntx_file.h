@@ -108,6 +108,10 @@ public:
     // Moves one record's entry from oldKey to newKey (nothing when equal).
     Status replace(std::string_view oldKey, std::string_view newKey, uint32_t recNo);
 
+    // In a shared index: notices another process's changes now (drops stale
+    // pages, moves version()). Does nothing otherwise.
+    Status refresh();
+
     // Writes changed pages and the header (bumping the change counter).
     Status flush();
     Status sync();

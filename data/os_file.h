@@ -71,6 +71,13 @@ public:
     ~ScopedLock() { release(); }
     ScopedLock(const ScopedLock&) = delete;
     ScopedLock& operator=(const ScopedLock&) = delete;
+    void adopt(OsFile* file, uint64_t offset, uint64_t length)
+    {
+        release();
+        file_ = file;
+        offset_ = offset;
+        length_ = length;
+    }
     void release()
     {
         if (file_)

@@ -1,0 +1,116 @@
+#include "data/cp1252.h"
+
+#include <cstdint>
+
+namespace cn::data {
+
+namespace {
+// Code points of bytes 0x80..0x9F; 0 marks the five bytes with no character.
+constexpr char16_t kHigh[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+};
+
+char32_t byteToCp(unsigned char b)
+{
+    if (b >= 0x80 && b <= 0x9F) {
+        char32_t cp = kHigh[b - 0x80];
+        return cp ? cp : b;   // undefined bytes pass through as their C1 code point
+    }
+    return b;
+}
+
+std::optional<unsigned char> cpToByte(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<unsigned char>(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == cp && cp != 0)
+            return static_cast<unsigned char>(0x80 + i);
+    // The five undefined bytes round-trip through their C1 code points.
+    if (cp == 0x81 || cp == 0x8D || cp == 0x8F || cp == 0x90 || cp == 0x9D)
+        return static_cast<unsigned char>(cp);
+    return std::nullopt;
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+} // namespace
+
+std::string cp1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char b : bytes)
+        appendUtf8(out, byteToCp(b));
+    return out;
+}
+
+std::optional<std::string> utf8ToCp1252(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        char32_t cp;
+        int extra;
+        if (c < 0x80) { cp = c; extra = 0; }
+        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
+        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
+        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
+        else return std::nullopt;
+        if (i + static_cast<size_t>(extra) >= s.size() && extra > 0)
+            return std::nullopt;
+        for (int k = 1; k <= extra; ++k) {
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return std::nullopt;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        i += 1 + extra;
+        auto b = cpToByte(cp);
+        if (!b)
+            return std::nullopt;
+        out += static_cast<char>(*b);
+    }
+    return out;
+}
+
+bool cp1252Encodable(char32_t cp) { return cpToByte(cp).has_value(); }
+
+std::string upperCp1252(std::string_view bytes)
+{
+    std::string out(bytes);
+    for (char& ch : out) {
+        auto b = static_cast<unsigned char>(ch);
+        if (b >= 'a' && b <= 'z')
+            b = static_cast<unsigned char>(b - 32);
+        else if (b == 0x9A || b == 0x9C || b == 0x9E)   // š œ ž
+            b = static_cast<unsigned char>(b - 0x10);
+        else if (b == 0xFF)                             // ÿ
+            b = 0x9F;
+        else if (b >= 0xE0 && b <= 0xFE && b != 0xF7)   // à..þ except ÷
+            b = static_cast<unsigned char>(b - 32);
+        ch = static_cast<char>(b);
+    }
+    return out;
+}
+
+} // namespace cn::data

@@ -1,0 +1,155 @@
+#include "data/memo_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cn::data {
+
+namespace {
+uint32_t get32(const unsigned char* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+void put32(unsigned char* p, uint32_t v)
+{
+    p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
+}
+// Memos longer than this are refused as damage rather than read into memory.
+constexpr uint64_t kMaxMemo = 64ull * 1024 * 1024;
+} // namespace
+
+Status MemoFile::create(const std::string& path)
+{
+    auto f = OsFile::create(path);
+    if (!f)
+        return f.status();
+    unsigned char h[kMemoBlockSize] = {};
+    put32(h, 1);
+    h[16] = 0x03;
+    if (auto st = f->writeAt(0, h, sizeof h); !st)
+        return st;
+    return f->sync();
+}
+
+Result<std::unique_ptr<MemoFile>> MemoFile::open(const std::string& path, bool writable)
+{
+    auto f = OsFile::open(path, writable);
+    if (!f)
+        return f.status();
+    std::unique_ptr<MemoFile> m(new MemoFile);
+    m->file_ = std::move(*f);
+    auto size = m->file_.size();
+    if (!size)
+        return size.status();
+    if (*size < 4)
+        return Status::error("The memo file " + path + " is damaged: it is shorter than its header");
+    return m;
+}
+
+Result<std::string> MemoFile::read(uint32_t block) const
+{
+    auto size = file_.size();
+    if (!size)
+        return size.status();
+    const uint64_t start = static_cast<uint64_t>(block) * kMemoBlockSize;
+    if (block == 0 || start >= *size)
+        return Status::error("The memo file " + path() + " is damaged: a record points to block " +
+                             std::to_string(block) + ", beyond the end of the file");
+    std::string out;
+    char buf[8192];
+    uint64_t pos = start;
+    while (pos < *size) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof buf, *size - pos));
+        auto got = file_.readSome(pos, buf, want);
+        if (!got)
+            return got.status();
+        if (*got == 0)
+            break;
+        const char* end = static_cast<const char*>(std::memchr(buf, 0x1A, *got));
+        if (end) {
+            out.append(buf, static_cast<size_t>(end - buf));
+            return out;
+        }
+        out.append(buf, *got);
+        pos += *got;
+        if (out.size() > kMaxMemo)
+            return Status::error("The memo file " + path() + " is damaged: the memo at block " +
+                                 std::to_string(block) + " has no end");
+    }
+    return out;   // no terminator before the end of the file: take what is there
+}
+
+Result<uint32_t> MemoFile::nextFreeBlock() const
+{
+    unsigned char h[4];
+    if (auto st = file_.readAt(0, h, 4); !st)
+        return st;
+    auto size = file_.size();
+    if (!size)
+        return size.status();
+    const uint64_t bySize = (*size + kMemoBlockSize - 1) / kMemoBlockSize;
+    // Never trust a header pointing inside the used blocks; never leave a gap past a sane end.
+    uint64_t next = std::max<uint64_t>(bySize, 1);
+    if (uint64_t h32 = get32(h); h32 > next && h32 <= bySize + 1)
+        next = h32;
+    if (next > UINT32_MAX)
+        return Status::error("The memo file " + path() + " is full");
+    return static_cast<uint32_t>(next);
+}
+
+Result<uint32_t> MemoFile::blocksUsed(uint32_t block) const
+{
+    auto text = read(block);
+    if (!text)
+        return text.status();
+    return static_cast<uint32_t>((text->size() + 2 + kMemoBlockSize - 1) / kMemoBlockSize);
+}
+
+Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool shared)
+{
+    if (text.find('\x1A') != std::string_view::npos)
+        return Status::error("A memo for " + path() + " may not contain the character 0x1A");
+    if (text.empty())
+        return 0u;
+    const uint64_t need = (text.size() + 2 + kMemoBlockSize - 1) / kMemoBlockSize;
+    std::string buf(need * kMemoBlockSize, '\0');
+    std::memcpy(buf.data(), text.data(), text.size());
+    buf[text.size()] = 0x1A;
+    buf[text.size() + 1] = 0x1A;
+    if (oldBlock != 0) {
+        // Reuse the old blocks when the new text fits in them. Only the owner
+        // of the (locked) record writes its memo, so no other writer is here.
+        auto used = blocksUsed(oldBlock);
+        if (used && *used >= need) {
+            if (auto st = file_.writeAt(static_cast<uint64_t>(oldBlock) * kMemoBlockSize, buf.data(),
+                                        text.size() + 2);
+                !st)
+                return st;
+            return oldBlock;
+        }
+    }
+    ScopedLock lock;
+    if (shared) {
+        if (auto st = file_.lockWait(updateLockOffset(), 1, true); !st)
+            return st;
+        lock.adopt(&file_, updateLockOffset(), 1);
+    }
+    auto next = nextFreeBlock();
+    if (!next)
+        return next.status();
+    const uint32_t block = *next;
+    if (static_cast<uint64_t>(block) + need > UINT32_MAX)
+        return Status::error("The memo file " + path() + " is full");
+    if (auto st = file_.writeAt(static_cast<uint64_t>(block) * kMemoBlockSize, buf.data(), buf.size()); !st)
+        return st;
+    unsigned char h[4];
+    put32(h, static_cast<uint32_t>(block + need));
+    if (auto st = file_.writeAt(0, h, 4); !st)
+        return st;
+    return block;
+}
+
+Status MemoFile::sync() { return file_.sync(); }
+
+} // namespace cn::data

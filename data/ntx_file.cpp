@@ -1,0 +1,1092 @@
+#include "data/ntx_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <unordered_set>
+
+namespace cn::data {
+
+namespace {
+uint16_t get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t get32(const unsigned char* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+void put16(unsigned char* p, uint32_t v) { p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; }
+void put32(unsigned char* p, uint32_t v)
+{
+    p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
+}
+
+constexpr int kMaxDepth = 48;
+constexpr size_t kCacheLimit = 12000;   // decoded pages kept in memory (about 12 MB)
+
+// -1, 0, 1 comparing the first min(|key|, |prefix|) bytes, as unsigned bytes.
+int cmpPrefix(std::string_view key, std::string_view prefix)
+{
+    size_t n = std::min(key.size(), prefix.size());
+    int c = n ? std::memcmp(key.data(), prefix.data(), n) : 0;
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return key.size() < prefix.size() ? -1 : 0;
+}
+
+int cmpEntry(std::string_view ka, uint32_t ra, std::string_view kb, uint32_t rb)
+{
+    int c = std::memcmp(ka.data(), kb.data(), std::min(ka.size(), kb.size()));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    if (ra != rb)
+        return ra < rb ? -1 : 1;
+    return 0;
+}
+
+std::string headerBytes(const NtxHeader& h)
+{
+    std::string buf(kNtxPageSize, '\0');
+    auto* p = reinterpret_cast<unsigned char*>(buf.data());
+    put16(p, h.signature);
+    put16(p + 2, h.counter);
+    put32(p + 4, h.root);
+    put32(p + 8, h.freeList);
+    put16(p + 12, h.itemSize);
+    put16(p + 14, h.keyLength);
+    put16(p + 16, h.keyDecimals);
+    put16(p + 18, h.maxItems);
+    put16(p + 20, h.halfPage);
+    std::memcpy(p + 22, h.keyText.data(), std::min<size_t>(h.keyText.size(), 255));
+    p[278] = h.unique ? 1 : 0;
+    return buf;
+}
+} // namespace
+
+uint16_t ntxMaxItems(uint16_t keyLength)
+{
+    int m = (1024 - 2) / (keyLength + 10) - 1;
+    if (m % 2)
+        --m;
+    return static_cast<uint16_t>(std::max(m, 0));
+}
+
+struct NtxFile::Node {
+    uint32_t offset = 0;
+    bool dirty = false;
+    bool isFree = false;
+    uint32_t nextFree = 0;
+    std::vector<uint32_t> child;   // n + 1
+    std::vector<uint32_t> rec;     // n
+    std::string keys;              // n * K
+    size_t n() const { return rec.size(); }
+    bool leaf() const { return child.empty() || child[0] == 0; }
+};
+
+void NtxBuildInput::add(std::string_view key, uint32_t recNo)
+{
+    size_t at = keys.size();
+    keys.append(key.substr(0, keyLength));
+    keys.append(keyLength - (keys.size() - at), ' ');
+    recNos.push_back(recNo);
+}
+
+NtxFile::~NtxFile()
+{
+    (void)flush();
+}
+
+Status NtxFile::error(const std::string& what) const
+{
+    return Status::error("The index " + path() + " is damaged: " + what);
+}
+
+std::string NtxFile::padKey(std::string_view key) const
+{
+    std::string k(key.substr(0, header_.keyLength));
+    k.resize(header_.keyLength, ' ');
+    return k;
+}
+
+Result<std::unique_ptr<NtxFile>> NtxFile::open(const std::string& path, bool writable)
+{
+    auto f = OsFile::open(path, writable);
+    if (!f)
+        return f.status();
+    std::unique_ptr<NtxFile> x(new NtxFile);
+    x->file_ = std::move(*f);
+    auto size = x->file_.size();
+    if (!size)
+        return size.status();
+    x->fileSize_ = *size;
+    if (*size < kNtxPageSize)
+        return x->error("the file is shorter than an index header");
+    unsigned char h[kNtxPageSize];
+    if (auto st = x->file_.readAt(0, h, sizeof h); !st)
+        return st;
+    NtxHeader& hd = x->header_;
+    hd.signature = get16(h);
+    hd.counter = get16(h + 2);
+    hd.root = get32(h + 4);
+    hd.freeList = get32(h + 8);
+    hd.itemSize = get16(h + 12);
+    hd.keyLength = get16(h + 14);
+    hd.keyDecimals = get16(h + 16);
+    hd.maxItems = get16(h + 18);
+    hd.halfPage = get16(h + 20);
+    size_t tl = 0;
+    while (tl < 256 && h[22 + tl] != 0)
+        ++tl;
+    hd.keyText.assign(reinterpret_cast<const char*>(h + 22), tl);
+    hd.unique = h[278] != 0;
+    if (hd.signature != kNtxSignature && hd.signature != 3)
+        return x->error("the signature is " + std::to_string(hd.signature) + ", not that of an index file");
+    if (hd.keyLength < 1 || hd.keyLength > 250)
+        return x->error("the key length " + std::to_string(hd.keyLength) + " is out of range");
+    if (hd.itemSize != hd.keyLength + 8)
+        return x->error("the item size does not match the key length");
+    const uint32_t need = 2 + 2u * (hd.maxItems + 1u) + (hd.maxItems + 1u) * (hd.keyLength + 8u);
+    if (hd.maxItems < 2 || need > kNtxPageSize)
+        return x->error("a page claims " + std::to_string(hd.maxItems) + " keys, more than fit in a page");
+    if (hd.root < kNtxPageSize || hd.root % kNtxPageSize != 0 || hd.root + kNtxPageSize > *size)
+        return x->error("the root page offset " + std::to_string(hd.root) + " is outside the file");
+    if (hd.keyText.empty())
+        return x->error("it has no key expression");
+    return x;
+}
+
+Status NtxFile::syncWithDisk()
+{
+    if (!shared_)
+        return {};
+    unsigned char h[12];
+    if (auto st = file_.readAt(0, h, sizeof h); !st)
+        return st;
+    const uint16_t counter = get16(h + 2);
+    if (counter == header_.counter)
+        return {};
+    cache_.clear();
+    dirty_.clear();
+    header_.counter = counter;
+    header_.root = get32(h + 4);
+    header_.freeList = get32(h + 8);
+    auto size = file_.size();
+    if (!size)
+        return size.status();
+    fileSize_ = *size;
+    ++version_;
+    if (header_.root < kNtxPageSize || header_.root % kNtxPageSize != 0 || header_.root + kNtxPageSize > fileSize_)
+        return error("the root page offset " + std::to_string(header_.root) + " is outside the file");
+    return {};
+}
+
+Result<NtxFile::Node*> NtxFile::node(uint32_t offset)
+{
+    if (auto it = cache_.find(offset); it != cache_.end()) {
+        if (it->second->isFree)
+            return error("the page at " + std::to_string(offset) + " is both free and in use");
+        return it->second.get();
+    }
+    auto page = readPage(offset);
+    if (!page)
+        return page.status();
+    auto n = std::make_unique<Node>();
+    n->offset = offset;
+    n->child = std::move(page->child);
+    n->rec = std::move(page->recNo);
+    n->keys = std::move(page->keys);
+    Node* raw = n.get();
+    cache_[offset] = std::move(n);
+    return raw;
+}
+
+Result<NtxPage> NtxFile::readPage(uint32_t offset)
+{
+    const uint64_t end = std::max<uint64_t>(fileSize_, 0);
+    if (offset < kNtxPageSize || offset % kNtxPageSize != 0 || static_cast<uint64_t>(offset) + kNtxPageSize > end)
+        return error("a page offset " + std::to_string(offset) + " is outside the file");
+    unsigned char p[kNtxPageSize];
+    if (auto st = file_.readAt(offset, p, sizeof p); !st)
+        return st;
+    const uint16_t K = header_.keyLength;
+    const uint16_t M = header_.maxItems;
+    NtxPage pg;
+    pg.offset = offset;
+    pg.count = get16(p);
+    if (pg.count > M)
+        return error("the page at " + std::to_string(offset) + " claims " + std::to_string(pg.count) +
+                     " keys, more than the " + std::to_string(M) + " that fit");
+    pg.child.resize(pg.count + 1u);
+    pg.recNo.resize(pg.count);
+    pg.keys.resize(static_cast<size_t>(pg.count) * K);
+    for (size_t i = 0; i <= pg.count; ++i) {
+        const uint16_t off = get16(p + 2 + 2 * i);
+        if (off < 2 || off + 8u + K > kNtxPageSize)
+            return error("an item of the page at " + std::to_string(offset) + " lies outside the page");
+        pg.child[i] = get32(p + off);
+        if (i < pg.count) {
+            pg.recNo[i] = get32(p + off + 4);
+            std::memcpy(pg.keys.data() + i * K, p + off + 8, K);
+        }
+    }
+    const bool leaf = pg.child[0] == 0;
+    for (size_t i = 0; i <= pg.count; ++i) {
+        if (leaf && pg.child[i] != 0)
+            return error("the page at " + std::to_string(offset) + " mixes leaf and branch items");
+        if (!leaf && (pg.child[i] == 0 || pg.child[i] == offset))
+            return error("the page at " + std::to_string(offset) + " has a bad child pointer");
+    }
+    if (leaf)
+        std::fill(pg.child.begin(), pg.child.end(), 0u);
+    return pg;
+}
+
+Status NtxFile::writeNode(const Node& n)
+{
+    unsigned char p[kNtxPageSize] = {};
+    if (n.isFree) {
+        put32(p, n.nextFree);
+        return file_.writeAt(n.offset, p, sizeof p);
+    }
+    const uint16_t K = header_.keyLength;
+    const uint16_t M = header_.maxItems;
+    const uint32_t base = 2 + 2u * (M + 1u);
+    put16(p, static_cast<uint32_t>(n.n()));
+    for (uint32_t i = 0; i <= M; ++i)
+        put16(p + 2 + 2 * i, base + i * (K + 8u));
+    for (size_t i = 0; i <= n.n(); ++i) {
+        unsigned char* item = p + base + i * (K + 8u);
+        put32(item, n.leaf() ? 0 : n.child[i]);
+        if (i < n.n()) {
+            put32(item + 4, n.rec[i]);
+            std::memcpy(item + 8, n.keys.data() + i * K, K);
+        }
+    }
+    return file_.writeAt(n.offset, p, sizeof p);
+}
+
+Status NtxFile::writeHeader()
+{
+    std::string h = headerBytes(header_);
+    // Only the fixed fields: a foreign writer's reserved bytes stay as they are.
+    return file_.writeAt(0, h.data(), 22);
+}
+
+void NtxFile::markDirty(Node* n)
+{
+    if (!n->dirty) {
+        n->dirty = true;
+        dirty_.push_back(n->offset);
+    }
+}
+
+Result<NtxFile::Node*> NtxFile::newNode()
+{
+    uint32_t offset = 0;
+    if (header_.freeList != 0) {
+        const uint32_t f = header_.freeList;
+        uint32_t next = 0;
+        bool ok = f % kNtxPageSize == 0 && f >= kNtxPageSize && f + static_cast<uint64_t>(kNtxPageSize) <= fileSize_;
+        if (auto it = cache_.find(f); it != cache_.end()) {
+            ok = it->second->isFree;
+            next = it->second->nextFree;
+        } else if (ok) {
+            unsigned char b[4];
+            if (auto st = file_.readAt(f, b, 4); !st)
+                return st;
+            next = get32(b);
+        }
+        if (ok) {
+            offset = f;
+            header_.freeList = next;
+        } else {
+            header_.freeList = 0;   // a broken free list is dropped, never followed
+        }
+    }
+    if (offset == 0) {
+        uint64_t end = (fileSize_ + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
+        if (end + kNtxPageSize > UINT32_MAX)
+            return Status::error("The index " + path() + " is full");
+        offset = static_cast<uint32_t>(end);
+        fileSize_ = end + kNtxPageSize;
+    }
+    auto n = std::make_unique<Node>();
+    n->offset = offset;
+    n->child.assign(1, 0);
+    Node* raw = n.get();
+    cache_[offset] = std::move(n);
+    markDirty(raw);
+    headerDirty_ = true;
+    return raw;
+}
+
+void NtxFile::freeNode(Node* n)
+{
+    n->isFree = true;
+    n->child.clear();
+    n->rec.clear();
+    n->keys.clear();
+    n->nextFree = header_.freeList;
+    header_.freeList = n->offset;
+    headerDirty_ = true;
+    markDirty(n);
+}
+
+Status NtxFile::trimCache()
+{
+    if (cache_.size() <= kCacheLimit)
+        return {};
+    for (uint32_t off : dirty_) {
+        auto it = cache_.find(off);
+        if (it != cache_.end() && it->second->dirty) {
+            if (auto st = writeNode(*it->second); !st)
+                return st;
+            it->second->dirty = false;
+        }
+    }
+    dirty_.clear();
+    cache_.clear();
+    return {};
+}
+
+Status NtxFile::flush()
+{
+    if (dirty_.empty() && !headerDirty_)
+        return {};
+    for (uint32_t off : dirty_) {
+        auto it = cache_.find(off);
+        if (it != cache_.end() && it->second->dirty) {
+            if (auto st = writeNode(*it->second); !st)
+                return st;
+            it->second->dirty = false;
+        }
+    }
+    dirty_.clear();
+    ++header_.counter;
+    headerDirty_ = false;
+    return writeHeader();
+}
+
+Status NtxFile::sync()
+{
+    if (auto st = flush(); !st)
+        return st;
+    return file_.sync();
+}
+
+Status NtxFile::beginUpdate(ScopedLock& lock)
+{
+    if (!file_.writable())
+        return Status::error("The index " + path() + " is open read-only");
+    if (!shared_)
+        return {};
+    if (auto st = file_.lockWait(updateLockOffset(), 1, true); !st)
+        return st;
+    lock.adopt(&file_, updateLockOffset(), 1);
+    return syncWithDisk();
+}
+
+Status NtxFile::endUpdate()
+{
+    ++version_;
+    if (shared_) {
+        if (auto st = flush(); !st)
+            return st;
+    } else {
+        headerDirty_ = true;
+    }
+    return trimCache();
+}
+
+// --- searching ----------------------------------------------------------------
+
+// A read-side guard: in a shared index, hold the update lock shared while
+// reading and see the other process's changes first.
+#define NTX_READ_GUARD()                                                            \
+    ScopedLock readLock_;                                                           \
+    if (shared_) {                                                                  \
+        if (auto st_ = file_.lockWait(updateLockOffset(), 1, false); !st_)          \
+            return st_;                                                             \
+        readLock_.adopt(&file_, updateLockOffset(), 1);                             \
+        if (auto st_ = syncWithDisk(); !st_)                                        \
+            return st_;                                                             \
+    }
+
+Status NtxFile::refresh()
+{
+    NTX_READ_GUARD();
+    return {};
+}
+
+namespace {
+template <class Pred>
+size_t firstTrue(const NtxFile::Node& n, uint16_t K, Pred pred)
+{
+    size_t lo = 0, hi = n.n();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (pred(std::string_view(n.keys.data() + mid * K, K), n.rec[mid]))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+} // namespace
+
+// The first entry for which pred holds (pred false ... false true ... true).
+template <class Pred>
+static Result<bool> firstWhere(NtxFile& f, uint32_t root, uint16_t K, Pred pred, NtxEntry& out,
+                               const std::function<Result<NtxFile::Node*>(uint32_t)>& load,
+                               const std::function<Status(const std::string&)>& err)
+{
+    bool have = false;
+    uint32_t path[kMaxDepth];
+    int depth = 0;
+    uint32_t off = root;
+    for (;;) {
+        for (int d = 0; d < depth; ++d)
+            if (path[d] == off)
+                return err("the page at " + std::to_string(off) + " points back up the tree");
+        if (depth >= kMaxDepth)
+            return err("the tree is deeper than any real index");
+        path[depth++] = off;
+        auto nr = load(off);
+        if (!nr)
+            return nr.status();
+        const NtxFile::Node& n = **nr;
+        size_t i = firstTrue(n, K, pred);
+        if (i < n.n()) {
+            out.key.assign(n.keys.data() + i * K, K);
+            out.recNo = n.rec[i];
+            have = true;
+        }
+        if (n.leaf())
+            return have;
+        off = n.child[i];
+    }
+    (void)f;
+}
+
+// The last entry for which pred holds (pred true ... true false ... false).
+template <class Pred>
+static Result<bool> lastWhere(NtxFile& f, uint32_t root, uint16_t K, Pred pred, NtxEntry& out,
+                              const std::function<Result<NtxFile::Node*>(uint32_t)>& load,
+                              const std::function<Status(const std::string&)>& err)
+{
+    bool have = false;
+    uint32_t path[kMaxDepth];
+    int depth = 0;
+    uint32_t off = root;
+    auto notPred = [&](std::string_view k, uint32_t r) { return !pred(k, r); };
+    for (;;) {
+        for (int d = 0; d < depth; ++d)
+            if (path[d] == off)
+                return err("the page at " + std::to_string(off) + " points back up the tree");
+        if (depth >= kMaxDepth)
+            return err("the tree is deeper than any real index");
+        path[depth++] = off;
+        auto nr = load(off);
+        if (!nr)
+            return nr.status();
+        const NtxFile::Node& n = **nr;
+        size_t i = firstTrue(n, K, notPred);
+        if (i > 0) {
+            out.key.assign(n.keys.data() + (i - 1) * K, K);
+            out.recNo = n.rec[i - 1];
+            have = true;
+        }
+        if (n.leaf())
+            return have;
+        off = n.child[i];
+    }
+    (void)f;
+}
+
+#define NTX_LOADERS                                                                          \
+    auto load = [this](uint32_t o) { return node(o); };                                      \
+    auto err = [this](const std::string& w) { return error(w); };                            \
+    const uint16_t K = header_.keyLength;                                                    \
+    (void)K;
+
+Result<bool> NtxFile::first(NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    return firstWhere(*this, header_.root, K, [](std::string_view, uint32_t) { return true; }, out, load, err);
+}
+
+Result<bool> NtxFile::last(NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    return lastWhere(*this, header_.root, K, [](std::string_view, uint32_t) { return true; }, out, load, err);
+}
+
+Result<bool> NtxFile::seekGE(std::string_view prefix, NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    return firstWhere(*this, header_.root, K, [&](std::string_view k, uint32_t) { return cmpPrefix(k, prefix) >= 0; },
+                      out, load, err);
+}
+
+Result<bool> NtxFile::seekGT(std::string_view prefix, NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    return firstWhere(*this, header_.root, K, [&](std::string_view k, uint32_t) { return cmpPrefix(k, prefix) > 0; },
+                      out, load, err);
+}
+
+Result<bool> NtxFile::seekLE(std::string_view prefix, NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    return lastWhere(*this, header_.root, K, [&](std::string_view k, uint32_t) { return cmpPrefix(k, prefix) <= 0; },
+                     out, load, err);
+}
+
+Result<bool> NtxFile::next(std::string_view key, uint32_t recNo, NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    const std::string k = padKey(key);
+    return firstWhere(*this, header_.root, K,
+                      [&](std::string_view e, uint32_t r) { return cmpEntry(e, r, k, recNo) > 0; }, out, load, err);
+}
+
+Result<bool> NtxFile::prev(std::string_view key, uint32_t recNo, NtxEntry& out)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    const std::string k = padKey(key);
+    return lastWhere(*this, header_.root, K,
+                     [&](std::string_view e, uint32_t r) { return cmpEntry(e, r, k, recNo) < 0; }, out, load, err);
+}
+
+Result<bool> NtxFile::contains(std::string_view key, uint32_t recNo)
+{
+    NTX_READ_GUARD();
+    NTX_LOADERS;
+    const std::string k = padKey(key);
+    NtxEntry e;
+    auto r = firstWhere(*this, header_.root, K,
+                        [&](std::string_view ek, uint32_t er) { return cmpEntry(ek, er, k, recNo) >= 0; }, e, load,
+                        err);
+    if (!r)
+        return r;
+    return *r && e.recNo == recNo && e.key == k;
+}
+
+Status NtxFile::walk(std::string_view fromPrefix,
+                     const std::function<bool(std::string_view key, uint32_t recNo)>& visit)
+{
+    NTX_READ_GUARD();
+    const uint16_t K = header_.keyLength;
+    struct Frame {
+        uint32_t off;
+        size_t i;
+    };
+    std::vector<Frame> stack;
+    auto descend = [&](uint32_t off, bool bounded) -> Status {
+        for (;;) {
+            for (const auto& f : stack)
+                if (f.off == off)
+                    return error("the page at " + std::to_string(off) + " points back up the tree");
+            if (stack.size() >= static_cast<size_t>(kMaxDepth))
+                return error("the tree is deeper than any real index");
+            auto nr = node(off);
+            if (!nr)
+                return nr.status();
+            const Node& n = **nr;
+            size_t i = 0;
+            if (bounded && !fromPrefix.empty())
+                i = firstTrue(n, K, [&](std::string_view k, uint32_t) { return cmpPrefix(k, fromPrefix) >= 0; });
+            stack.push_back({off, i});
+            if (n.leaf())
+                return {};
+            off = n.child[i];
+        }
+    };
+    if (auto st = descend(header_.root, true); !st)
+        return st;
+    std::string key;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        auto nr = node(f.off);
+        if (!nr)
+            return nr.status();
+        const Node& n = **nr;
+        if (f.i >= n.n()) {
+            stack.pop_back();
+            continue;
+        }
+        key.assign(n.keys.data() + f.i * K, K);
+        const uint32_t rec = n.rec[f.i];
+        ++f.i;
+        const bool leaf = n.leaf();
+        const uint32_t nextChild = leaf ? 0 : n.child[f.i];
+        if (!visit(key, rec))
+            return {};
+        if (!leaf)
+            if (auto st = descend(nextChild, false); !st)
+                return st;
+    }
+    return {};
+}
+
+// --- updating -----------------------------------------------------------------
+
+Status NtxFile::insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,
+                         std::string& upKey, uint32_t& upRec, uint32_t& upRight)
+{
+    split = false;
+    if (depth >= kMaxDepth)
+        return error("the tree is deeper than any real index");
+    auto nr = node(pageOff);
+    if (!nr)
+        return nr.status();
+    Node* n = *nr;
+    const uint16_t K = header_.keyLength;
+    size_t pos = firstTrue(*n, K, [&](std::string_view k, uint32_t r) { return cmpEntry(k, r, key, recNo) >= 0; });
+    if (pos < n->n() && n->rec[pos] == recNo && std::memcmp(n->keys.data() + pos * K, key.data(), K) == 0)
+        return {};   // already there
+    std::string_view insKey = key;
+    uint32_t insRec = recNo;
+    uint32_t insRight = 0;
+    std::string childUpKey;
+    if (!n->leaf()) {
+        bool childSplit = false;
+        uint32_t cr = 0, cRight = 0;
+        if (auto st = insertAt(n->child[pos], key, recNo, depth + 1, childSplit, childUpKey, cr, cRight); !st)
+            return st;
+        if (!childSplit)
+            return {};
+        // the page may have been reloaded: look it up again
+        nr = node(pageOff);
+        if (!nr)
+            return nr.status();
+        n = *nr;
+        insKey = childUpKey;
+        insRec = cr;
+        insRight = cRight;
+    }
+    n->keys.insert(pos * K, insKey.data(), K);
+    n->rec.insert(n->rec.begin() + static_cast<long>(pos), insRec);
+    n->child.insert(n->child.begin() + static_cast<long>(pos) + 1, insRight);
+    markDirty(n);
+    if (n->n() <= header_.maxItems)
+        return {};
+    // Split: left keeps the first half, the middle entry goes up, the rest moves right.
+    auto rr = newNode();
+    if (!rr)
+        return rr.status();
+    Node* right = *rr;
+    const size_t mid = n->n() / 2;
+    upKey.assign(n->keys.data() + mid * K, K);
+    upRec = n->rec[mid];
+    right->keys.assign(n->keys, (mid + 1) * K, std::string::npos);
+    right->rec.assign(n->rec.begin() + static_cast<long>(mid) + 1, n->rec.end());
+    right->child.assign(n->child.begin() + static_cast<long>(mid) + 1, n->child.end());
+    n->keys.resize(mid * K);
+    n->rec.resize(mid);
+    n->child.resize(mid + 1);
+    upRight = right->offset;
+    split = true;
+    return {};
+}
+
+Status NtxFile::insert(std::string_view key, uint32_t recNo)
+{
+    ScopedLock lock;
+    if (auto st = beginUpdate(lock); !st)
+        return st;
+    const std::string k = padKey(key);
+    if (header_.unique) {
+        NtxEntry e;
+        NTX_LOADERS;
+        auto r = firstWhere(*this, header_.root, K, [&](std::string_view ek, uint32_t) { return cmpPrefix(ek, k) >= 0; },
+                            e, load, err);
+        if (!r)
+            return r.status();
+        if (*r && e.key == k)
+            return endUpdate();   // a unique index keeps the first record of a key
+    }
+    bool split = false;
+    std::string upKey;
+    uint32_t upRec = 0, upRight = 0;
+    if (auto st = insertAt(header_.root, k, recNo, 0, split, upKey, upRec, upRight); !st)
+        return st;
+    if (split) {
+        auto rr = newNode();
+        if (!rr)
+            return rr.status();
+        Node* root = *rr;
+        root->keys = upKey;
+        root->rec = {upRec};
+        root->child = {header_.root, upRight};
+        header_.root = root->offset;
+        headerDirty_ = true;
+    }
+    return endUpdate();
+}
+
+Status NtxFile::fixChild(Node* parent, size_t i)
+{
+    const uint16_t K = header_.keyLength;
+    const size_t half = header_.maxItems / 2;
+    auto cr = node(parent->child[i]);
+    if (!cr)
+        return cr.status();
+    Node* c = *cr;
+    if (c->n() >= half)
+        return {};
+    Node* left = nullptr;
+    Node* right = nullptr;
+    if (i > 0) {
+        auto r = node(parent->child[i - 1]);
+        if (!r)
+            return r.status();
+        left = *r;
+    }
+    if (i < parent->n()) {
+        auto r = node(parent->child[i + 1]);
+        if (!r)
+            return r.status();
+        right = *r;
+    }
+    if (left && left->leaf() != c->leaf())
+        return error("pages at " + std::to_string(left->offset) + " and " + std::to_string(c->offset) +
+                     " are siblings of different depth");
+    if (right && right->leaf() != c->leaf())
+        return error("pages at " + std::to_string(right->offset) + " and " + std::to_string(c->offset) +
+                     " are siblings of different depth");
+    if (left && left->n() > half) {
+        // Rotate right: the parent's separator comes down to the front of c.
+        c->keys.insert(0, parent->keys, (i - 1) * K, K);
+        c->rec.insert(c->rec.begin(), parent->rec[i - 1]);
+        c->child.insert(c->child.begin(), left->child.back());
+        parent->keys.replace((i - 1) * K, K, left->keys, (left->n() - 1) * K, K);
+        parent->rec[i - 1] = left->rec.back();
+        left->keys.resize((left->n() - 1) * K);
+        left->rec.pop_back();
+        left->child.pop_back();
+        markDirty(c); markDirty(left); markDirty(parent);
+        return {};
+    }
+    if (right && right->n() > half) {
+        // Rotate left: the parent's separator goes to the end of c.
+        c->keys.append(parent->keys, i * K, K);
+        c->rec.push_back(parent->rec[i]);
+        c->child.push_back(right->child.front());
+        parent->keys.replace(i * K, K, right->keys, 0, K);
+        parent->rec[i] = right->rec.front();
+        right->keys.erase(0, K);
+        right->rec.erase(right->rec.begin());
+        right->child.erase(right->child.begin());
+        markDirty(c); markDirty(right); markDirty(parent);
+        return {};
+    }
+    // Merge with a sibling around the parent's separator.
+    size_t sep = i;
+    Node* a = c;
+    Node* b = right;
+    if (left) {
+        sep = i - 1;
+        a = left;
+        b = c;
+    }
+    if (!b)
+        return {};   // an only child: nothing to merge with
+    if (a->n() + 1 + b->n() > header_.maxItems)
+        return {};   // cannot happen with sane pages; leave as is
+    a->keys.append(parent->keys, sep * K, K);
+    a->rec.push_back(parent->rec[sep]);
+    a->keys += b->keys;
+    a->rec.insert(a->rec.end(), b->rec.begin(), b->rec.end());
+    a->child.insert(a->child.end(), b->child.begin(), b->child.end());
+    parent->keys.erase(sep * K, K);
+    parent->rec.erase(parent->rec.begin() + static_cast<long>(sep));
+    parent->child.erase(parent->child.begin() + static_cast<long>(sep) + 1);
+    markDirty(a); markDirty(parent);
+    freeNode(b);
+    return {};
+}
+
+Status NtxFile::removeMax(uint32_t pageOff, std::string& key, uint32_t& recNo, int depth)
+{
+    if (depth >= kMaxDepth)
+        return error("the tree is deeper than any real index");
+    auto nr = node(pageOff);
+    if (!nr)
+        return nr.status();
+    Node* n = *nr;
+    const uint16_t K = header_.keyLength;
+    if (n->leaf()) {
+        if (n->n() == 0)
+            return error("the page at " + std::to_string(pageOff) + " is empty where an entry is needed");
+        key.assign(n->keys.data() + (n->n() - 1) * K, K);
+        recNo = n->rec.back();
+        n->keys.resize((n->n() - 1) * K);
+        n->rec.pop_back();
+        n->child.pop_back();
+        markDirty(n);
+        return {};
+    }
+    if (auto st = removeMax(n->child.back(), key, recNo, depth + 1); !st)
+        return st;
+    return fixChild(n, n->n());
+}
+
+Status NtxFile::removeAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& found)
+{
+    if (depth >= kMaxDepth)
+        return error("the tree is deeper than any real index");
+    auto nr = node(pageOff);
+    if (!nr)
+        return nr.status();
+    Node* n = *nr;
+    const uint16_t K = header_.keyLength;
+    size_t pos = firstTrue(*n, K, [&](std::string_view k, uint32_t r) { return cmpEntry(k, r, key, recNo) >= 0; });
+    const bool here = pos < n->n() && n->rec[pos] == recNo && std::memcmp(n->keys.data() + pos * K, key.data(), K) == 0;
+    if (n->leaf()) {
+        if (here) {
+            n->keys.erase(pos * K, K);
+            n->rec.erase(n->rec.begin() + static_cast<long>(pos));
+            n->child.pop_back();
+            markDirty(n);
+            found = true;
+        }
+        return {};
+    }
+    if (here) {
+        std::string k;
+        uint32_t r = 0;
+        if (auto st = removeMax(n->child[pos], k, r, depth + 1); !st)
+            return st;
+        n->keys.replace(pos * K, K, k);
+        n->rec[pos] = r;
+        markDirty(n);
+        found = true;
+        return fixChild(n, pos);
+    }
+    if (auto st = removeAt(n->child[pos], key, recNo, depth + 1, found); !st)
+        return st;
+    return found ? fixChild(n, pos) : Status {};
+}
+
+Status NtxFile::remove(std::string_view key, uint32_t recNo)
+{
+    ScopedLock lock;
+    if (auto st = beginUpdate(lock); !st)
+        return st;
+    const std::string k = padKey(key);
+    bool found = false;
+    if (auto st = removeAt(header_.root, k, recNo, 0, found); !st)
+        return st;
+    auto rr = node(header_.root);
+    if (!rr)
+        return rr.status();
+    Node* root = *rr;
+    if (root->n() == 0 && !root->leaf()) {
+        header_.root = root->child[0];
+        headerDirty_ = true;
+        freeNode(root);
+    }
+    return endUpdate();
+}
+
+Status NtxFile::replace(std::string_view oldKey, std::string_view newKey, uint32_t recNo)
+{
+    if (padKey(oldKey) == padKey(newKey))
+        return {};
+    if (auto st = remove(oldKey, recNo); !st)
+        return st;
+    return insert(newKey, recNo);
+}
+
+// --- checking -----------------------------------------------------------------
+
+Status NtxFile::verify()
+{
+    NTX_READ_GUARD();
+    const uint16_t K = header_.keyLength;
+    std::unordered_set<uint32_t> seen;
+    std::string prevKey;
+    uint32_t prevRec = 0;
+    bool havePrev = false;
+    Status problem;
+    std::function<Status(uint32_t, int, int&)> visit = [&](uint32_t off, int depth, int& leafDepth) -> Status {
+        if (depth >= kMaxDepth)
+            return error("the tree is deeper than any real index");
+        if (!seen.insert(off).second)
+            return error("the page at " + std::to_string(off) + " is reached twice (a cycle or shared page)");
+        auto pr = readPage(off);
+        if (!pr)
+            return pr.status();
+        NtxPage pg = std::move(*pr);
+        if (pg.leaf()) {
+            if (leafDepth < 0)
+                leafDepth = depth;
+            else if (leafDepth != depth)
+                return error("leaves at different depths (page " + std::to_string(off) + ")");
+        }
+        for (size_t i = 0; i <= pg.count; ++i) {
+            if (!pg.leaf())
+                if (auto st = visit(pg.child[i], depth + 1, leafDepth); !st)
+                    return st;
+            if (i < pg.count) {
+                std::string_view k = pg.key(i, K);
+                if (havePrev && cmpEntry(prevKey, prevRec, k, pg.recNo[i]) >= 0)
+                    return error("keys out of order in the page at " + std::to_string(off));
+                prevKey.assign(k);
+                prevRec = pg.recNo[i];
+                havePrev = true;
+            }
+        }
+        return {};
+    };
+    int leafDepth = -1;
+    // Check what is on disk: write our own pending pages first.
+    if (!shared_)
+        if (auto st = flush(); !st)
+            return st;
+    return visit(header_.root, 0, leafDepth);
+}
+
+// --- building -----------------------------------------------------------------
+
+Status NtxFile::build(const std::string& path, std::string_view keyText, uint16_t keyDecimals, bool unique,
+                      NtxBuildInput& input)
+{
+    const uint16_t K = input.keyLength;
+    if (K < 1 || K > 250)
+        return Status::error("Cannot build the index " + path + ": the key length " + std::to_string(K) +
+                             " is out of range");
+    if (keyText.size() > 255)
+        return Status::error("Cannot build the index " + path + ": the key expression is longer than 255 characters");
+    const uint16_t M = ntxMaxItems(K);
+    const size_t n0 = input.size();
+    std::vector<uint32_t> order(n0);
+    std::iota(order.begin(), order.end(), 0u);
+    const char* keys = input.keys.data();
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        int c = std::memcmp(keys + static_cast<size_t>(a) * K, keys + static_cast<size_t>(b) * K, K);
+        if (c != 0)
+            return c < 0;
+        return input.recNos[a] < input.recNos[b];
+    });
+    if (unique) {
+        auto end = std::unique(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            return std::memcmp(keys + static_cast<size_t>(a) * K, keys + static_cast<size_t>(b) * K, K) == 0;
+        });
+        order.erase(end, order.end());
+    }
+
+    auto fr = OsFile::create(path);
+    if (!fr)
+        return fr.status();
+    OsFile file = std::move(*fr);
+
+    NtxHeader h;
+    h.keyLength = K;
+    h.itemSize = static_cast<uint16_t>(K + 8);
+    h.keyDecimals = keyDecimals;
+    h.maxItems = M;
+    h.halfPage = M / 2;
+    h.keyText = std::string(keyText);
+    h.unique = unique;
+
+    const uint32_t base = 2 + 2u * (M + 1u);
+    std::string out;
+    out.reserve(256 * kNtxPageSize);
+    uint64_t written = kNtxPageSize;   // the header is written last
+    uint32_t nextOffset = kNtxPageSize;
+    auto flushOut = [&]() -> Status {
+        if (out.empty())
+            return {};
+        if (auto st = file.writeAt(written, out.data(), out.size()); !st)
+            return st;
+        written += out.size();
+        out.clear();
+        return {};
+    };
+    // An item of a level: key (index into keys), record, left child.
+    struct Item {
+        uint32_t keyIdx;
+        uint32_t rec;
+        uint32_t child;
+    };
+    auto emitPage = [&](const Item* items, size_t count, uint32_t rightChild) -> Result<uint32_t> {
+        const uint32_t off = nextOffset;
+        nextOffset += kNtxPageSize;
+        size_t at = out.size();
+        out.resize(at + kNtxPageSize, '\0');
+        auto* p = reinterpret_cast<unsigned char*>(out.data() + at);
+        put16(p, static_cast<uint32_t>(count));
+        for (uint32_t i = 0; i <= M; ++i)
+            put16(p + 2 + 2 * i, base + i * (K + 8u));
+        for (size_t i = 0; i < count; ++i) {
+            unsigned char* item = p + base + i * (K + 8u);
+            put32(item, items[i].child);
+            put32(item + 4, items[i].rec);
+            std::memcpy(item + 8, keys + static_cast<size_t>(items[i].keyIdx) * K, K);
+        }
+        put32(p + base + count * (K + 8u), rightChild);
+        if (out.size() >= 256 * kNtxPageSize)
+            if (auto st = flushOut(); !st)
+                return st;
+        if (nextOffset >= UINT32_MAX - kNtxPageSize)
+            return Status::error("Cannot build the index " + path + ": it would be larger than the format allows");
+        return off;
+    };
+
+    std::vector<Item> level(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        level[i] = {order[i], input.recNos[order[i]], 0};
+    order.clear();
+    order.shrink_to_fit();
+    uint32_t rightmost = 0;
+    for (;;) {
+        const size_t n = level.size();
+        if (n <= M) {
+            auto r = emitPage(level.data(), n, rightmost);
+            if (!r)
+                return r.status();
+            h.root = *r;
+            break;
+        }
+        // p pages with one entry promoted between neighbours: p * M + (p - 1) >= n.
+        const size_t p = (n + 1 + M) / (M + 1);
+        const size_t inPages = n - (p - 1);
+        std::vector<Item> up;
+        up.reserve(p - 1);
+        size_t at = 0;
+        for (size_t j = 0; j < p; ++j) {
+            const size_t cnt = inPages / p + (j < inPages % p ? 1 : 0);
+            const bool last = j + 1 == p;
+            const uint32_t right = last ? rightmost : level[at + cnt].child;
+            auto r = emitPage(level.data() + at, cnt, right);
+            if (!r)
+                return r.status();
+            at += cnt;
+            if (!last) {
+                Item sep = level[at];
+                sep.child = *r;
+                up.push_back(sep);
+                ++at;
+            } else {
+                rightmost = *r;
+            }
+        }
+        level = std::move(up);
+    }
+    if (auto st = flushOut(); !st)
+        return st;
+    std::string hb = headerBytes(h);
+    if (auto st = file.writeAt(0, hb.data(), hb.size()); !st)
+        return st;
+    return file.sync();
+}
+
+} // namespace cn::data

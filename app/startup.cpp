@@ -26,13 +26,14 @@ void centre(QWidget* w)
     w->move(r.topLeft());
 }
 
-// Rules every part of the program relies on, set before any table is
-// touched: deleted records are invisible and dates are read and written
+// The workspace on the working folder, with the rules every part of the
+// program relies on, set before any table is touched: deleted records are invisible and dates are read and written
 // month first (with four-digit years) until the options give the format.
 // Tables open exclusive unless shared is asked for, and "=" on texts is a
 // prefix test: both are how the engine works anyway.
 void applyEngineRules()
 {
+    openDb(QDir::currentPath());
     db().setDeletedVisible(false);
     db().setDateFormat("MM/dd/yyyy");
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace cn::data {
@@ -34,6 +36,7 @@ Status eraseIfExists(Workspace& ws, std::string_view name)
 struct Journal {
     std::string table;   // upper-case base name
     bool memo = false;   // the original had a memo file
+    bool done = false;   // the new table is complete
 };
 
 Status writeJournal(Workspace& ws, const Journal& j)
@@ -51,18 +54,40 @@ Status writeJournal(Workspace& ws, const Journal& j)
     return Status::ok();
 }
 
+// Appends the "done" line: a torn write leaves no complete line, which reads
+// as not done, and the original is put back; nothing is lost either way.
+Status markJournalDone(Workspace& ws)
+{
+    auto file = OsFile::open(ws.resolve(kPackTempJob), true);
+    if (!file)
+        return file.status();
+    auto size = file->size();
+    if (!size)
+        return size.status();
+    const std::string line = "STATE=DONE\n";
+    if (auto s = file->writeAt(*size, line.data(), line.size()); !s)
+        return s;
+    return file->sync();
+}
+
 std::optional<Journal> readJournal(const Workspace& ws)
 {
     std::ifstream in(ws.resolve(kPackTempJob));
     if (!in)
         return std::nullopt;
     Journal j;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream lines(text);
     std::string line;
-    while (std::getline(in, line)) {
+    while (std::getline(lines, line)) {
+        if (lines.eof() && !text.empty() && text.back() != '\n')
+            break;   // an incomplete last line was never written in full
         if (line.rfind("TABLE=", 0) == 0)
             j.table = line.substr(6);
         else if (line.rfind("MEMO=", 0) == 0)
             j.memo = line.substr(5) == "1";
+        else if (line == "STATE=DONE")
+            j.done = true;
     }
     if (!catalog::findTable(j.table))
         return std::nullopt;
@@ -234,71 +259,100 @@ RebuildResult rebuildTable(Workspace& ws, const RebuildPlan& plan)
     hit("filled");
 
     // The new table is complete and on disk: from here on the copy is spent.
-    if (auto s = ws.erase(kPackTempJob); !s)
+    if (auto s = markJournalDone(ws); !s)
         return rollBack(s);
-    syncFolder(ws);
     hit("committed");
     (void)eraseIfExists(ws, kPackTempDbt);
     hit("copy-memo-erased");
     (void)eraseIfExists(ws, kPackTempDbf);
+    syncFolder(ws);
+    hit("copy-erased");
+    (void)ws.erase(kPackTempJob);
     return result;
 }
 
-std::vector<std::string> recoverLeftovers(Workspace& ws)
+Recovery recoverLeftovers(Workspace& ws)
 {
-    std::vector<std::string> done;
+    Recovery r;
+    const std::string copyName(kPackTempDbf);
     if (auto j = readJournal(ws)) {
         const TableDef& def = *catalog::findTable(j->table);
-        if (auto s = restoreFromPackTemp(ws, def, j->memo); s) {
+        if (j->done) {
+            (void)eraseIfExists(ws, kPackTempDbt);
+            (void)eraseIfExists(ws, kPackTempDbf);
             (void)ws.erase(kPackTempJob);
-            done.push_back("restored " + def.fileName() + " from " + std::string(kPackTempDbf));
-        } else {
-            done.push_back("could not restore " + def.fileName() + ": " + s.message());
-            return done;   // leave every file as it is for the user
+            r.done.push_back("finished the rebuild of " + def.fileName());
+            return r;
         }
-    } else if (ws.exists(kPackTempJob)) {
-        (void)ws.erase(kPackTempJob);   // names no table of ours
+        if (auto s = restoreFromPackTemp(ws, def, j->memo); !s) {
+            r.done.push_back("could not restore " + def.fileName() + ": " + s.message());
+            r.notices.push_back("The table file " + def.fileName() + " could not be put back from " + copyName +
+                                " after an interrupted rebuild: " + s.message());
+            return r;   // every file stays as it is for the user
+        }
+        (void)ws.erase(kPackTempJob);
+        r.done.push_back("restored " + def.fileName() + " from " + copyName);
+        return r;
     }
+    if (ws.exists(kPackTempJob))
+        (void)ws.erase(kPackTempJob);   // names no table: it guards nothing
 
     if (!ws.exists(kPackTempDbf)) {
         // A memo copy alone is what a finished rebuild leaves when stopped
         // between its last two erasures.
         if (ws.exists(kPackTempDbt) && ws.erase(kPackTempDbt))
-            done.push_back("erased a spent " + std::string(kPackTempDbt));
-        return done;
+            r.done.push_back("erased a spent " + std::string(kPackTempDbt));
+        return r;
     }
 
-    // A copy without journal (left by an older program): the original table
-    // is put back unless the rebuilt table is plainly complete.
+    // A copy without journal, left by some other program.
+    auto setAside = [&](const std::string& dbf, const std::string& dbt) -> std::string {
+        for (int n = 1; n < 1000; ++n) {
+            const std::string base = std::string(kPackSave) + std::to_string(n);
+            if (ws.exists(base + ".dbf") || ws.exists(base + ".dbt"))
+                continue;
+            if (ws.exists(dbt) && !ws.rename(dbt, base + ".dbt"))
+                return {};
+            if (!ws.rename(dbf, base + ".dbf"))
+                return {};
+            return base + ".dbf";
+        }
+        return {};
+    };
     auto copy = shapeOf(ws, kPackTempDbf);
     const TableDef* owner = copy ? ownerOf(copy->fields) : nullptr;
     if (!owner) {
-        // Keep it under a name nothing erases and let the user decide.
-        for (int n = 1; n < 1000; ++n) {
-            const std::string base = "packsave" + std::to_string(n);
-            if (ws.exists(base + ".dbf"))
-                continue;
-            if (ws.exists(kPackTempDbt))
-                (void)ws.rename(kPackTempDbt, base + ".dbt");
-            if (ws.rename(kPackTempDbf, base + ".dbf"))
-                done.push_back("kept an unidentified " + std::string(kPackTempDbf) + " as " + base + ".dbf");
-            break;
-        }
-        return done;
+        const std::string kept = setAside(copyName, std::string(kPackTempDbt));
+        r.done.push_back("kept an unidentified " + copyName + " as " + kept);
+        r.notices.push_back("A left-over table copy " + copyName + " that belongs to no table was kept as " + kept + ".");
+        return r;
     }
-    auto current = ws.exists(owner->fileName()) ? shapeOf(ws, owner->fileName()) : std::nullopt;
+    const bool present = ws.exists(owner->fileName());
+    auto current = present ? shapeOf(ws, owner->fileName()) : std::nullopt;
     if (current && current->records >= copy->records) {
         (void)eraseIfExists(ws, kPackTempDbt);
         (void)ws.erase(kPackTempDbf);
-        done.push_back("erased a spent " + std::string(kPackTempDbf) + " of " + owner->fileName());
-        return done;
+        r.done.push_back("erased a spent " + copyName + " of " + owner->fileName());
+        return r;
+    }
+    if (present) {
+        // Short or unreadable: most likely a rebuild that never finished, but
+        // it is kept rather than erased.
+        const std::string kept = setAside(owner->fileName(), owner->memoFileName());
+        if (kept.empty()) {
+            r.notices.push_back("The table file " + owner->fileName() + " could not be put back from " + copyName + ".");
+            return r;
+        }
+        r.notices.push_back("The table file " + owner->fileName() + " was put back from " + copyName +
+                            "; the table found in its place was kept as " + kept + ".");
     }
     const bool copyHasMemo = ws.exists(kPackTempDbt);
     if (auto s = restoreFromPackTemp(ws, *owner, copyHasMemo); s)
-        done.push_back("restored " + owner->fileName() + " from " + std::string(kPackTempDbf));
+        r.done.push_back("restored " + owner->fileName() + " from " + copyName);
     else
-        done.push_back("could not restore " + owner->fileName() + ": " + s.message());
-    return done;
+        r.notices.push_back("The table file " + owner->fileName() + " could not be put back from " + copyName +
+                            ": " + s.message());
+    return r;
 }
 
 // --- the clean-up run -------------------------------------------------------
@@ -306,10 +360,12 @@ std::vector<std::string> recoverLeftovers(Workspace& ws)
 std::vector<std::string> Setup::recover()
 {
     ws_.closeAll();
-    auto done = recoverLeftovers(ws_);
-    for (const auto& line : done)
+    auto r = recoverLeftovers(ws_);
+    for (const auto& line : r.done)
         log_.recovered.push_back(line);
-    return done;
+    for (const auto& text : r.notices)
+        obs_.message(SetupBox::Exclamation, text);
+    return r.done;
 }
 
 bool Setup::APPTEMP(uint32_t recNo)

@@ -5,10 +5,15 @@
 // A rebuild never copies the table away and erases it: it renames the table
 // (and its memo file) to packtemp.dbf / packtemp.dbt, so that the original
 // bytes survive untouched until the new table is complete. Before the rename
-// it writes a small journal, packtemp.job, naming the table; the journal is
-// erased only once the new table is complete and on disk. At the next start a
-// journal still present means the rebuild did not finish: the new, partial
-// table is discarded and the original is put back from packtemp.
+// it writes a small journal, packtemp.job, naming the table; once the new
+// table is complete and on disk it adds "done" to the journal, erases the
+// copy and last the journal. At the next start a journal without "done"
+// means the rebuild did not finish: the new, partial table is discarded and
+// the original is put back from packtemp. With "done" only the spent copy is
+// erased. A copy without any journal (left by some other program) is erased
+// only beside a table holding at least as many records; it is put back when
+// its table is missing, and when the table is short or unreadable that table
+// is kept aside under another name rather than erased.
 //
 // The clean-up itself (CLEANUP, APPTEMP) is a member of Setup (data/setup.h),
 // since it runs inside the set-up run.
@@ -25,6 +30,7 @@ namespace cn::data {
 inline constexpr std::string_view kPackTempDbf = "packtemp.dbf";
 inline constexpr std::string_view kPackTempDbt = "packtemp.dbt";
 inline constexpr std::string_view kPackTempJob = "packtemp.job";
+inline constexpr std::string_view kPackSave = "packsave";   // + number: a copy kept aside
 inline constexpr std::string_view kTempDbf = "_temp.dbf";
 inline constexpr std::string_view kTempDbt = "_temp.dbt";
 
@@ -56,8 +62,13 @@ Status createTableFile(Workspace& ws, const catalog::TableDef& def, const Struct
 // name, so that a rebuild never drops a column another program may use.
 Structure keptStructure(const catalog::TableDef& def, const Structure& stored);
 
+struct Recovery {
+    std::vector<std::string> done;      // a line per action taken
+    std::vector<std::string> notices;   // what the user must be told
+};
+
 // Puts back a table whose rebuild was interrupted and erases spent temporary
-// files. Returns a line per action taken.
-std::vector<std::string> recoverLeftovers(Workspace& ws);
+// files. Every table must be closed.
+Recovery recoverLeftovers(Workspace& ws);
 
 } // namespace cn::data

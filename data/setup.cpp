@@ -2,7 +2,11 @@
 
 #include "data/cleanup.h"
 #include "data/codes.h"
+#include "data/dbf_file.h"
+#include "data/expr.h"
+#include "data/ntx_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -327,10 +331,63 @@ void Setup::indexPass()
     }
 }
 
+namespace {
+
+// True when the index holds exactly one key per record of the table, each
+// equal to the key computed from its record: what a crash or another program
+// writing the table without the index would break.
+bool indexSound(const std::string& dbfPath, const std::string& ntxPath, const std::string& keyText)
+{
+    auto dbf = DbfFile::open(dbfPath, false);
+    auto ntx = NtxFile::open(ntxPath, false);
+    if (!dbf || !ntx)
+        return false;
+    auto expr = Expr::compile(keyText, (*dbf)->fields());
+    if (!expr || expr->keyLength() != (*ntx)->keyLength())
+        return false;
+    const uint32_t count = (*dbf)->recordCount();
+    const size_t length = (*dbf)->recordLength();
+
+    // Record numbers in index order, with their keys, checked in record
+    // order afterwards so that the table is read front to back once.
+    std::vector<std::string> keys(static_cast<size_t>(count) + 1);
+    std::vector<bool> seen(static_cast<size_t>(count) + 1, false);
+    uint32_t entries = 0;
+    bool sound = true;
+    const Status walked = (*ntx)->walk({}, [&](std::string_view key, uint32_t recNo) {
+        if (recNo == 0 || recNo > count || seen[recNo] || ++entries > count) {
+            sound = false;
+            return false;
+        }
+        seen[recNo] = true;
+        keys[recNo] = std::string(key);
+        return true;
+    });
+    if (!walked || !sound || entries != count)
+        return false;
+
+    constexpr uint32_t chunk = 256;
+    std::string buf;
+    std::string computed;
+    for (uint32_t first = 1; first <= count; first += chunk) {
+        const uint32_t n = std::min(chunk, count - first + 1);
+        buf.resize(static_cast<size_t>(n) * length);
+        if (!(*dbf)->readMany(first, n, buf.data()))
+            return false;
+        for (uint32_t i = 0; i < n; ++i) {
+            expr->key(buf.data() + static_cast<size_t>(i) * length, computed);
+            if (computed != keys[first + i])
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool Setup::indexNeedsRebuild(const IndexDef& ix)
 {
     const TableDef& def = catalog::table(ix.table);
-    DeletedVisible visible(ws_);
     auto area = ws_.use(def.fileName(), "_check", OpenMode{true, true});
     if (!area) {
         const bool inUse = ws_.netErr();
@@ -340,29 +397,13 @@ bool Setup::indexNeedsRebuild(const IndexDef& ix)
     }
     WorkArea& a = **area;
     bool stale = false;
-    if (!a.setIndex(ix.fileName()) || a.orderCount() < 1) {
+    if (!a.setIndex(ix.fileName()) || a.orderCount() < 1)
         stale = true;   // unreadable index file
-    } else if (!catalog::sameName(a.indexKey(1), ix.key)) {
+    else if (!catalog::sameName(a.indexKey(1), ix.key))
         stale = true;   // built from another key
-    } else {
-        // Exactly one key per record: an index another program or a crash
-        // left behind would otherwise hide records or show them twice.
-        (void)a.setOrder(1);
-        const uint32_t last = a.lastRec();
-        std::vector<bool> seen(static_cast<size_t>(last) + 1, false);
-        uint32_t keys = 0;
-        for (a.goTop(); !a.eof(); a.skip(1)) {
-            const uint32_t r = a.recNo();
-            if (r == 0 || r > last || seen[r] || ++keys > last) {
-                stale = true;
-                break;
-            }
-            seen[r] = true;
-        }
-        if (keys != last)
-            stale = true;
-    }
     ws_.closeArea("_check");
+    if (!stale)
+        stale = !indexSound(ws_.resolve(def.fileName()), ws_.resolve(ix.fileName()), ix.key);
     return stale;
 }
 

@@ -129,6 +129,15 @@ public:
 
     virtual Status commit() = 0;          // this area's changes on disk
 
+    // Navigation calls report no status: a damaged index or an unreadable
+    // record met on the way leaves the area at end of file and is kept here
+    // (empty when the last move went well).
+    virtual std::string lastError() const { return {}; }
+    // A problem found on opening that did not stop the open, e.g. a header
+    // counting more records than the file holds (the whole ones are read and
+    // the table is not written to).
+    virtual std::string openWarning() const { return {}; }
+
     // --- copying --------------------------------------------------------------
     // __DBAPP: append the records of another table file, field by field by name.
     virtual Status appendFrom(const std::string& file, const AppendFromOptions& options = {}) = 0;

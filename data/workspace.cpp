@@ -67,7 +67,7 @@ int cmpPrefix(std::string_view key, std::string_view prefix)
 // another area of this very thread.
 bool lockWithRetry(OsFile& f, uint64_t offset, uint64_t length)
 {
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 200; ++i) {
         if (f.tryLock(offset, length, true))
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -104,7 +104,9 @@ struct Workspace::Impl {
 };
 
 // Opens a new area on table file p (already resolved) and makes it current.
-Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std::string& alias, OpenMode mode);
+// internal: a private read-only view for the engine itself (takes no open lock).
+Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std::string& alias, OpenMode mode,
+                           bool internal = false);
 // The memo file beside table file p, found without regard to letter case.
 std::string memoPathFor(const Workspace::Impl& ws, const std::string& p)
 {
@@ -1326,6 +1328,9 @@ Status Area::appendFrom(const std::string& file, const AppendFromOptions& option
     if (!hasExtension(name))
         name += ".dbf";
     const std::string p = ws_->resolve(name);
+    if (auto it = ws_->tables.find(canonical(p)); it != ws_->tables.end())
+        if (auto st = it->second->flush(); !st)   // read what the areas on it have written
+            return st;
     auto src = DbfFile::open(p, false);
     if (!src)
         return src.status();
@@ -1356,7 +1361,7 @@ Status Area::appendFrom(const std::string& file, const AppendFromOptions& option
         OpenMode m;
         m.shared = true;
         m.readOnly = true;
-        auto a = openArea(ws, p, tmpAlias, m);
+        auto a = openArea(ws, p, tmpAlias, m, true);
         ws->current = saveCurrent;
         if (!a)
             return a.status();
@@ -1547,7 +1552,8 @@ Status Workspace::Impl::closeArea(Area* a)
     return st;
 }
 
-Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std::string& alias, OpenMode mode)
+Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std::string& alias, OpenMode mode,
+                           bool internal)
 {
     ws->netErr = false;
     if (ws->find(alias))
@@ -1561,7 +1567,7 @@ Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std:
     if (!lf)
         return lf.status();
     const bool exclusiveLock = !mode.shared && lf->writable();
-    if (!lf->tryLock(kOpenLockOffset, 1, exclusiveLock)) {
+    if (!internal && !lf->tryLock(kOpenLockOffset, 1, exclusiveLock)) {
         ws->netErr = true;
         return Status::error("The table " + p + " is in use by another user");
     }

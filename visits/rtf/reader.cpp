@@ -269,13 +269,14 @@ private:
     int skipFallback_ = 0;       // characters of a \u fallback still to skip
     char16_t highSurrogate_ = 0;
     QByteArray pendingBytes_;    // text bytes awaiting decoding
+    QByteArray fontBytes_;       // the font table entry's name so far
 
     // document-wide
     int ansiCodePage_ = 1252;
     int defaultFont_ = -1;
     std::map<int, Font> fonts_;
     int fontEntry_ = -1;         // font table entry being read
-    QString fontName_;
+    QString levelText_;          // a list level's \leveltext so far
     std::vector<QColor> colors_; // invalid = automatic
     int red_ = -1, green_ = -1, blue_ = -1;
     std::vector<ListDef> lists_;
@@ -389,7 +390,7 @@ void Reader::popGroup()
         // An entry ends at its ';' or, lacking one, with its group.
         if (fontEntry_ >= 0)
             finishFontEntry();
-        pendingBytes_.clear();
+        fontBytes_.clear();
     }
     if (d == Dest::PnTextBefore) {
         // The bullet character of {\pntxtb ...}.
@@ -399,8 +400,8 @@ void Reader::popGroup()
         pnBulletText_.clear();
     }
     if (d == Dest::LevelText && !lists_.empty() && !lists_.back().levels.empty()) {
-        lists_.back().levels.back().text = fontName_;
-        fontName_.clear();
+        lists_.back().levels.back().text = levelText_;
+        levelText_.clear();
     }
     stack_.pop_back();
     if (stack_.size() == 1)
@@ -538,9 +539,8 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
     if (s.dest == Dest::Skip)
         return;
     // A control word changes how following bytes decode; decode the earlier
-    // ones first. Font table names are decoded when their entry ends.
-    if (s.dest != Dest::FontTable && s.dest != Dest::ColorTable)
-        flushBytes();
+    // ones first.
+    flushBytes();
 
     switch (kw) {
     // ---- destinations
@@ -597,7 +597,7 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
     case KwLevelText:
         if (s.dest == Dest::ListLevel) {
             setDestination(Dest::LevelText);
-            fontName_.clear();
+            levelText_.clear();
         } else {
             setDestination(Dest::Skip);
         }
@@ -636,12 +636,12 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
         if (!hasParam)
             return;
         if (s.dest == Dest::FontTable) {
-            if (fontEntry_ >= 0 && !fontName_.isEmpty())
+            if (fontEntry_ >= 0 && !fontBytes_.isEmpty())
                 finishFontEntry();
             fontEntry_ = param;
             fonts_[param] = Font{};
-            pendingBytes_.clear();
-            fontName_.clear();
+            fontBytes_.clear();
+            levelText_.clear();
         } else {
             s.chr.font = param;
         }
@@ -715,7 +715,12 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
             s.para.tabs.push_back({param, s.para.nextTabType});
         s.para.nextTabType = QTextOption::LeftTab;
         return;
-    case KwLs: s.para.ls = hasParam ? param : 0; return;
+    case KwLs:
+        if (s.dest == Dest::Override && !overrides_.empty())
+            overrides_.back().ls = param;
+        else
+            s.para.ls = hasParam ? param : 0;
+        return;
     case KwIlvl: s.para.ilvl = std::clamp(param, 0, 8); return;
 
     // ---- numbering
@@ -787,8 +792,8 @@ void Reader::textByte(unsigned char b)
     case Dest::FontTable:
         if (b == ';')
             finishFontEntry();
-        else if (fontEntry_ >= 0 && pendingBytes_.size() < 256)
-            pendingBytes_.append(char(b));
+        else if (fontEntry_ >= 0 && fontBytes_.size() < 256)
+            fontBytes_.append(char(b));
         return;
     case Dest::ListTable:
     case Dest::List:
@@ -839,9 +844,6 @@ void Reader::flushBytes()
     if (pendingBytes_.isEmpty())
         return;
     const State& s = st();
-    if (s.dest == Dest::FontTable || s.dest == Dest::ColorTable) {
-        return;   // kept for the entry's end
-    }
     const QByteArray bytes = std::exchange(pendingBytes_, QByteArray());
     const SymbolSet sym = symbolsOf(s.chr.font);
     if (sym == SymbolSet::Symbol || sym == SymbolSet::Wingdings) {
@@ -941,8 +943,8 @@ void Reader::emitText(const QString& text, bool plainFace)
             pnBulletText_ += text;
         return;
     case Dest::LevelText:
-        if (fontName_.size() < 64)
-            fontName_ += text;
+        if (levelText_.size() < 64)
+            levelText_ += text;
         return;
     default:
         return;
@@ -952,15 +954,15 @@ void Reader::emitText(const QString& text, bool plainFace)
 void Reader::finishFontEntry()
 {
     if (fontEntry_ < 0) {
-        pendingBytes_.clear();
+        fontBytes_.clear();
         return;
     }
     Font& f = fonts_[fontEntry_];
     const int cp = f.codePage > 0 ? f.codePage : codePageForCharset(f.charset, ansiCodePage_);
-    f.name = (fontName_ + decodeBytes(pendingBytes_, cp)).trimmed();
+    f.name = decodeBytes(fontBytes_, cp).trimmed();
     f.symbols = symbolSetFor(f.charset, f.name);
-    pendingBytes_.clear();
-    fontName_.clear();
+    fontBytes_.clear();
+    levelText_.clear();
     fontEntry_ = -1;
 }
 

@@ -1,0 +1,130 @@
+#pragma once
+// Helpers shared by the rich-text tests.
+#include "visits/rtf/rtf.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <memory>
+
+// Readable failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace rtftest {
+
+inline void ensureApp()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "test_rtf";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
+}
+
+inline QByteArray corpusFile(const QString& name)
+{
+    QFile f(QStringLiteral(CURANOTE_TEST_DATA "/rtf/") + name);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+struct Loaded {
+    std::unique_ptr<QTextDocument> doc = std::make_unique<QTextDocument>();
+    cn::rtf::ReadResult result;
+};
+
+inline Loaded load(QByteArrayView bytes)
+{
+    ensureApp();
+    Loaded l;
+    l.result = cn::rtf::read(bytes, l.doc.get());
+    return l;
+}
+
+inline QStringList paragraphs(const QTextDocument& doc)
+{
+    QStringList out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        out << b.text();
+    return out;
+}
+
+inline QTextBlock blockWith(const QTextDocument& doc, const QString& needle)
+{
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.text().contains(needle))
+            return b;
+    }
+    return {};
+}
+
+// The character format at the first occurrence of `needle`.
+inline QTextCharFormat formatAt(const QTextDocument& doc, const QString& needle)
+{
+    const int at = doc.toPlainText().indexOf(needle);
+    if (at < 0)
+        return {};
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (at < b.position() || at >= b.position() + b.length())
+            continue;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (at >= f.position() && at < f.position() + f.length())
+                return f.charFormat();
+        }
+    }
+    return {};
+}
+
+inline QString listKind(const QTextBlock& b)
+{
+    const QTextList* l = b.textList();
+    if (!l)
+        return QStringLiteral("none");
+    switch (l->format().style()) {
+    case QTextListFormat::ListDisc: return QStringLiteral("disc");
+    case QTextListFormat::ListCircle: return QStringLiteral("circle");
+    case QTextListFormat::ListSquare: return QStringLiteral("square");
+    case QTextListFormat::ListDecimal: return QStringLiteral("decimal");
+    default: return QStringLiteral("other");
+    }
+}
+
+// Text and every format the codec keeps, one line per run and paragraph, for
+// comparing documents.
+inline QString describe(const QTextDocument& doc)
+{
+    QString out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat bf = b.blockFormat();
+        const cn::rtf::Indents ind = cn::rtf::indents(b);
+        out += QStringLiteral("P align=%1 li=%2 ri=%3 fi=%4 list=%5\n")
+                   .arg(int(bf.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute))
+                   .arg(ind.left).arg(ind.right).arg(ind.firstLine).arg(listKind(b));
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const QTextCharFormat cf = f.charFormat();
+            const bool colored = cf.hasProperty(QTextFormat::ForegroundBrush);
+            out += QStringLiteral("  [%1] face=%2 pt=%3 b=%4 i=%5 u=%6 s=%7 c=%8 v=%9\n")
+                       .arg(f.text(), cf.fontFamilies().toStringList().value(0))
+                       .arg(cf.fontPointSize())
+                       .arg(cf.fontWeight() >= QFont::DemiBold)
+                       .arg(cf.fontItalic())
+                       .arg(cf.fontUnderline())
+                       .arg(cf.fontStrikeOut())
+                       .arg(colored ? cf.foreground().color().name() : QStringLiteral("auto"))
+                       .arg(int(cf.verticalAlignment()));
+        }
+    }
+    return out;
+}
+
+} // namespace rtftest

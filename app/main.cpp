@@ -2,6 +2,7 @@
 // feature folders to their menu items, and runs start-up.
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "patients/patient_form.h"
 #include "setup/about.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ namespace {
 // folder that brings a new window adds its line here.
 void wireMenu()
 {
+    cn::setMenuOpener(QStringLiteral("Set_Patient"), cn::PATNT);
     cn::setMenuOpener(QStringLiteral("Help_About"), cn::ABOUT);
 }
 

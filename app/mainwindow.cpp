@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/database.h"
+#include "app/forms.h"
 #include "app/messages.h"
 #include "app/resources.h"
 #include "app/setupform.h"
@@ -114,6 +115,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     status_ = new StatusBar(this);
     setStatusBar(status_);
     current = this;
+    // The owner of every child window, and a window by name like the others.
+    setMainWindow(this);
 }
 
 MainWindow::~MainWindow()
@@ -122,6 +125,9 @@ MainWindow::~MainWindow()
     // there is no menu to report to.
     if (current == this)
         current = nullptr;
+    if (cn::mainWindow() == this)
+        setMainWindow(nullptr);
+    unregisterWindow(objectName(), this);
 }
 
 void MainWindow::buildMenu()
@@ -197,17 +203,15 @@ void MainWindow::closeEvent(QCloseEvent* e)
         }
     }
     e->accept();
-    // Every other window goes with the main window, without asking; then the
-    // tables are closed and the event loop ends.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w != this && w->isWindow())
-            w->deleteLater();
-    }
+    // Every other window goes with the main window, without asking (those
+    // it owns are deleted with it); then the tables are closed and the event
+    // loop ends.
+    releaseAllWindows();
     db().closeAll();
     QCoreApplication::quit();
 }
 
-MainWindow* mainWindow() { return current; }
+MainWindow* mainForm() { return current; }
 
 void MAINMENUABLE(bool enable)
 {
@@ -238,20 +242,7 @@ void QUIT_SYSTEM()
 
 bool focusForm(const QString& formName)
 {
-    QWidget* found = nullptr;
-    for (QWidget* w : QApplication::allWidgets()) {
-        if (w->isWindow() && w->objectName() == formName && w->isVisible()) {
-            found = w;
-            break;
-        }
-    }
-    if (!found)
-        return false;
-    if (found->isMinimized())
-        found->showNormal();
-    found->raise();
-    found->activateWindow();
-    return true;
+    return IsWindowDefined(formName) && DoMethod(formName, QStringLiteral("SetFocus"));
 }
 
 } // namespace cn

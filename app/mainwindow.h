@@ -6,6 +6,8 @@
 // folders register theirs (setMenuOpener("Set_Patient", PATNT)) from the
 // program's entry point, so a new window plugs in without touching the menu
 // code; an item without an opener says that its window is not available yet.
+#include "app/forms.h"   // mainWindow(): the same window as the owner of child windows
+
 #include <QMainWindow>
 #include <functional>
 
@@ -53,8 +55,9 @@ private:
     bool releasing_ = false;
 };
 
-// The main window while it exists, else nullptr.
-MainWindow* mainWindow();
+// The main window while it exists, else nullptr (the form layer's
+// mainWindow() gives the same window as the owner of child windows).
+MainWindow* mainForm();
 
 // MAINMENUABLE: enables or disables the popups Entry, Reports and Setup.
 void MAINMENUABLE(bool enable);
@@ -63,7 +66,7 @@ void MAINMENUABLE(bool enable);
 void CHKWINVIEWS(const QString& form, const QString& item, bool enable);
 // The menu's Exit: asks, then closes every table and releases the main window.
 void QUIT_SYSTEM();
-// Brings the top-level window of that name to the front; false when it is not open.
+// Brings the window of that name to the front; false when it is not open.
 bool focusForm(const QString& formName);
 
 } // namespace cn

@@ -1,31 +1,23 @@
 #pragma once
-// The splash window shown while the data folder is checked and opened.
-#include <QWidget>
-#include <functional>
+// The splash window Form_Splash, shown while the data folder is checked and
+// opened: no title bar, always on top, the splash picture PICT01.
+#include "app/forms.h"
 
 class QLabel;
 
 namespace cn {
 
-class Splash : public QWidget {
+class Splash : public Form {
     Q_OBJECT
 public:
-    explicit Splash(QWidget* parent = nullptr);
-    ~Splash() override;
-
-    // Runs when the window is released (start-up maximises the main window).
-    std::function<void()> onRelease;
-    // Release by the program: the release handler, then the window goes.
-    void release();
-
+    explicit Splash(QWidget* owner = nullptr);
     QLabel* image() const { return image_; }
 
 private:
     QLabel* image_;
-    bool released_ = false;
 };
 
-// The splash window while it exists, else nullptr.
+// The splash window while it is defined, else nullptr.
 Splash* splashWindow();
 
 } // namespace cn

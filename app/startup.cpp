@@ -69,23 +69,22 @@ bool startUp()
     auto* main = new MainWindow;
     centre(main);
     auto* splash = new Splash;
-    centre(splash);
+    splash->center();
+    splash->onInit = SPLASHDELAY;
     splash->onRelease = [] {
-        if (MainWindow* w = mainWindow())
+        if (MainWindow* w = mainForm())
             w->showMaximized();
     };
 
-    splash->show();
-    splash->raise();
-    QCoreApplication::processEvents();
-    SPLASHDELAY();
-
-    if (MainWindow* w = mainWindow()) {
+    // Each window is shown and its initialisation runs to completion before
+    // the next: the splash (data set-up), then the main window.
+    splash->activate();
+    if (MainWindow* w = mainForm()) {
         if (!w->isVisible())
             w->showMaximized();
         MAIN_INIT();
     }
-    return mainWindow() != nullptr;
+    return mainForm() != nullptr;
 }
 
 int MAIN()
@@ -107,7 +106,7 @@ void MAIN_INIT()
     SET_OPTIONS();
     for (const ViewItem& v : kViewItems)
         CHKWINVIEWS(QStringLiteral("Form_0"), QLatin1String(v.item), false);
-    if (MainWindow* w = mainWindow())
+    if (MainWindow* w = mainForm())
         w->setWindowTitle(QStringLiteral("Curanote 1.0 - ") + settings().MCOMPANY);
 }
 

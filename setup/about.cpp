@@ -1,13 +1,10 @@
 #include "setup/about.h"
 
-#include "app/mainwindow.h"
 #include "app/resources.h"
 #include "setup/about_texts.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextEdit>
 
 namespace cn {
@@ -50,16 +47,14 @@ QString terms()
 
 } // namespace
 
-AboutForm::AboutForm(QWidget* parent)
-    // No close, minimise or maximise box and no system menu: Ok closes it.
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+AboutForm::AboutForm(QWidget* owner) : Form(QStringLiteral("Form_About"), WindowType::Child, owner)
 {
-    setObjectName(QStringLiteral("Form_About"));
-    setWindowTitle(QStringLiteral("Curanote 1.0 - About"));
+    // No close, minimise or maximise box and no system menu: Ok closes it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setTitle(QStringLiteral("Curanote 1.0 - About"));
     setWindowIcon(ICON01());
-    setAttribute(Qt::WA_DeleteOnClose);
-    setGeometry(235, 140, 430, 380);
-    setFixedSize(430, 380);
+    place(235, 140, 430, 380);
+    setResizable(false);
 
     QLabel* title = label(this, "Label_1", {10, 10, 400, 24}, QString::fromUtf8(about::kProduct));
     QFont big = title->font();
@@ -97,22 +92,16 @@ AboutForm::AboutForm(QWidget* parent)
     ok->setObjectName(QStringLiteral("Button_Ok"));
     ok->setGeometry(180, 305, 60, 24);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    connect(ok, &QPushButton::clicked, this, &Form::release);
 }
 
 void ABOUT()
 {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == QLatin1String("Form_About") && w->isVisible())
-            return;
-    }
-    auto* form = new AboutForm(mainWindow());
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect r = form->frameGeometry();
-        r.moveCenter(screen->availableGeometry().center());
-        form->move(r.topLeft());
-    }
-    form->show();
+    if (IsWindowDefined(QStringLiteral("Form_About")))
+        return;
+    auto* about = new AboutForm;
+    about->center();
+    about->activate();
 }
 
 } // namespace cn

@@ -1,14 +1,14 @@
 #pragma once
 // The About box Form_About: product, the maker's links, warning, terms of
 // use and the maker's address; only its Ok button closes it.
-#include <QWidget>
+#include "app/forms.h"
 
 namespace cn {
 
-class AboutForm : public QWidget {
+class AboutForm : public Form {
     Q_OBJECT
 public:
-    explicit AboutForm(QWidget* parent = nullptr);
+    explicit AboutForm(QWidget* owner = nullptr);
 };
 
 // ABOUT: shows the About box, centred; does nothing while it is open.

@@ -1,5 +1,6 @@
 // The main window: its menu, the popups and View items switched by the
 // shared routines, the menu openers, and the questions on closing.
+#include "app/forms.h"
 #include "app/mainwindow.h"
 #include "app/testing.h"
 
@@ -48,7 +49,9 @@ TEST_F(MainWindowTest, WindowAndMenuAsDeclared)
     EXPECT_EQ(w_->font().family(), QStringLiteral("Arial"));
     EXPECT_EQ(w_->palette().color(QPalette::Window), QColor(128, 128, 128));
     EXPECT_FALSE(w_->windowIcon().isNull());
+    EXPECT_EQ(mainForm(), w_.data());
     EXPECT_EQ(mainWindow(), w_.data());
+    EXPECT_EQ(findWindow(QStringLiteral("Form_0")), w_.data());
 
     // Popups in order with their captions, and each one's items (separators as "-").
     const struct { const char* popup; const char* caption; QStringList items; } expected[] = {
@@ -101,8 +104,8 @@ TEST_F(MainWindowTest, ViewItemFollowsItsWindowAndBringsItForward)
     CHKWINVIEWS(QStringLiteral("Form_Other"), QStringLiteral("WinPVisit"), false);
     EXPECT_TRUE(item("WinPVisit")->isEnabled());
 
-    auto* patient = new QWidget(w_, Qt::Window);
-    patient->setObjectName(QStringLiteral("Form_Patient"));
+    auto* patient = new Form(QStringLiteral("Form_Patient"));
+    EXPECT_EQ(patient->parentWidget(), w_.data());
     patient->show();
     CHKWINVIEWS(QStringLiteral("Form_0"), QStringLiteral("WinPatnt"), true);
     EXPECT_TRUE(item("WinPatnt")->isEnabled());
@@ -149,7 +152,9 @@ TEST_F(MainWindowTest, CloseControlAsksTwiceAndANoToEitherKeepsTheProgram)
     EXPECT_TRUE(w_->isVisible());
 
     // Two Yes answers: the window and its child windows go, without asking the child.
-    auto* child = new QWidget(w_, Qt::Window);
+    auto* child = new Form(QStringLiteral("Form_Child"));
+    bool childReleased = false;
+    child->onRelease = [&childReleased] { childReleased = true; };
     child->show();
     QPointer<QWidget> childGuard(child);
     msgs->clear();
@@ -159,7 +164,10 @@ TEST_F(MainWindowTest, CloseControlAsksTwiceAndANoToEitherKeepsTheProgram)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(w_.isNull());
     EXPECT_TRUE(childGuard.isNull());
+    EXPECT_TRUE(childReleased);
+    EXPECT_EQ(mainForm(), nullptr);
     EXPECT_EQ(mainWindow(), nullptr);
+    EXPECT_FALSE(IsWindowDefined(QStringLiteral("Form_0")));
     EXPECT_EQ(msgs->shown().size(), 2u);
     EXPECT_EQ(msgs->unscripted(), 0);
 }

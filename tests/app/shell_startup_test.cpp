@@ -59,7 +59,7 @@ TEST(DesktopFolder, StartUpShowsTheRefusalAndEndsBeforeAnyWindowOrTable)
     EXPECT_EQ(msgs->shown()[0].text,
               QStringLiteral("Can't continue in Desktop\r\nPlease install in & run from a sub-folder\r\n\r\n"
                              "Example: C:\\...\\My Documents\\Curanote\\..."));
-    EXPECT_EQ(mainWindow(), nullptr);
+    EXPECT_EQ(mainForm(), nullptr);
     EXPECT_EQ(splashWindow(), nullptr);
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
     EXPECT_EQ(settings().MCURDIR, QDir::currentPath());
@@ -72,7 +72,7 @@ TEST(StartUp, FreshFolderEndsWithOptionsLoadedAndViewItemsDisabled)
     testing::ScopedMessages msgs;
     ASSERT_TRUE(startUp());
 
-    MainWindow* w = mainWindow();
+    MainWindow* w = mainForm();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(splashWindow(), nullptr);
@@ -97,7 +97,7 @@ TEST(StartUp, FreshFolderEndsWithOptionsLoadedAndViewItemsDisabled)
 
     w->release();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(mainWindow(), nullptr);
+    EXPECT_EQ(mainForm(), nullptr);
     EXPECT_EQ(db().area("patnt"), nullptr);
     resetSettings();
 }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
 
@@ -106,8 +107,12 @@ inline QString describe(const QTextDocument& doc)
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const QTextBlockFormat bf = b.blockFormat();
         const cn::rtf::Indents ind = cn::rtf::indents(b);
+        // Left is left whether stated or not.
+        Qt::Alignment a = bf.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
+        if (a == 0 || a == Qt::AlignLeading)
+            a = Qt::AlignLeft;
         out += QStringLiteral("P align=%1 li=%2 ri=%3 fi=%4 list=%5\n")
-                   .arg(int(bf.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute))
+                   .arg(int(a))
                    .arg(ind.left).arg(ind.right).arg(ind.firstLine).arg(listKind(b));
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
@@ -126,5 +131,71 @@ inline QString describe(const QTextDocument& doc)
     }
     return out;
 }
+
+// A prescription as the editor builds it: through the document's own API.
+inline std::unique_ptr<QTextDocument> editorDocument()
+{
+    ensureApp();
+    auto doc = std::make_unique<QTextDocument>();
+    QTextCursor c(doc.get());
+    QTextCharFormat base;
+    base.setFontFamilies({"Arial"});
+    base.setFontPointSize(12);
+    QTextCharFormat bold = base;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontPointSize(16);
+    QTextCharFormat red = base;
+    red.setForeground(QColor(255, 0, 0));
+    QTextCharFormat green = base;
+    green.setForeground(QColor(0, 128, 0));
+    QTextCharFormat italic = base;
+    italic.setFontItalic(true);
+    QTextCharFormat under = base;
+    under.setFontUnderline(true);
+    QTextCharFormat strike = base;
+    strike.setFontStrikeOut(true);
+    QTextCharFormat times = base;
+    times.setFontFamilies({"Times New Roman"});
+    times.setFontPointSize(10);
+
+    QTextBlockFormat centre;
+    centre.setAlignment(Qt::AlignHCenter);
+    c.setBlockFormat(centre);
+    c.insertText("Rx", bold);
+    c.insertBlock(QTextBlockFormat(), base);
+    c.insertText("Tab. Paracetamol 500 mg ", base);
+    c.insertText("1-0-1", red);
+    c.insertBlock(QTextBlockFormat(), base);
+    c.insertText("Syp. Cough ", base);
+    c.insertText("10 ml", green);
+    {
+        QTextCursor sel(doc.get());
+        sel.setPosition(doc->findBlockByNumber(1).position());
+        sel.setPosition(doc->findBlockByNumber(2).position(), QTextCursor::KeepAnchor);
+        cn::rtf::setBullet(sel, true);
+        cn::rtf::setIndents(sel, {640, 0, -320});
+    }
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    c.movePosition(QTextCursor::End);
+    c.insertBlock(right, base);
+    c.insertText("italic", italic);
+    c.insertText(" ", base);
+    c.insertText("under", under);
+    c.insertText(" ", base);
+    c.insertText("struck", strike);
+    QTextBlockFormat just;
+    just.setAlignment(Qt::AlignJustify);
+    c.insertBlock(just, base);
+    c.insertText("Café 37.5 °C – Ж \U0001F600 {braces} back\\slash\ttab", times);
+    c.insertBlock(QTextBlockFormat(), base);
+    c.insertText(QString("line") + QChar::LineSeparator + "break", base);
+    c.insertBlock(QTextBlockFormat(), base);
+    QTextCursor last(doc->lastBlock());
+    cn::rtf::setIndents(last, {1280, 640, 0});
+    c.insertText("indented", base);
+    return doc;
+}
+
 
 } // namespace rtftest

@@ -291,7 +291,9 @@ void PatientForm::SEEK_PATIENT()
     if (grid_->value() != before || !entry_)
         onGridChanged();
 
-    grid_->setFocus(Qt::OtherFocusReason);
+    // The caret goes back to the end of the seek text. (The grid is not
+    // focused on the way: a grid taking the focus without a selected row
+    // would select its first row and undo an end-of-table seek.)
     seek_->setFocus(Qt::OtherFocusReason);
     seek_->setCursorPosition(static_cast<int>(seek_->text().size()));
 }

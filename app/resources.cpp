@@ -77,7 +77,7 @@ QPixmap PICT01()
     small.setPixelSize(14);
     small.setBold(true);
     p.setFont(small);
-    p.setPen(QColor(10, 40, 140));
+    p.setPen(Qt::white);
     p.drawText(QRectF(0, 60, w, 24), Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("Version 1.0"));
 
     QFont wait(QStringLiteral("Arial"));

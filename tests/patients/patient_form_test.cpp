@@ -5,6 +5,7 @@
 
 #include "app/controls.h"
 #include "app/routines.h"
+#include "data/catalog.h"
 
 #include <QAction>
 #include <QJsonArray>
@@ -446,6 +447,82 @@ TEST_F(PatientRegisterTest, RecordLockedElsewhereIsNotReportedAsChanged)
     messages->clear();
     click("Bt_Save");
     EXPECT_EQ(messages->texts(), QStringList{QStringLiteral("Modification Successful !!")});
+}
+
+} // namespace
+} // namespace cn::testing
+
+namespace cn::testing {
+namespace {
+
+// A register whose city field is narrower than its box (an older or foreign
+// table): a save whose city does not fit fails half way through its writes.
+class NarrowCityTest : public PatientRegisterTest {
+protected:
+    void SetUp() override
+    {
+        PatientRegisterTest::SetUp();
+        db().closeAll();
+        for (const char* f : {"PATNT.dbf", "PATNT1.ntx", "PATNT2.ntx"})
+            ASSERT_TRUE(db().erase(f));
+        data::Structure fields = data::catalog::findTable("patnt")->fields;
+        for (auto& f : fields)
+            if (f.name == "PATCITY")
+                f.width = 5;
+        ASSERT_TRUE(db().create("PATNT.dbf", fields));
+        for (const char* alias : {"patnt", "patnt01"}) {
+            auto a = db().use("PATNT.dbf", alias, data::OpenMode{true, false});
+            ASSERT_TRUE(a) << a.message();
+            for (const char* ix : {"patnt1", "patnt2"}) {
+                const data::catalog::IndexDef* def = data::catalog::findIndex(ix);
+                data::Status s = db().exists(def->fileName()) ? (*a)->setIndex(def->fileName())
+                                                              : (*a)->createIndex(def->fileName(), def->key);
+                ASSERT_TRUE(s) << s.message();
+            }
+        }
+        ASSERT_TRUE(area(QStringLiteral("patnt"))->setOrder(2));
+    }
+};
+
+TEST_F(NarrowCityTest, FailedWritesAreNotReportedAsSuccessAndLeaveNoHalfRecord)
+{
+    ScopedMessages messages;
+    addPatient(1, "Olga", "Old");
+    open();
+    click("Append_Patient");
+    retype("TxtPatFName", QStringLiteral("Carl"));
+    retype("TxtPatCity", QStringLiteral("Kolkata"));
+    click("Bt_Save");
+    ASSERT_EQ(messages->shown().size(), 1u);
+    EXPECT_EQ(messages->last()->kind, MessageKind::Stop);
+    EXPECT_TRUE(messages->last()->text.startsWith(QStringLiteral("The patient could not be added !!")));
+    auto* f = form<PatientForm>(QStringLiteral("Form_Patient"));
+    EXPECT_TRUE(f->entryMode());
+    EXPECT_TRUE(f->LNEW) << "the user may correct the city and save again";
+    EXPECT_EQ(text("TxtPatFName"), QStringLiteral("Carl"));
+    EXPECT_EQ(area(QStringLiteral("patnt"))->indexOrd(), 2);
+    EXPECT_EQ(grid()->browseModel()->rowCount(), 1) << "the half-written record is not in the register";
+    EXPECT_FALSE(findByCode(2));
+
+    messages->clear();
+    retype("TxtPatCity", QStringLiteral("Pune"));
+    click("Bt_Save");
+    EXPECT_EQ(messages->texts(), QStringList{QStringLiteral("Append Successful")});
+    EXPECT_EQ(text("TxtPatCode"), QStringLiteral("2")) << "the code of the failed record is given out again";
+
+    // A change that fails half way puts the record back as it was.
+    messages->clear();
+    seek(QStringLiteral("olga"));
+    click("Modify_Patient");
+    retype("TxtPatFName", QStringLiteral("Olivia"));
+    retype("TxtPatCity", QStringLiteral("Chennai"));
+    click("Bt_Save");
+    ASSERT_EQ(messages->shown().size(), 1u);
+    EXPECT_TRUE(messages->last()->text.startsWith(QStringLiteral("The patient could not be changed !!")));
+    EXPECT_TRUE(f->entryMode());
+    ASSERT_TRUE(findByCode(1));
+    EXPECT_EQ(field("PATFNAME"), QStringLiteral("Olga"));
+    EXPECT_FALSE(area(QStringLiteral("patnt"))->isLocked(area(QStringLiteral("patnt01"))->recNo()));
 }
 
 } // namespace

@@ -57,7 +57,13 @@ void PrintedPages::playPage(int index, QPainter& painter, double targetDpi) cons
     if (index < 0 || index >= pageCount())
         return;
     painter.save();
-    const double scale = targetDpi / dpi_;
+    // Playing a recording scales it by the device's resolution over the
+    // toolkit's default one (what a plain QPicture reports); undo that, so
+    // that only the resolution change we ask for applies.
+    double scale = targetDpi / dpi_;
+    const QPaintDevice* device = painter.device();
+    if (device && device->logicalDpiX() > 0)
+        scale *= double(QPicture().logicalDpiX()) / device->logicalDpiX();
     painter.scale(scale, scale);
     pages_[size_t(index)]->play(&painter);
     painter.restore();

@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTextList>
 
 #include <cmath>
 
@@ -27,6 +28,52 @@ struct PageRenderer::Impl {
         doc->documentLayout()->documentSize();
     }
 };
+
+namespace {
+
+// The bullet or number in front of a list item's first line, as the
+// document layout would draw it; sizes in layout pixels like the text.
+void drawListMarker(QPainter* painter, const QTextBlock& block)
+{
+    const QTextList* list = block.textList();
+    const QTextLayout* tl = block.layout();
+    if (!list || !tl || tl->lineCount() == 0)
+        return;
+    const QTextLine first = tl->lineAt(0);
+    QFont font = block.charFormat().font();
+    // Sized for the layout resolution, whatever the painter's device.
+    const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
+    font.setPixelSize(std::max(1, qRound(points * layoutDpi() / 72.0)));
+    const QFontMetricsF fm(font);
+    const qreal gap = fm.horizontalAdvance(u' ');
+    const qreal textX = tl->position().x() + first.x();
+    const qreal baseline = tl->position().y() + first.y() + first.ascent();
+    const QTextListFormat::Style style = list->format().style();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QColor color = block.charFormat().hasProperty(QTextFormat::ForegroundBrush)
+        ? block.charFormat().foreground().color()
+        : QColor(Qt::black);
+    if (style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle
+        || style == QTextListFormat::ListSquare) {
+        const qreal size = std::max<qreal>(1, fm.ascent() / 3);
+        const QRectF r(textX - gap - size, baseline - fm.xHeight() / 2 - size / 2, size, size);
+        painter->setPen(QPen(color, std::max<qreal>(0.5, size / 8)));
+        painter->setBrush(style == QTextListFormat::ListCircle ? QBrush(Qt::NoBrush) : QBrush(color));
+        if (style == QTextListFormat::ListSquare)
+            painter->drawRect(r);
+        else
+            painter->drawEllipse(r);
+    } else {
+        const QString text = list->itemText(block);
+        painter->setFont(font);
+        painter->setPen(color);
+        painter->drawText(QPointF(textX - gap - fm.horizontalAdvance(text), baseline), text);
+    }
+    painter->restore();
+}
+
+} // namespace
 
 PageRenderer::PageRenderer(const QTextDocument& doc) : d(std::make_unique<Impl>())
 {
@@ -70,9 +117,13 @@ int PageRenderer::render(int start, const QRectF& rect, qreal dpi, QPainter* pai
             lineNo = l.lineNumber();
     }
 
+    // Collect the lines that fit, whole lines only.
+    struct Placed {
+        QTextBlock block;
+        int line;
+    };
+    std::vector<Placed> placed;
     qreal top = 0;
-    qreal bottom = 0;
-    bool placed = false;
     int next = end;
     for (; block.isValid(); block = block.next(), lineNo = 0) {
         QTextLayout* tl = block.layout();
@@ -83,15 +134,16 @@ int PageRenderer::render(int start, const QRectF& rect, qreal dpi, QPainter* pai
             const QTextLine line = tl->lineAt(lineNo);
             const qreal lineTop = tl->position().y() + line.y();
             const qreal lineBottom = lineTop + line.height();
-            if (!placed) {
+            if (placed.empty())
                 top = lineTop;
-            } else if (lineBottom - top > height + 1e-6) {
+            else if (lineBottom - top > height + 1e-6) {
                 next = block.position() + line.textStart();
                 full = true;
                 break;
             }
-            bottom = lineBottom;
-            placed = true;
+            // A first line taller than the rectangle is placed all the same
+            // (and cut off), so that the next pass starts after it.
+            placed.push_back({block, lineNo});
         }
         if (full)
             break;
@@ -99,7 +151,7 @@ int PageRenderer::render(int start, const QRectF& rect, qreal dpi, QPainter* pai
     if (next <= start)
         next = std::min(end, start + 1);   // never stand still
 
-    if (painter && placed) {
+    if (painter && !placed.empty()) {
         painter->save();
         // Vertically exactly the page's rectangle; sideways some room for
         // bullets hanging left of the text and italic overhang.
@@ -108,13 +160,16 @@ int PageRenderer::render(int start, const QRectF& rect, qreal dpi, QPainter* pai
         painter->translate(rect.topLeft());
         painter->scale(scale, scale);
         painter->translate(0, -top);
-        QAbstractTextDocumentLayout::PaintContext ctx;
-        ctx.palette.setColor(QPalette::Text, Qt::black);
-        // The layout draws every line that touches its clip; inset it so the
-        // neighbours above and below, which belong to other pages, stay out.
-        const qreal inset = std::min<qreal>(0.5, (bottom - top) / 4);
-        ctx.clip = QRectF(-width, top + inset, 3 * width, bottom - top - 2 * inset);
-        doc->documentLayout()->draw(painter, ctx);
+        painter->setPen(Qt::black);
+        // Line by line: the document layout's own drawing also paints lines
+        // that merely touch its clip, and a PDF keeps clipped text, so a line
+        // at a page boundary would be on two pages.
+        for (const Placed& pl : placed) {
+            QTextLayout* tl = pl.block.layout();
+            if (pl.line == 0)
+                drawListMarker(painter, pl.block);
+            tl->lineAt(pl.line).draw(painter, tl->position());
+        }
         painter->restore();
     }
     return next;

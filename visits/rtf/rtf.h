@@ -26,6 +26,10 @@ bool hasRtfHeader(QByteArrayView stored);
 // header, otherwise plain Windows-1252 text, one paragraph per line. Never
 // fails: damaged RTF shows what could be read and sets `damaged`.
 ReadResult read(QByteArrayView stored, QTextDocument* doc);
+inline ReadResult read(const QByteArray& stored, QTextDocument* doc)
+{
+    return read(QByteArrayView(stored), doc);
+}
 // The same for a stored text already converted to Unicode (characters outside
 // Windows-1252 are taken as they are).
 ReadResult read(const QString& stored, QTextDocument* doc);

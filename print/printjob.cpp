@@ -45,7 +45,12 @@ PrintJob::PrintJob()
     resetPrinter();
 }
 
-PrintJob::~PrintJob() { End(); }
+// A job dropped without End closes its output but opens no preview.
+PrintJob::~PrintJob()
+{
+    if (painter_.isActive())
+        painter_.end();
+}
 
 void PrintJob::resetPrinter()
 {

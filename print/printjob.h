@@ -121,7 +121,8 @@ public:
     // Finishes the document: prints it, or in preview mode opens the preview
     // with the pages collected (none collected: no preview).
     bool EndDoc();
-    // Releases the job; an unfinished document is finished first.
+    // Releases the job; an unfinished document is finished first (printed or
+    // previewed). A job destroyed without End only closes its output.
     void End();
     int PageCount() const { return pageCount_; }
     bool PageOpen() const { return pageOpen_; }

@@ -3,12 +3,18 @@
 #include "app/messages.h"
 #include "fakedialogs.h"
 #include "pdfprobe.h"
+#include "print/previewwindow.h"
 #include "print/printedpages.h"
 #include "print/printjob.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QPrintDialog>
+#include <QTimer>
+#include <QtTest/QTest>
 #include <QFileInfo>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -255,6 +261,61 @@ TEST_F(PrintJobTest, CancelledDialogPrintsNothingAndSaysNothing)
     EXPECT_TRUE(dialogs->previews.empty());
     EXPECT_FALSE(QFileInfo::exists(dialogs->pdfPath));
     EXPECT_EQ(messages->shown, 0);
+}
+
+// The platform's printer dialog offers a PDF file besides the installed
+// printers; closing it with Cancel stops the job without a word.
+TEST_F(PrintJobTest, PlatformDialogOffersPdfAndCancelsQuietly)
+{
+    cn::setPrintDialogs(nullptr);
+    QStringList offered;
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((dialog = QApplication::activeModalWidget()) != nullptr, 5000);
+        sawDialog = qobject_cast<QPrintDialog*>(dialog) != nullptr;
+        for (QComboBox* combo : dialog->findChildren<QComboBox*>())
+            for (int i = 0; i < combo->count(); ++i)
+                offered << combo->itemText(i);
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    PrintJob job;
+    EXPECT_FALSE(job.SelectPrinter({}, true));
+    EXPECT_EQ(job.Error(), PrintJob::Cancelled);
+    EXPECT_TRUE(sawDialog);
+    EXPECT_TRUE(offered.filter("PDF").size() > 0) << offered.join(" | ").toStdString();
+    EXPECT_EQ(messages->shown, 0);
+}
+
+// Without a replacement, ending a previewed document opens the preview
+// window over the collected pages; nothing is printed until asked.
+TEST_F(PrintJobTest, EndDocOpensThePreviewWindow)
+{
+    cn::setPrintDialogs(nullptr);
+    int shownPages = 0;
+    QRect shownAt;
+    QTimer::singleShot(0, [&] {
+        cn::PreviewWindow* w = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (w = qobject_cast<cn::PreviewWindow*>(QApplication::activeModalWidget())) != nullptr,
+            5000);
+        shownPages = w->pageCount();
+        shownAt = w->geometry();
+        w->findChild<QAction*>("PreviewClose")->trigger();
+    });
+    const QString pdf = path("previewed.pdf");
+    PrintJob job;
+    ASSERT_TRUE(job.SelectPdf(pdf, true));
+    job.StartDoc("Print");
+    job.StartPage();
+    job.Say(10, 10, "One");
+    job.StartPage();
+    job.Say(10, 10, "Two");
+    job.EndDoc();
+    job.End();
+    EXPECT_EQ(shownPages, 2);
+    EXPECT_EQ(shownAt, cn::defaultPreviewGeometry());
+    EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 
 TEST_F(PrintJobTest, UnknownPrinterNameIsAnError)

@@ -21,7 +21,7 @@ void put32(unsigned char* p, uint32_t v)
 }
 
 constexpr int kMaxDepth = 48;
-constexpr size_t kCacheLimit = 12000;   // decoded pages kept in memory (about 12 MB)
+constexpr size_t kCacheLimit = 24000;   // decoded pages kept in memory per index (at most about 30 MB)
 
 // -1, 0, 1 comparing the first min(|key|, |prefix|) bytes, as unsigned bytes.
 int cmpPrefix(std::string_view key, std::string_view prefix)
@@ -344,7 +344,14 @@ Status NtxFile::trimCache()
         }
     }
     dirty_.clear();
-    cache_.clear();
+    // Drop half of the pages, keeping the root and the pages near it is not
+    // worth the bookkeeping: any half will do, the rest come back on demand.
+    for (auto it = cache_.begin(); it != cache_.end() && cache_.size() > kCacheLimit / 2;) {
+        if (it->first != header_.root)
+            it = cache_.erase(it);
+        else
+            ++it;
+    }
     return {};
 }
 
@@ -588,8 +595,14 @@ Status NtxFile::walk(std::string_view fromPrefix,
         size_t i;
     };
     std::vector<Frame> stack;
+    // A sound tree visits each page once; pages shared by damage could
+    // otherwise make the walk endless in practice.
+    uint64_t visits = 0;
+    const uint64_t maxVisits = fileSize_ / kNtxPageSize + 1;
     auto descend = [&](uint32_t off, bool bounded) -> Status {
         for (;;) {
+            if (++visits > maxVisits)
+                return error("a page is reached twice");
             for (const auto& f : stack)
                 if (f.off == off)
                     return error("the page at " + std::to_string(off) + " points back up the tree");

@@ -373,10 +373,25 @@ private:
     bool stepBackward();
     bool lastVisible();
     bool firstVisible();
+    // The current record's key in the controlling order: the index entry it
+    // was found by while nothing has been written since, so that a record
+    // whose stored key differs from its computed one (an index left stale by
+    // another program) is still stepped past; otherwise computed afresh.
     void currentKey(std::string& out)
     {
         ensure();
+        if (posOrder_ == order_ && posRec_ == rec_ && posGen_ == t_->gen) {
+            out = posKey_;
+            return;
+        }
         index()->expr.key(buf_.data(), out);
+    }
+    void rememberEntry(const NtxEntry& e)
+    {
+        posKey_ = e.key;
+        posRec_ = e.recNo;
+        posGen_ = t_->gen;
+        posOrder_ = order_;
     }
     bool prepareIndex()
     {
@@ -418,6 +433,10 @@ private:
     bool fileLocked_ = false;
     std::string error_;
     std::string key_;
+    std::string posKey_;
+    uint32_t posRec_ = 0;
+    uint64_t posGen_ = 0;
+    int posOrder_ = -1;
     int relationDepth_ = 0;
     // ORDKEYCOUNT cache
     struct CountCache {
@@ -446,18 +465,29 @@ bool Area::scanForward(bool have, NtxEntry& e)
                 return false;
             }
             have = *r;
+            if (have && !inTop(e.key)) {
+                fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
+                return false;
+            }
             continue;
         }
         if (fast && !e.key.empty() && e.key[0] == 'T')
             return false;   // every deleted key sorts after every live one
-        if (positionVisible(e.recNo))
+        if (positionVisible(e.recNo)) {
+            rememberEntry(e);
             return true;
+        }
+        const NtxEntry before = e;
         auto r = ix->file->next(e.key, e.recNo, e);
         if (!r) {
             fail(r.status());
             return false;
         }
         have = *r;
+        if (have && !(before.key < e.key || (before.key == e.key && before.recNo < e.recNo))) {
+            fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
+            return false;
+        }
     }
     return false;
 }
@@ -476,6 +506,10 @@ bool Area::scanBackward(bool have, NtxEntry& e)
                 return false;
             }
             have = *r;
+            if (have && !inBottom(e.key)) {
+                fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
+                return false;
+            }
             continue;
         }
         if (fast && !e.key.empty() && e.key[0] == 'T') {   // skip the deleted block at once
@@ -485,18 +519,27 @@ bool Area::scanBackward(bool have, NtxEntry& e)
                 return false;
             }
             have = *r;
-            if (have && !e.key.empty() && e.key[0] == 'T')
+            if (have && !e.key.empty() && e.key[0] == 'T') {
+                fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
                 return false;
+            }
             continue;
         }
-        if (positionVisible(e.recNo))
+        if (positionVisible(e.recNo)) {
+            rememberEntry(e);
             return true;
+        }
+        const NtxEntry before = e;
         auto r = ix->file->prev(e.key, e.recNo, e);
         if (!r) {
             fail(r.status());
             return false;
         }
         have = *r;
+        if (have && !(e.key < before.key || (e.key == before.key && e.recNo < before.recNo))) {
+            fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
+            return false;
+        }
     }
     return false;
 }

@@ -331,3 +331,52 @@ TEST(IndexTree, StaysExactThroughSplitsMergesAndKeyChanges)
 }
 
 } // namespace
+
+namespace {
+
+// Random damage to an index or a table: every call returns (an error or a
+// result), nothing crashes and no loop runs on for ever.
+TEST(RandomDamage, NeverCrashesOrHangs)
+{
+    TempDir dir;
+    makePatients(dir.path(), 400);
+    const std::string table = readFile(dir.file("PATNT.dbf"));
+    const std::string index = readFile(dir.file("PATNT2.ntx"));
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 120; ++round) {
+        const bool hitIndex = round % 3 != 0;
+        std::string bytes = hitIndex ? index : table;
+        const int n = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < n; ++i) {
+            // Mostly the structural bytes: headers and page counts/offsets.
+            size_t at = rng() % 2 == 0 ? rng() % std::min<size_t>(bytes.size(), 64)
+                                       : (hitIndex ? 1024 * (1 + rng() % (bytes.size() / 1024 - 1)) + rng() % 48
+                                                   : rng() % bytes.size());
+            bytes[at] = static_cast<char>(rng());
+        }
+        writeFile(dir.file(hitIndex ? "PATNT2.ntx" : "PATNT.dbf"), bytes);
+        writeFile(dir.file(hitIndex ? "PATNT.dbf" : "PATNT2.ntx"), hitIndex ? table : index);
+        Workspace ws(dir.path());
+        auto a = ws.use("patnt");
+        if (!a)
+            continue;
+        WorkArea* p = *a;
+        if (!p->setIndex("patnt2"))
+            continue;
+        int steps = 0;
+        for (p->goTop(); !p->eof() && steps < 5000; p->skip())
+            ++steps;
+        EXPECT_LT(steps, 5000);
+        p->goBottom();
+        for (steps = 0; !p->bof() && !p->eof() && steps < 5000; p->skip(-1))
+            ++steps;
+        EXPECT_LT(steps, 5000);
+        (void)p->seek("FCARL", true);
+        (void)p->keyCount();
+        p->setScope("FB");
+        (void)p->keyCount();
+        (void)p->keyNo();
+    }
+}
+
+} // namespace

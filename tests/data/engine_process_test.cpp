@@ -92,6 +92,62 @@ TEST(TwoProcesses, LocksOfOneProgramHoldOffTheOther)
     p->unlock();
 }
 
+// What one program writes, the other sees on its next seek: new records,
+// moved keys and deletions, though its index pages were cached before.
+TEST(TwoProcesses, OtherProgramsChangesShowOnTheNextSeek)
+{
+    TempDir dir;
+    makePatients(dir.path(), 50);
+    Workspace ws(dir.path());
+    auto a = ws.use("patnt", {}, {.shared = true});
+    ASSERT_TRUE(a);
+    WorkArea* p = *a;
+    ASSERT_TRUE(p->setIndex("patnt1"));
+    ASSERT_TRUE(p->setIndex("patnt2"));
+    ASSERT_TRUE(p->setOrder(2));
+    p->setScope("F");
+    EXPECT_EQ(p->keyCount(), 50u);
+    EXPECT_TRUE(p->seek("FANNA"));
+
+    const std::string folder = dir.path();
+    pid_t pid = spawn([folder]() -> int {
+        Workspace other(folder);
+        auto b = other.use("patnt", {}, {.shared = true});
+        if (!b)
+            return 1;
+        WorkArea* q = *b;
+        if (!q->setIndex("patnt1") || !q->setIndex("patnt2"))
+            return 2;
+        for (int i = 51; i <= 120; ++i) {   // enough to split pages the parent has cached
+            if (!q->append() || !q->setNum("PATCODE", i) || !q->setStr("PATFNAME", "Quentin"))
+                return 3;
+            q->unlock();
+        }
+        (void)q->setOrder(1);
+        if (!q->seek(codeKey(1)) || !q->rlock() || !q->setStr("PATFNAME", "Ursula"))
+            return 4;
+        q->unlock();
+        if (!q->seek(codeKey(2)) || !q->rlock() || !q->deleteRecord())
+            return 5;
+        q->unlock();
+        return 0;
+    });
+    ASSERT_EQ(waitFor(pid), 0);
+
+    EXPECT_EQ(p->lastRec(), 120u);
+    EXPECT_EQ(p->keyCount(), 119u);
+    EXPECT_TRUE(p->seek("FQUENTIN"));
+    EXPECT_TRUE(p->seek("FURSULA"));
+    EXPECT_EQ(p->num("PATCODE"), 1);
+    std::string bert = "FBERT";
+    bert.resize(21, ' ');
+    EXPECT_TRUE(p->seek(bert + "NAME10 "));   // another Bert, still live
+    EXPECT_FALSE(p->seek(bert + "NAME2 "));   // deleted by the other program
+    p->goTop();
+    EXPECT_EQ(p->str("PATFNAME").substr(0, 4), "Anna");
+    EXPECT_EQ(p->num("PATCODE"), 17);   // Anna Name1 moved away as Ursula
+}
+
 // Two processes append and change records of one table at once. Afterwards
 // no record is lost and both indexes hold exactly the keys of the records.
 TEST(TwoProcesses, ConcurrentAppendsAndKeyChangesLeaveEveryIndexExact)

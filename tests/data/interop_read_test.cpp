@@ -58,7 +58,7 @@ protected:
         py = pythonWith("dbf");
         if (py.empty())
             GTEST_SKIP() << "python3-dbf is not installed";
-        const Run r = runScript(py, dir.str(), kWriter, {dir.file("PV.dbf")});
+        const Outcome r = runScript(py, dir.str(), kWriter, {dir.file("PV.dbf")});
         ASSERT_EQ(r.status, 0) << r.out;
     }
 

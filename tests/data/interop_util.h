@@ -36,15 +36,15 @@ private:
     std::filesystem::path path_;
 };
 
-struct Run {
+struct Outcome {
     int status = -1;        // exit status, -1 when it did not exit normally
     std::string out;        // standard output
 };
 
 // Runs a shell command line; standard error goes to err_file when given.
-inline Run run(const std::string& command)
+inline Outcome run(const std::string& command)
 {
-    Run r;
+    Outcome r;
     FILE* p = ::popen(command.c_str(), "r");
     if (!p)
         return r;
@@ -87,7 +87,7 @@ inline std::string pythonWith(const std::string& module)
 }
 
 // Writes a script into dir and runs it with the interpreter and arguments.
-inline Run runScript(const std::string& interpreter, const std::string& dir, const std::string& script,
+inline Outcome runScript(const std::string& interpreter, const std::string& dir, const std::string& script,
                      const std::vector<std::string>& args)
 {
     const std::string path = dir + "/script.py";

@@ -149,7 +149,7 @@ recs.sort(key=lambda x: int(x[1]['CODE']))
 for d, r in recs:
     emit(d, r.values())
 )";
-    const Run r = runScript(py, dir.str(), script, {dir.file("VISITS.dbf")});
+    const Outcome r = runScript(py, dir.str(), script, {dir.file("VISITS.dbf")});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, expectedPyLines(true));
 }
@@ -167,7 +167,7 @@ for r in t:
     emit(dbf.is_deleted(r), [r[i] for i in range(len(t.field_names))])
 t.close()
 )";
-    const Run r = runScript(py, dir.str(), script, {dir.file("VISITS.dbf")});
+    const Outcome r = runScript(py, dir.str(), script, {dir.file("VISITS.dbf")});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, expectedPyLines(true));
 }
@@ -176,7 +176,7 @@ TEST_F(InteropWrite, PerlDbfDumpReadsLiveRecordsAndMemos)
 {
     if (!haveCommand("dbf_dump"))
         GTEST_SKIP() << "dbf_dump (libdbd-xbase-perl) is not installed";
-    const Run r = run("dbf_dump --fs '|' --rs '~~\n' " + sh(dir.file("VISITS.dbf")) + " 2>&1");
+    const Outcome r = run("dbf_dump --fs '|' --rs '~~\n' " + sh(dir.file("VISITS.dbf")) + " 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
     // dbf_dump trims the text, prints numbers as numbers (no trailing zeros),
     // logicals as 1 and 0, dates as stored, and leaves deleted records out.
@@ -279,7 +279,7 @@ TEST_F(InteropIndex, PerlIndexDumpListsMaintainedIndexInEngineOrder)
     };
     for (size_t i = 1; i < ours.size(); ++i)
         ASSERT_LT(split(ours[i - 1]), split(ours[i])) << "at " << i;
-    const Run r = run("index_dump --type=char " + sh(dir.file("PATNT2.ntx")) + " X 2>&1");
+    const Outcome r = run("index_dump --type=char " + sh(dir.file("PATNT2.ntx")) + " X 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(lines(r.out), ours);
 }
@@ -290,7 +290,7 @@ TEST_F(InteropIndex, PerlIndexDumpListsSortBuiltIndexInEngineOrder)
         GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
     const auto ours = engineOrder("PATNT1.ntx", "code");
     ASSERT_EQ(ours.size(), size_t(kRecords));
-    const Run r = run("index_dump --type=char " + sh(dir.file("PATNT1.ntx")) + " X 2>&1");
+    const Outcome r = run("index_dump --type=char " + sh(dir.file("PATNT1.ntx")) + " X 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(lines(r.out), ours);
 }

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct ToolRun {
     int status = -1;
     std::string out;     // standard output and error together
 };
@@ -32,10 +32,10 @@ std::string sh(const std::string& s)
     return out + "'";
 }
 
-Run tool(const std::string& args)
+ToolRun tool(const std::string& args)
 {
     const std::string bin = std::string(CURANOTE_BIN_DIR) + "/curanote-data";
-    Run r;
+    ToolRun r;
     if (!fs::exists(bin)) {
         r.out = bin + " has not been built";
         return r;
@@ -123,7 +123,7 @@ protected:
 
 TEST_F(DataTool, UsageErrorsExitWithTwoAndExplain)
 {
-    Run r = tool("");
+    ToolRun r = tool("");
     EXPECT_EQ(r.status, 2) << r.out;
     EXPECT_TRUE(contains(r.out, "curanote-data check FILE.dbf")) << r.out;
     r = tool("frobnicate");
@@ -143,7 +143,7 @@ TEST_F(DataTool, UsageErrorsExitWithTwoAndExplain)
 
 TEST_F(DataTool, CheckPassesSoundTableWithMemosAndIndexes)
 {
-    const Run r = tool("check " + table() + " " + indexes());
+    const ToolRun r = tool("check " + table() + " " + indexes());
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "sound (4 records, 2 indexes)")) << r.out;
 }
@@ -151,7 +151,7 @@ TEST_F(DataTool, CheckPassesSoundTableWithMemosAndIndexes)
 TEST_F(DataTool, CheckFindsKeyThatDiffersFromItsRecord)
 {
     patchRecord(4, 1, "        99");          // PATCODE 4 -> 99 behind the index's back
-    const Run r = tool("check " + table() + " " + indexes());
+    const ToolRun r = tool("check " + table() + " " + indexes());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(contains(r.out, "PATNT1.ntx: record 4: key \"F         4\" in the index, \"F        99\" computed"))
         << r.out;
@@ -168,7 +168,7 @@ TEST_F(DataTool, CheckFindsRecordWithoutKeyAndExtraKey)
         std::memcpy(rec.data() + 1, "         5", 10);
         ASSERT_TRUE(dbf.value()->append(rec.data()));
     }
-    Run r = tool("check " + table() + " " + indexes());
+    ToolRun r = tool("check " + table() + " " + indexes());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(contains(r.out, "PATNT1.ntx: record 5 has no key")) << r.out;
     EXPECT_TRUE(contains(r.out, "PATNT2.ntx: record 5 has no key")) << r.out;
@@ -191,7 +191,7 @@ TEST_F(DataTool, CheckFindsTruncatedTable)
     std::string data = readFile(file("PATNT.dbf"));
     data.resize(data.size() - 20);                 // half of the last record gone
     writeFile(file("PATNT.dbf"), data);
-    const Run r = tool("check " + table() + " " + indexes());
+    const ToolRun r = tool("check " + table() + " " + indexes());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(contains(r.out, "PATNT.dbf:")) << r.out;
     // The index still holds a key for the lost record.
@@ -205,7 +205,7 @@ TEST_F(DataTool, CheckFindsStrayBytesAndBadMemoPointers)
     writeFile(file("PATNT.dbf"), data);
     patchRecord(4, 1 + 10 + 20 + 10 + 8, "      9999");   // NOTE of record 4 past the memo file
     patchRecord(1, 1 + 10 + 20 + 10 + 8, "   12x4567");
-    const Run r = tool("check " + table());
+    const ToolRun r = tool("check " + table());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(contains(r.out, "stray bytes")) << r.out;
     EXPECT_TRUE(contains(r.out, "record 4 NOTE: memo block 9999 lies beyond the end of the memo file")) << r.out;
@@ -222,7 +222,7 @@ TEST_F(DataTool, CheckFindsKeysOutOfOrder)
     std::swap(ntx[root + 2], ntx[root + 4]);
     std::swap(ntx[root + 3], ntx[root + 5]);
     writeFile(file("PATNT1.ntx"), ntx);
-    const Run r = tool("check " + table() + " " + indexes());
+    const ToolRun r = tool("check " + table() + " " + indexes());
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(contains(r.out, "PATNT1.ntx: key \"F         1\" of record 1 comes after \"F         3\" of record 3"))
         << r.out;
@@ -230,7 +230,7 @@ TEST_F(DataTool, CheckFindsKeysOutOfOrder)
 
 TEST_F(DataTool, CheckReportsMissingIndexFileAndKeepsGoing)
 {
-    const Run r = tool("check " + table() + " " + sh(file("NOPE.ntx")) + " " + sh(file("PATNT2.ntx")));
+    const ToolRun r = tool("check " + table() + " " + sh(file("NOPE.ntx")) + " " + sh(file("PATNT2.ntx")));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(contains(r.out, "NOPE.ntx")) << r.out;
     EXPECT_TRUE(contains(r.out, "1 problem found")) << r.out;
@@ -238,7 +238,7 @@ TEST_F(DataTool, CheckReportsMissingIndexFileAndKeepsGoing)
 
 TEST_F(DataTool, KeysListsIndexOrderWithRecordNumbers)
 {
-    const Run r = tool("keys " + sh(file("PATNT2.ntx")) + " --table " + table());
+    const ToolRun r = tool("keys " + sh(file("PATNT2.ntx")) + " --table " + table());
     EXPECT_EQ(r.status, 0) << r.out;
     const std::string pad = std::string(16, ' ');
     EXPECT_EQ(r.out, "3\tFANIL" + pad + "\n" + "4\tFZACK" + pad + "\n" + "1\tFZO\xC3\x8B \xC3\x84RZT" +
@@ -247,7 +247,7 @@ TEST_F(DataTool, KeysListsIndexOrderWithRecordNumbers)
 
 TEST_F(DataTool, DumpHidesDeletedRecordsAndConvertsText)
 {
-    Run r = tool("dump " + table());
+    ToolRun r = tool("dump " + table());
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "record 1\n  PATCODE     1\n  PATFNAME    Zo\xC3\xAB \xC3\x84rzt\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "  NOTE        Tab. Paracetamol\n              twice daily\n")) << r.out;
@@ -260,7 +260,7 @@ TEST_F(DataTool, DumpHidesDeletedRecordsAndConvertsText)
 
 TEST_F(DataTool, DumpInIndexOrderWithPrefix)
 {
-    Run r = tool("dump " + table() + " --index " + sh(file("PATNT2.ntx")) + " --prefix FZ");
+    ToolRun r = tool("dump " + table() + " --index " + sh(file("PATNT2.ntx")) + " --prefix FZ");
     EXPECT_EQ(r.status, 0) << r.out;
     const size_t zack = r.out.find("Zack"), zoe = r.out.find("Zo\xC3\xAB");
     EXPECT_NE(zack, std::string::npos) << r.out;
@@ -275,7 +275,7 @@ TEST_F(DataTool, DumpInIndexOrderWithPrefix)
 
 TEST_F(DataTool, DumpJson)
 {
-    const Run r = tool("dump " + table() + " --json --index " + sh(file("PATNT1.ntx")) + " --prefix \"F         1\"");
+    const ToolRun r = tool("dump " + table() + " --json --index " + sh(file("PATNT1.ntx")) + " --prefix \"F         1\"");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "[\n  {\"record\": 1, \"deleted\": false, \"fields\": {\"PATCODE\": 1, \"PATFNAME\": \"Zo\xC3\xAB "
                      "\xC3\x84rzt\", \"PATFEES\": 100.50, \"PATDOB\": \"19800203\", \"NOTE\": \"Tab. "

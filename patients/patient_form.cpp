@@ -428,15 +428,14 @@ void PatientForm::BT_SAVE_PATIENT()
 void PatientForm::saveNew()
 {
     data::WorkArea* a = patnt();
-    const uint32_t shownRec = grid_->value();
     if (!CHECK_DUPLICATE_APPEND(kAlias, kNameOrder, nameKey()) && !acceptDuplicate()) {
-        backToNameOrder(shownRec);
+        backToNameOrder();
         control(QStringLiteral("TxtPatFName"))->setFocus(Qt::OtherFocusReason);
         return;
     }
     const long long code = GETCODE(kAlias, kCodeOrder, QStringLiteral("PATCODE"));
     if (data::Status s = a->append(); !s) {
-        backToNameOrder(shownRec);
+        backToNameOrder();
         MESGSTOP(errorText(QStringLiteral("The patient could not be added !!"), s));
         return;
     }
@@ -451,7 +450,7 @@ void PatientForm::saveNew()
         (void)a->deleteRecord();
         (void)a->commit();
         a->unlock();
-        backToNameOrder(shownRec);
+        backToNameOrder();
         MESGSTOP(errorText(QStringLiteral("The patient could not be added !!"), s));
         return;
     }
@@ -470,17 +469,17 @@ void PatientForm::saveChanged()
     const uint32_t shownRec = a->recNo();
     if (!CHECK_DUPLICATE_MODIFY(kAlias, kNameOrder, nameKey(), QStringLiteral("PATCODE"), CODETOEDIT)
         && !acceptDuplicate()) {
-        backToNameOrder(shownRec);
+        backToNameOrder();
         return;
     }
     (void)a->setOrder(kCodeOrder);
     if (!a->seek("F" + data::strNum(static_cast<double>(CODETOEDIT), 10))) {
-        backToNameOrder(shownRec);
+        backToNameOrder();
         MESGEXCLAMATION(QStringLiteral("Record not found !!"));
         return;
     }
     if (!BLOCKRECORD(kAlias)) {
-        backToNameOrder(shownRec);
+        backToNameOrder();
         return;
     }
     const SavedFields before = SavedFields::of(*a);
@@ -488,7 +487,7 @@ void PatientForm::saveChanged()
         // Put back what was there, so the record is not left half changed.
         before.restore(*a);
         a->unlock();
-        backToNameOrder(shownRec);
+        backToNameOrder();
         MESGSTOP(errorText(QStringLiteral("The patient could not be changed !!"), s));
         return;
     }
@@ -500,14 +499,13 @@ void PatientForm::saveChanged()
     grid_->setValue(shownValue);
 }
 
-void PatientForm::backToNameOrder(uint32_t recNo)
+void PatientForm::backToNameOrder()
 {
     data::WorkArea* a = patnt();
     if (!a)
         return;
     (void)a->setOrder(kNameOrder);
-    if (recNo != 0)
-        a->goTo(recNo);
+    a->goTo(grid_->value());   // 0: the end of the table, as when no row is selected
     grid_->refresh();
 }
 

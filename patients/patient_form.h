@@ -56,9 +56,10 @@ private:
     // The code of the patient in the grid's selected row (0 for none); the
     // area is left on that record.
     long long gridPatientCode();
-    // Puts `patnt` back on its name order at `recNo` (after an order-1 seek
-    // was given up), so the list shows what it showed before.
-    void backToNameOrder(uint32_t recNo);
+    // Puts `patnt` back on its name order at the grid's record after a save
+    // was given up (the duplicate test and the code seek move it), so the
+    // list shows what it showed before.
+    void backToNameOrder();
     // The full-width name key of order 2 for the names in the edit boxes.
     QString nameKey() const;
     // Asks the duplicate question; true when the user accepts the name.

@@ -1138,8 +1138,13 @@ ReadResult read(QByteArrayView stored, QTextDocument* doc)
     doc->clear();
     if (hasRtfHeader(stored)) {
         result.rtf = true;
+        // One edit for the whole document: the layout follows once, not
+        // after every run of text.
+        QTextCursor batch(doc);
+        batch.beginEditBlock();
         Reader reader(stored, doc);
         result.damaged = reader.run();
+        batch.endEditBlock();
     } else {
         // Plain text as stored before: Windows-1252, lines as paragraphs.
         QString text = decodeBytes(stored, 1252);

@@ -147,7 +147,9 @@ t = dbfread.DBF(sys.argv[1], encoding='cp1252', load=True)
 recs = [(False, r) for r in t.records] + [(True, r) for r in t.deleted]
 recs.sort(key=lambda x: int(x[1]['CODE']))
 for d, r in recs:
-    emit(d, r.values())
+    values = list(r.values())
+    values[-1] = values[-1] or ''   # a blank memo pointer reads as None here
+    emit(d, values)
 )";
     const Outcome r = runScript(py, dir.str(), script, {dir.file("VISITS.dbf")});
     ASSERT_EQ(r.status, 0) << r.out;

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace cn {
 
@@ -64,6 +65,21 @@ void NumberBox::reformat()
 {
     if (!picture_.isEmpty() && !text().trimmed().isEmpty())
         setValue(value());
+}
+
+void NumberBox::focusInEvent(QFocusEvent* e)
+{
+    QLineEdit::focusInEvent(e);
+    // Typing replaces the number shown; a click's caret placement comes after
+    // this, so select again once it is done.
+    if (isReadOnly())
+        return;
+    selectAll();
+    if (e->reason() == Qt::MouseFocusReason)
+        QTimer::singleShot(0, this, [this] {
+            if (hasFocus() && !isModified())
+                selectAll();
+        });
 }
 
 void NumberBox::focusOutEvent(QFocusEvent* e)

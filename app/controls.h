@@ -57,6 +57,7 @@ public:
     void reformat();
 
 protected:
+    void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
 private:

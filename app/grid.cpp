@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
+#include <algorithm>
 #include <cstdlib>
 
 namespace cn {
@@ -81,6 +82,7 @@ void BrowseModel::refresh()
 {
     beginResetModel();
     cache_.clear();
+    anchors_.clear();
     count_ = 0;
     aligns_.clear();
     if (data::WorkArea* a = area()) {
@@ -193,53 +195,64 @@ void BrowseModel::readBlock(int first) const
         return;
     if (cache_.size() + kBlock > kMaxCached)
         cache_.clear();
+    if (anchors_.size() > kMaxAnchors)
+        anchors_.clear();
 
     const uint32_t saved = a->recNo();
     const bool savedEof = a->eof();
 
-    // Reach row `first` from the nearest known place.
-    long bestDist = first;           // from the top
-    int from = 0;                    // 0 top, 1 bottom, 2 cached row, 3 current record
+    // Reach row `first` from the nearest known place: the top, the bottom, a
+    // row passed before, or the area's current record.
+    enum { Top, Bottom, Anchor, Current } from = Top;
+    long start = 0;                       // the row of the starting place
     uint32_t anchorRec = 0;
-    const long fromBottom = static_cast<long>(count_ - 1) - first;
-    if (fromBottom < bestDist) {
-        bestDist = fromBottom;
-        from = 1;
+    auto dist = [first](long row) { return std::labs(row - first); };
+    if (dist(count_ - 1) < dist(start)) {
+        from = Bottom;
+        start = count_ - 1;
     }
-    for (int probe : {first - 1, first + kBlock, first - kBlock, first + 2 * kBlock - 1}) {
-        auto it = cache_.constFind(probe);
-        if (it != cache_.constEnd() && std::labs(probe - first) < std::labs(bestDist)) {
-            bestDist = probe - first;   // signed: skip -bestDist
-            from = 2;
-            anchorRec = it->rec;
+    auto it = anchors_.lower_bound(first);
+    if (it != anchors_.end() && dist(it->first) < dist(start)) {
+        from = Anchor;
+        start = it->first;
+        anchorRec = it->second;
+    }
+    if (it != anchors_.begin() && dist(std::prev(it)->first) < dist(start)) {
+        from = Anchor;
+        start = std::prev(it)->first;
+        anchorRec = std::prev(it)->second;
+    }
+    if (!walking() && !savedEof && dist(start) > kBlock) {
+        const long cur = static_cast<long>(a->keyNo()) - 1;
+        if (cur >= 0 && dist(cur) < dist(start)) {
+            from = Current;
+            start = cur;
         }
     }
-    if (!walking() && !savedEof && std::labs(bestDist) > kBlock) {
-        const int cur = static_cast<int>(a->keyNo()) - 1;
-        if (cur >= 0 && std::labs(cur - first) < std::labs(bestDist)) {
-            bestDist = cur - first;
-            from = 3;
-        }
-    }
-
     switch (from) {
-    case 0:
+    case Top:
         a->goTop();
-        a->skip(first);
         break;
-    case 1:
+    case Bottom:
         a->goBottom();
-        a->skip(-fromBottom);
         break;
-    case 2:
+    case Anchor:
         a->goTo(anchorRec);
-        a->skip(-bestDist);
         break;
-    default:
-        a->skip(-bestDist);   // already on the current record
+    case Current:
         break;
     }
-    visited_ += static_cast<quint64>(std::labs(from == 1 ? fromBottom : from == 0 ? first : bestDist));
+    // Walk in strides, remembering where each stride lands, so that a later
+    // jump near any place passed here starts close by.
+    long at = start;
+    while (at != first && !a->eof()) {
+        const long stride = std::clamp<long>(first - at, -kAnchorStride, kAnchorStride);
+        a->skip(stride);
+        visited_ += static_cast<quint64>(std::labs(stride));
+        at += stride;
+        if (!a->eof())
+            anchors_[static_cast<int>(at)] = a->recNo();
+    }
 
     for (int r = first; r < first + kBlock && r < count_ && !a->eof(); ++r) {
         Row row;
@@ -248,6 +261,7 @@ void BrowseModel::readBlock(int first) const
         for (const auto& c : columns_)
             row.cells << cellText(*a, c);
         cache_.insert(r, row);
+        anchors_[r] = row.rec;
         a->skip(1);
         ++visited_;
     }

@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QTableView>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace cn {
@@ -74,6 +75,8 @@ public:
 
     static constexpr int kBlock = 64;      // rows read per visit
     static constexpr int kMaxCached = 4096;
+    static constexpr long kAnchorStride = 512;
+    static constexpr size_t kMaxAnchors = 200000;
 
 private:
     struct Row {
@@ -93,6 +96,7 @@ private:
     bool walk_ = false;
     int count_ = 0;
     mutable QHash<int, Row> cache_;
+    mutable std::map<int, uint32_t> anchors_;   // row -> record, places passed
     mutable quint64 visited_ = 0;
 };
 

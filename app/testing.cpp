@@ -1,6 +1,9 @@
 #include "app/testing.h"
 
 #include <QApplication>
+#include <QtCore/qtestsupport_core.h>
+#include <QtWidgets/qtestsupport_widgets.h>
+#include <QWidget>
 
 namespace cn::testing {
 
@@ -15,26 +18,34 @@ QApplication& app()
     return *instance;
 }
 
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+bool showActive(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}
+
 int ScriptedMessages::show(MessageKind kind, const QString& text, const QString& title)
 {
     shown_.push_back({kind, text, title});
     if (onShow)
         onShow(shown_.back());
+    if (kind != MessageKind::YesNo && kind != MessageKind::OkCancel)
+        return 1;   // boxes with OK only take no scripted answer
     if (!answers_.empty()) {
         const int code = answers_.front();
         answers_.pop_front();
         return code;
     }
-    switch (kind) {
-    case MessageKind::YesNo:
-        ++unscripted_;
-        return 7;
-    case MessageKind::OkCancel:
-        ++unscripted_;
-        return 2;
-    default:
-        return 1;
-    }
+    ++unscripted_;
+    return kind == MessageKind::YesNo ? 7 : 2;
 }
 
 QStringList ScriptedMessages::texts() const

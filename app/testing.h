@@ -9,16 +9,35 @@
 
 #include <QStringList>
 #include <deque>
+#include <ostream>
 #include <functional>
 #include <optional>
 #include <vector>
 
 class QApplication;
+class QWidget;
+
+// Lets gtest print QStrings readably in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace cn::testing {
 
 // Creates the QApplication on first use (tests run under gtest's own main).
 QApplication& app();
+
+// Runs the event loop until the condition holds; false when it still does
+// not after timeoutMs. (QTest's QTRY_ macros report to QTest's own log and
+// do not fail a gtest test; use these instead.)
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
+// Shows a window, makes it the active one and waits until it is.
+bool showActive(QWidget* window);
+
+#define CN_TRY_VERIFY(expr) EXPECT_TRUE(::cn::testing::waitFor([&] { return static_cast<bool>(expr); })) << #expr
+#define CN_TRY_COMPARE(actual, expected)                                                    \
+    do {                                                                                     \
+        ::cn::testing::waitFor([&] { return (actual) == (expected); });                     \
+        EXPECT_EQ(actual, expected);                                                         \
+    } while (0)
 
 // ---------------------------------------------------------------- messages
 
@@ -28,7 +47,8 @@ struct ShownMessage {
     QString title;
 };
 
-// Answers boxes from a queue and records every box shown. An unscripted
+// Answers the questions (Yes/No, OK/Cancel) from a queue and records every
+// box shown; boxes with only OK take no answer from the queue. An unscripted
 // question gets the negative answer (No, Cancel) and is counted.
 class ScriptedMessages final : public Messages {
 public:

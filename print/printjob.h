@@ -6,7 +6,7 @@
 //
 // Typical use:
 //     PrintJob job;
-//     if (!job.SelectPrinter({}, preview) ) return;      // cancelled: silent
+//     if (!job.SelectPrinter({}, preview)) return;   // cancelled: stop silently
 //     job.DefineFont("f0", "arial", 12);
 //     job.SelectFont("f0");
 //     job.StartDoc("Print"); job.StartPage();

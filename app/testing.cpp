@@ -1,6 +1,9 @@
 #include "app/testing.h"
 
+#include "app/database.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QtCore/qtestsupport_core.h>
 #include <QtWidgets/qtestsupport_widgets.h>
 #include <QWidget>
@@ -120,5 +123,20 @@ ScopedDialogs::ScopedDialogs()
 }
 
 ScopedDialogs::~ScopedDialogs() { setDialogs(nullptr); }
+
+ScopedDataFolder::ScopedDataFolder() : dir_(std::make_unique<QTemporaryDir>())
+{
+    openDb(dir_->path());
+}
+
+ScopedDataFolder::~ScopedDataFolder()
+{
+    db().closeAll();
+    openDb(QDir::currentPath());
+}
+
+QString ScopedDataFolder::path() const { return dir_->path(); }
+
+bool ScopedDataFolder::isValid() const { return dir_->isValid(); }
 
 } // namespace cn::testing

@@ -8,6 +8,8 @@
 #include "app/messages.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
 #include <deque>
 #include <ostream>
 #include <functional>
@@ -143,6 +145,23 @@ public:
 
 private:
     ScriptedDialogs* d_;
+};
+
+// ------------------------------------------------------------- data folder
+
+// A fresh empty data folder for the program's workspace (cn::db()); every
+// area is closed and the folder removed at the end.
+class ScopedDataFolder {
+public:
+    ScopedDataFolder();
+    ~ScopedDataFolder();
+    ScopedDataFolder(const ScopedDataFolder&) = delete;
+    ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
+    QString path() const;
+    bool isValid() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
 };
 
 } // namespace cn::testing

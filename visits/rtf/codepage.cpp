@@ -284,6 +284,8 @@ int codePageForCharset(int charset, int fallback)
 
 SymbolSet symbolSetFor(int charset, const QString& face)
 {
+    if (charset != 2 && charset != -1)
+        return SymbolSet::None;
     const QString f = face.trimmed().toLower();
     if (f == QLatin1String("symbol"))
         return SymbolSet::Symbol;

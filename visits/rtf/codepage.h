@@ -14,7 +14,9 @@ enum class SymbolSet { None, Symbol, Wingdings, Other };
 // for sets with no code page of their own.
 int codePageForCharset(int charset, int fallback);
 
-// The symbol set of a font, from its character set and face name.
+// The symbol set of a font, from its character set (-1 when the document
+// does not give one) and face name. A symbol face declared with a text
+// character set holds ordinary text.
 SymbolSet symbolSetFor(int charset, const QString& face);
 
 // Decodes bytes in a Windows code page. Single-byte pages 874 and 1250-1258

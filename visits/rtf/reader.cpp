@@ -93,7 +93,7 @@ struct State {
 
 struct Font {
     QString name;
-    int charset = 1;
+    int charset = -1;            // -1 when the entry gives none
     int codePage = 0;            // from \cpg, 0 when not given
     SymbolSet symbols = SymbolSet::None;
 };
@@ -220,6 +220,19 @@ QTextListFormat::Style numberStyleForNfc(int nfc)
     case 4: return QTextListFormat::ListLowerAlpha;
     default: return QTextListFormat::ListDecimal;
     }
+}
+
+// Text as it may stand in a paragraph: control characters, paragraph
+// separators and object marks have words of their own, so stray ones are
+// blanks.
+QString cleaned(QString text)
+{
+    for (QChar& ch : text) {
+        if ((ch.unicode() < 0x20 && ch != u'\t') || ch == QChar::ParagraphSeparator
+            || ch == QChar::ObjectReplacementCharacter)
+            ch = QChar(u' ');
+    }
+    return text;
 }
 
 class Reader {
@@ -890,6 +903,12 @@ void Reader::emitUnicode(int value)
     }
     if (u == 0)
         return;
+    if (sym == SymbolSet::Symbol || sym == SymbolSet::Wingdings) {
+        // Already a real character: it needs a text face, not the symbol one.
+        flushBytes();
+        emitText(QString(QChar(char16_t(u))), true);
+        return;
+    }
     emitChar(u);
 }
 
@@ -920,14 +939,7 @@ void Reader::emitText(const QString& text, bool plainFace)
             pendingCellTab_ = false;
             emitText(QStringLiteral("\t"));
         }
-        QString clean = text;
-        // Paragraph and other control characters have their own words.
-        for (QChar& ch : clean) {
-            if (ch.unicode() < 0x20 && ch != u'\t')
-                ch = QChar(u' ');
-            else if (ch == QChar::ParagraphSeparator || ch == QChar::ObjectReplacementCharacter)
-                ch = QChar(u' ');
-        }
+        const QString clean = cleaned(text);
         if (runs_.empty() || !(runs_.back().props == s.chr) || runs_.back().plainFace != plainFace)
             runs_.push_back(Run{QString(), s.chr, plainFace});
         runs_.back().text += clean;
@@ -936,7 +948,7 @@ void Reader::emitText(const QString& text, bool plainFace)
     }
     case Dest::NumberText:
         if (numberText_.size() < 64)
-            numberText_ += text;
+            numberText_ += cleaned(text);
         return;
     case Dest::PnTextBefore:
         if (pnBulletText_.size() < 8)
@@ -1150,8 +1162,8 @@ ReadResult read(QByteArrayView stored, QTextDocument* doc)
         QString text = decodeBytes(stored, 1252);
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         text.replace(u'\r', u'\n');
-        while (text.endsWith(QChar(0)) || text.endsWith(QChar(0x1A)))
-            text.chop(1);
+        // Control characters (memo padding, stray bytes) are not text.
+        text.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
         doc->setPlainText(text);
     }
     doc->setUndoRedoEnabled(undo);

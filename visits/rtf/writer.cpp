@@ -37,14 +37,16 @@ public:
         QString face = defaultFont_.families().value(0, defaultFont_.family());
         if (face.isEmpty())
             face = QStringLiteral("Arial");
-        fonts_.push_back(face);
+        fonts_.push_back({face, false});
         colors_.push_back(QColor());
     }
 
     QByteArray run();
 
 private:
-    int fontIndex(const QString& face);
+    // Entries are text fonts, or symbol fonts for bullet glyphs; a symbol
+    // face used for text gets a text entry, since its characters are text.
+    int fontIndex(const QString& face, bool symbolic = false);
     int colorIndex(const QColor& c);
     RunProps propsOf(const QTextCharFormat& f);
     void paragraph(const QTextBlock& b);
@@ -56,24 +58,31 @@ private:
 
     const QTextDocument& doc_;
     QFont defaultFont_;
-    std::vector<QString> fonts_;
+    struct FontEntry {
+        QString name;
+        bool symbolic;
+    };
+    std::vector<FontEntry> fonts_;
     std::vector<QColor> colors_;
     QByteArray body_;
     RunProps cur_;
     bool wordOpen_ = false;      // a control word needs its delimiter before text
 };
 
-int Writer::fontIndex(const QString& face)
+int Writer::fontIndex(const QString& face, bool symbolic)
 {
     QString f = face;
     f.remove(u';');
+    f.remove(u'{');
+    f.remove(u'}');
+    f = f.trimmed();
     if (f.isEmpty())
         return 0;
     for (size_t i = 0; i < fonts_.size(); ++i) {
-        if (fonts_[i].compare(f, Qt::CaseInsensitive) == 0)
+        if (fonts_[i].symbolic == symbolic && fonts_[i].name.compare(f, Qt::CaseInsensitive) == 0)
             return int(i);
     }
-    fonts_.push_back(f);
+    fonts_.push_back({f, symbolic});
     return int(fonts_.size()) - 1;
 }
 
@@ -170,7 +179,6 @@ void Writer::text(const QString& s)
         case u'\t': word("tab"); continue;
         case 0x2028: word("line"); continue;
         case 0x00A0: body_.append("\\~"); wordOpen_ = false; continue;
-        case 0x00AD: body_.append("\\-"); wordOpen_ = false; continue;
         case 0x2011: body_.append("\\_"); wordOpen_ = false; continue;
         case 0xFFFC: continue;     // embedded objects are not kept
         default: break;
@@ -209,7 +217,7 @@ void Writer::bulletPrefix(const QTextBlock& b, const QTextList* list)
             face = "Wingdings";
             glyph = "\\'a7";
         }
-        const int f = fontIndex(QString::fromLatin1(face));
+        const int f = fontIndex(QString::fromLatin1(face), style != QTextListFormat::ListCircle);
         body_.append("{\\pntext\\f").append(QByteArray::number(f)).append(' ').append(glyph).append("\\tab}");
         body_.append("{\\*\\pn\\pnlvlblt\\pnf").append(QByteArray::number(f)).append("\\pnindent0{\\pntxtb ")
             .append(glyph).append("}}");
@@ -296,13 +304,13 @@ QByteArray Writer::run()
     out.reserve(body_.size() + 512);
     out.append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n{\\fonttbl");
     for (size_t i = 0; i < fonts_.size(); ++i) {
-        const bool symbol = symbolSetFor(0, fonts_[i]) != SymbolSet::None;
+        const bool symbol = fonts_[i].symbolic;
         out.append("{\\f").append(QByteArray::number(qulonglong(i)))
             .append(symbol ? "\\fnil\\fcharset2 " : "\\fnil\\fcharset0 ");
         // Face names in the same escapes as text.
         QByteArray saved = std::exchange(body_, QByteArray());
         wordOpen_ = false;
-        text(fonts_[i]);
+        text(fonts_[i].name);
         out.append(body_).append(";}");
         body_ = std::move(saved);
     }

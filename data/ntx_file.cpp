@@ -164,7 +164,7 @@ Status NtxFile::syncWithDisk()
     const uint16_t counter = get16(h + 2);
     if (counter == header_.counter)
         return {};
-    cache_.clear();
+    dropCache();
     dirty_.clear();
     header_.counter = counter;
     header_.root = get32(h + 4);
@@ -179,11 +179,25 @@ Status NtxFile::syncWithDisk()
     return {};
 }
 
+void NtxFile::dropCache()
+{
+    cache_.clear();
+    std::fill(std::begin(recent_), std::end(recent_), Recent {});
+    counts_.clear();
+}
+
 Result<NtxFile::Node*> NtxFile::node(uint32_t offset)
 {
+    Recent& slot = recent_[(offset / kNtxPageSize) % kRecent];
+    if (slot.offset == offset && slot.node) {
+        if (slot.node->isFree)
+            return error("the page at " + std::to_string(offset) + " is both free and in use");
+        return slot.node;
+    }
     if (auto it = cache_.find(offset); it != cache_.end()) {
         if (it->second->isFree)
             return error("the page at " + std::to_string(offset) + " is both free and in use");
+        slot = {offset, it->second.get()};
         return it->second.get();
     }
     auto page = readPage(offset);
@@ -196,6 +210,7 @@ Result<NtxFile::Node*> NtxFile::node(uint32_t offset)
     n->keys = std::move(page->keys);
     Node* raw = n.get();
     cache_[offset] = std::move(n);
+    slot = {offset, raw};
     return raw;
 }
 
@@ -273,6 +288,7 @@ Status NtxFile::writeHeader()
 
 void NtxFile::markDirty(Node* n)
 {
+    counts_.erase(n->offset);
     if (!n->dirty) {
         n->dirty = true;
         dirty_.push_back(n->offset);
@@ -313,7 +329,8 @@ Result<NtxFile::Node*> NtxFile::newNode()
     n->offset = offset;
     n->child.assign(1, 0);
     Node* raw = n.get();
-    cache_[offset] = std::move(n);
+    cache_[offset] = std::move(n);   // a reused free page replaces its old node
+    recent_[(offset / kNtxPageSize) % kRecent] = {offset, raw};
     markDirty(raw);
     headerDirty_ = true;
     return raw;
@@ -352,6 +369,7 @@ Status NtxFile::trimCache()
         else
             ++it;
     }
+    std::fill(std::begin(recent_), std::end(recent_), Recent {});
     return {};
 }
 
@@ -648,6 +666,101 @@ Status NtxFile::walk(std::string_view fromPrefix,
     return {};
 }
 
+// --- counting -----------------------------------------------------------------
+
+Result<uint64_t> NtxFile::subtreeCount(uint32_t offset, int depth)
+{
+    if (auto it = counts_.find(offset); it != counts_.end())
+        return it->second;
+    // A cycle would come back to a page whose count is not known yet and so
+    // run past any real depth.
+    if (depth >= kMaxDepth)
+        return error("the tree is deeper than any real index");
+    auto nr = node(offset);
+    if (!nr)
+        return nr.status();
+    const Node* n = *nr;   // pages are never evicted while reading
+    uint64_t total = n->n();
+    if (!n->leaf()) {
+        for (size_t i = 0; i <= n->n(); ++i) {
+            if (n->child[i] == offset)
+                return error("the page at " + std::to_string(offset) + " points back up the tree");
+            auto c = subtreeCount(n->child[i], depth + 1);
+            if (!c)
+                return c;
+            total += *c;
+        }
+    }
+    counts_[offset] = total;
+    return total;
+}
+
+// The entries before the first one for which pred holds (pred false ...
+// false true ... true), and that entry: the descent of firstWhere adding up
+// what lies to the left of the path.
+template <class Pred>
+Result<NtxRank> NtxFile::rankWhere(Pred pred)
+{
+    const uint16_t K = header_.keyLength;
+    NtxRank out;
+    uint32_t path[kMaxDepth];
+    int depth = 0;
+    uint32_t off = header_.root;
+    for (;;) {
+        for (int d = 0; d < depth; ++d)
+            if (path[d] == off)
+                return error("the page at " + std::to_string(off) + " points back up the tree");
+        if (depth >= kMaxDepth)
+            return error("the tree is deeper than any real index");
+        path[depth++] = off;
+        auto nr = node(off);
+        if (!nr)
+            return nr.status();
+        const Node* n = *nr;
+        const size_t i = firstTrue(*n, K, pred);
+        out.before += i;
+        if (i < n->n()) {
+            out.at.key.assign(n->keys.data() + i * K, K);
+            out.at.recNo = n->rec[i];
+            out.have = true;
+        }
+        if (n->leaf())
+            return out;
+        for (size_t j = 0; j < i; ++j) {
+            auto c = subtreeCount(n->child[j], depth);
+            if (!c)
+                return c.status();
+            out.before += *c;
+        }
+        off = n->child[i];
+    }
+}
+
+Result<uint64_t> NtxFile::countAll()
+{
+    NTX_READ_GUARD();
+    return subtreeCount(header_.root, 0);
+}
+
+Result<NtxRank> NtxFile::rankGE(std::string_view prefix)
+{
+    NTX_READ_GUARD();
+    return rankWhere([&](std::string_view k, uint32_t) { return cmpPrefix(k, prefix) >= 0; });
+}
+
+Result<NtxRank> NtxFile::rankGT(std::string_view prefix)
+{
+    NTX_READ_GUARD();
+    return rankWhere([&](std::string_view k, uint32_t) { return cmpPrefix(k, prefix) > 0; });
+}
+
+Result<NtxRank> NtxFile::rankOf(std::string_view key, uint32_t recNo)
+{
+    NTX_READ_GUARD();
+    const std::string k = padKey(key);
+    return rankWhere([&](std::string_view e, uint32_t r) { return cmpEntry(e, r, k, recNo) >= 0; });
+}
+
 // --- updating -----------------------------------------------------------------
 
 Status NtxFile::insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,
@@ -656,6 +769,7 @@ Status NtxFile::insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo,
     split = false;
     if (depth >= kMaxDepth)
         return error("the tree is deeper than any real index");
+    counts_.erase(pageOff);   // one entry more below, whatever happens further down
     auto nr = node(pageOff);
     if (!nr)
         return nr.status();
@@ -830,6 +944,7 @@ Status NtxFile::removeMax(uint32_t pageOff, std::string& key, uint32_t& recNo, i
 {
     if (depth >= kMaxDepth)
         return error("the tree is deeper than any real index");
+    counts_.erase(pageOff);
     auto nr = node(pageOff);
     if (!nr)
         return nr.status();
@@ -855,6 +970,7 @@ Status NtxFile::removeAt(uint32_t pageOff, std::string_view key, uint32_t recNo,
 {
     if (depth >= kMaxDepth)
         return error("the tree is deeper than any real index");
+    counts_.erase(pageOff);
     auto nr = node(pageOff);
     if (!nr)
         return nr.status();

@@ -61,6 +61,14 @@ struct NtxEntry {
     uint32_t recNo = 0;
 };
 
+// A place in the index by position: how many entries come before it, and the
+// entry found there (have is false past the last entry).
+struct NtxRank {
+    uint64_t before = 0;
+    bool have = false;
+    NtxEntry at;
+};
+
 // Sorted input for building an index: keys packed, keyLength bytes each.
 struct NtxBuildInput {
     uint16_t keyLength = 0;
@@ -97,6 +105,14 @@ public:
     Result<bool> next(std::string_view key, uint32_t recNo, NtxEntry& out);   // first after (key, recNo)
     Result<bool> prev(std::string_view key, uint32_t recNo, NtxEntry& out);   // last before (key, recNo)
     Result<bool> contains(std::string_view key, uint32_t recNo);
+
+    // Positions, from key counts per page kept in memory (computed on first
+    // use, dropped for the pages an update touches and for all pages when
+    // another process changes the index), so each costs one descent.
+    Result<uint64_t> countAll();                                      // all entries
+    Result<NtxRank> rankGE(std::string_view prefix);    // before: entries with key[:n] < prefix
+    Result<NtxRank> rankGT(std::string_view prefix);    // before: entries with key[:n] <= prefix
+    Result<NtxRank> rankOf(std::string_view key, uint32_t recNo);   // before: entries < (key, recNo)
 
     // In-order walk from the first entry with key[:n] >= fromPrefix (all when
     // empty); the callback returns false to stop.
@@ -142,6 +158,10 @@ private:
     Status writeNode(const Node& n);
     Status writeHeader();
     Status trimCache();
+    void dropCache();
+    Result<uint64_t> subtreeCount(uint32_t offset, int depth);
+    template <class Pred>
+    Result<NtxRank> rankWhere(Pred pred);
     Status insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,
                     std::string& upKey, uint32_t& upRec, uint32_t& upRight);
     Status removeAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& found);
@@ -159,6 +179,18 @@ private:
     bool headerDirty_ = false;
     uint64_t version_ = 1;
     std::unordered_map<uint32_t, std::unique_ptr<Node>> cache_;
+    // Most lookups hit a few pages near the root again and again: a small
+    // direct-mapped table in front of cache_ answers those without hashing.
+    // Cleared whenever cache_ drops pages.
+    struct Recent {
+        uint32_t offset = 0;
+        Node* node = nullptr;
+    };
+    static constexpr size_t kRecent = 256;
+    Recent recent_[kRecent];
+    // Entries under each page (the page's own and its descendants'), by page
+    // offset; an entry is valid while no update touched the page or below.
+    std::unordered_map<uint32_t, uint64_t> counts_;
     std::vector<uint32_t> dirty_;
 };
 

@@ -410,6 +410,12 @@ private:
     void releaseRecordLocks(uint32_t keep);
     template <class F>
     uint32_t countVisible(F&& stopAt);
+    // Whether the index alone tells which of its keys are visible: no filter,
+    // and deleted records either shown or marked by the key's flag.
+    bool countsByKey() const { return !filter_ && (deletedVisible() || flagged()); }
+    // The visible keys of the controlling order within its scope, as the
+    // positions [lo, hi) in the index; false when the index failed.
+    bool visibleRange(uint64_t& lo, uint64_t& hi);
 
     Workspace::Impl* ws_;
     std::string alias_, path_;
@@ -768,6 +774,44 @@ uint32_t Area::countVisible(F&& stopAt)
     return count;
 }
 
+bool Area::visibleRange(uint64_t& lo, uint64_t& hi)
+{
+    NtxFile& f = *index()->file;
+    auto fail0 = [this](const Status& st) {
+        fail(st);
+        return false;
+    };
+    lo = 0;
+    if (const auto& t = scope().top) {
+        auto r = f.rankGE(*t);
+        if (!r)
+            return fail0(r.status());
+        lo = r->before;
+    }
+    if (const auto& b = scope().bottom) {
+        auto r = f.rankGT(*b);
+        if (!r)
+            return fail0(r.status());
+        hi = r->before;
+    } else {
+        auto r = f.countAll();
+        if (!r)
+            return fail0(r.status());
+        hi = *r;
+    }
+    if (!deletedVisible()) {
+        // Every deleted key sorts after every live one: the visible ones end
+        // at the first key with the deleted flag.
+        auto r = f.rankGE("T");
+        if (!r)
+            return fail0(r.status());
+        if (r->have && !r->at.key.empty() && r->at.key[0] == 'T')
+            hi = std::min(hi, r->before);
+    }
+    hi = std::max(hi, lo);
+    return true;
+}
+
 uint32_t Area::keyNo()
 {
     if (!prepareIndex())
@@ -793,6 +837,23 @@ uint32_t Area::keyNo()
     const uint32_t here = rec_;
     if (!inTop(cur) || !inBottom(cur))
         return 0;
+    if (countsByKey()) {
+        uint64_t lo = 0, hi = 0;
+        if (!visibleRange(lo, hi))
+            return 0;
+        auto r = index()->file->rankOf(cur, here);
+        if (!r) {
+            fail(r.status());
+            return 0;
+        }
+        // An entry the index does not hold (a stale key) is not counted:
+        // the answer is then every visible key, as a walk would find.
+        const bool reached = r->have && r->at.recNo == here && r->at.key == cur && r->before >= lo && r->before < hi;
+        if (!reached)
+            return static_cast<uint32_t>(hi - lo);
+        const bool hereVisible = deletedVisible() || buf_[0] != kRecordDeleted;
+        return static_cast<uint32_t>(r->before - lo) + (hereVisible ? 1 : 0);
+    }
     bool reached = false;
     uint32_t n = countVisible([&](std::string_view k, uint32_t r) {
         if (r == here && k == cur) {
@@ -833,7 +894,15 @@ uint32_t Area::keyCount()
     if (!filter_ && c.valid && c.order == order_ && c.gen == t_->gen && c.version == ix->file->version() &&
         c.top == scope().top && c.bottom == scope().bottom && c.deletedVisible == deletedVisible())
         return c.count;
-    uint32_t n = countVisible([](std::string_view, uint32_t) { return false; });
+    uint32_t n = 0;
+    if (countsByKey()) {
+        uint64_t lo = 0, hi = 0;
+        if (!visibleRange(lo, hi))
+            return 0;
+        n = static_cast<uint32_t>(hi - lo);
+    } else {
+        n = countVisible([](std::string_view, uint32_t) { return false; });
+    }
     if (!filter_ && error_.empty()) {
         c.valid = true;
         c.order = order_;

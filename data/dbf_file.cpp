@@ -213,6 +213,12 @@ Result<std::unique_ptr<DbfFile>> DbfFile::open(const std::string& path, bool wri
             return bad("field " + def.name + " has width 0");
         if (def.type == 'N' && def.decimals >= def.width)
             def.decimals = std::max(0, def.width - 1);
+        // Dates, logicals and memo pointers have one width in this format, and
+        // the layers above read them at that width.
+        const int fixedWidth = def.type == 'D' ? 8 : def.type == 'L' ? 1 : def.type == 'M' ? 10 : 0;
+        if (fixedWidth && def.width != fixedWidth)
+            return bad("field " + def.name + " of type " + std::string(1, def.type) + " is " +
+                       std::to_string(def.width) + " wide instead of " + std::to_string(fixedWidth));
         t->fields_.push_back({def, offset});
         t->structure_.push_back(def);
         if (def.type == 'M')

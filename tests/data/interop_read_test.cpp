@@ -144,3 +144,24 @@ TEST_F(InteropRead, MemoPointersPaddedWithZerosOrSpaces)
 }
 
 } // namespace
+
+namespace {
+
+// A foreign table whose memo, date or logical field is not the format's width
+// is refused when opened, rather than read past the end of its records.
+TEST_F(InteropRead, FieldNarrowerThanItsTypeIsRefused)
+{
+    const std::string original = readFile(dir.file("PV.dbf"));
+    // Descriptors start at 32; NOTE (M) is the sixth field, DT (D) the fourth.
+    for (const auto& [field, width] : {std::pair{5, 3}, std::pair{3, 4}}) {
+        std::string bytes = original;
+        bytes[size_t(32 + 32 * field + 16)] = char(width);
+        writeFile(dir.file("PV.dbf"), bytes);
+        Workspace ws(dir.str());
+        auto a = ws.use("PV.dbf", "pv", OpenMode{true, true});
+        ASSERT_FALSE(a) << "field " << field;
+        EXPECT_NE(a.message().find("wide instead of"), std::string::npos) << a.message();
+    }
+}
+
+} // namespace

@@ -165,9 +165,20 @@ enum class ControlKind {
 
 // One line of a window's control table. Positions are pixels within the
 // window (or within the tab page named by parent/page). The common columns
-// come first so a line can be written positionally; the rest are set with the
-// chained setters.
+// are the constructor's, so a line is written positionally
+//   {"TxtPatTitle", ControlKind::Text, 670, 20, 60, 25, "", "Example: ...", 10}
+// and the rest are set with the chained setters.
 struct ControlDecl {
+    ControlDecl() = default;
+    ControlDecl(QString name_, ControlKind kind_, int col_, int row_, int width_, int height_,
+                QString caption_ = {}, QString tooltip_ = {}, int maxLength_ = 0,
+                QString picture_ = {}, bool readOnly_ = false)
+        : name(std::move(name_)), kind(kind_), col(col_), row(row_), width(width_), height(height_),
+          caption(std::move(caption_)), tooltip(std::move(tooltip_)), maxLength(maxLength_),
+          picture(std::move(picture_)), readOnly(readOnly_)
+    {
+    }
+
     QString name;
     ControlKind kind = ControlKind::Label;
     int col = 0, row = 0, width = 0, height = 0;

@@ -34,7 +34,7 @@ protected:
     {
         for (int i = 1; i <= n; ++i)
             area_.add(i, nameOf(reverse ? n + 1 - i : i));
-        area_.setOrder(1);
+        (void)area_.setOrder(1);
         area_.goTop();
     }
     BrowseGrid* makeGrid()

@@ -96,3 +96,21 @@ TEST(RtfDamage, ScrambledCorpusBytesNeverHang)
         }
     }
 }
+
+TEST(RtfDamage, DamagedCorpusDocumentsShowWhatTheyCan)
+{
+    const Loaded cut = load(corpusFile("damaged/truncated_richedit.rtf"));
+    EXPECT_TRUE(cut.result.damaged);
+    const QStringList p = paragraphs(*cut.doc);
+    ASSERT_EQ(p.size(), 8);
+    EXPECT_EQ(p.last(), "indented twi");
+    EXPECT_EQ(listKind(blockWith(*cut.doc, "Cough")), "disc");
+    EXPECT_EQ(formatAt(*cut.doc, "1-0-1").foreground().color(), QColor(255, 0, 0));
+
+    const Loaded braces = load(corpusFile("damaged/braces_lo.rtf"));
+    EXPECT_TRUE(braces.result.damaged);
+    EXPECT_EQ(paragraphs(*braces.doc).size(), 9);
+    EXPECT_TRUE(formatAt(*braces.doc, "fever").fontItalic());
+    EXPECT_TRUE(formatAt(*braces.doc, "headache").fontItalic()) << "the unclosed group goes on";
+    EXPECT_EQ(paragraphs(*braces.doc).last(), "trailing garbage ");
+}

@@ -111,9 +111,14 @@ inline QString describe(const QTextDocument& doc)
         Qt::Alignment a = bf.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
         if (a == 0 || a == Qt::AlignLeading)
             a = Qt::AlignLeft;
-        out += QStringLiteral("P align=%1 li=%2 ri=%3 fi=%4 list=%5\n")
+        QStringList tabs;
+        for (const QTextOption::Tab& t : bf.tabPositions())
+            tabs << QStringLiteral("%1:%2").arg(cn::rtf::pixelsToTwips(t.position)).arg(int(t.type));
+        out += QStringLiteral("P align=%1 li=%2 ri=%3 fi=%4 list=%5 sb=%6 sa=%7 tabs=%8\n")
                    .arg(int(a))
-                   .arg(ind.left).arg(ind.right).arg(ind.firstLine).arg(listKind(b));
+                   .arg(ind.left).arg(ind.right).arg(ind.firstLine).arg(listKind(b))
+                   .arg(cn::rtf::pixelsToTwips(bf.topMargin())).arg(cn::rtf::pixelsToTwips(bf.bottomMargin()))
+                   .arg(tabs.join(u','));
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
             const QTextCharFormat cf = f.charFormat();

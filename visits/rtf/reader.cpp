@@ -282,7 +282,8 @@ private:
     int skipFallback_ = 0;       // characters of a \u fallback still to skip
     char16_t highSurrogate_ = 0;
     QByteArray pendingBytes_;    // text bytes awaiting decoding
-    QByteArray fontBytes_;       // the font table entry's name so far
+    QByteArray fontBytes_;       // the font table entry's name: bytes not yet decoded
+    QString fontName_;           // and what is decoded of it
 
     // document-wide
     int ansiCodePage_ = 1252;
@@ -404,6 +405,7 @@ void Reader::popGroup()
         if (fontEntry_ >= 0)
             finishFontEntry();
         fontBytes_.clear();
+        fontName_.clear();
     }
     if (d == Dest::PnTextBefore) {
         // The bullet character of {\pntxtb ...}.
@@ -649,12 +651,12 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
         if (!hasParam)
             return;
         if (s.dest == Dest::FontTable) {
-            if (fontEntry_ >= 0 && !fontBytes_.isEmpty())
+            if (fontEntry_ >= 0 && (!fontBytes_.isEmpty() || !fontName_.isEmpty()))
                 finishFontEntry();
             fontEntry_ = param;
             fonts_[param] = Font{};
             fontBytes_.clear();
-            levelText_.clear();
+            fontName_.clear();
         } else {
             s.chr.font = param;
         }
@@ -958,6 +960,15 @@ void Reader::emitText(const QString& text, bool plainFace)
         if (levelText_.size() < 64)
             levelText_ += text;
         return;
+    case Dest::FontTable:
+        // A character given as \uN inside a font name.
+        if (fontEntry_ >= 0 && fontName_.size() < 256) {
+            const Font& f = fonts_[fontEntry_];
+            fontName_ += decodeBytes(fontBytes_, f.codePage > 0 ? f.codePage : codePageForCharset(f.charset, ansiCodePage_));
+            fontBytes_.clear();
+            fontName_ += text;
+        }
+        return;
     default:
         return;
     }
@@ -967,14 +978,18 @@ void Reader::finishFontEntry()
 {
     if (fontEntry_ < 0) {
         fontBytes_.clear();
+        fontName_.clear();
         return;
     }
     Font& f = fonts_[fontEntry_];
     const int cp = f.codePage > 0 ? f.codePage : codePageForCharset(f.charset, ansiCodePage_);
-    f.name = decodeBytes(fontBytes_, cp).trimmed();
+    // A name holds no control characters, and ';' only ends it.
+    QString name = fontName_ + decodeBytes(fontBytes_, cp);
+    fontName_.clear();
+    name.removeIf([](QChar c) { return c.unicode() < 0x20 || c == u';'; });
+    f.name = name.trimmed();
     f.symbols = symbolSetFor(f.charset, f.name);
     fontBytes_.clear();
-    levelText_.clear();
     fontEntry_ = -1;
 }
 

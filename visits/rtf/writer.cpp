@@ -71,10 +71,9 @@ private:
 
 int Writer::fontIndex(const QString& face, bool symbolic)
 {
+    // ';' ends a name in the font table and cannot be escaped there.
     QString f = face;
-    f.remove(u';');
-    f.remove(u'{');
-    f.remove(u'}');
+    f.removeIf([](QChar c) { return c.unicode() < 0x20 || c == u';'; });
     f = f.trimmed();
     if (f.isEmpty())
         return 0;

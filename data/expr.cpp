@@ -43,6 +43,9 @@ struct Token {
 };
 
 class Parser {
+    static constexpr int kMaxDepth = 64;
+    int depth_ = 0;
+
 public:
     Parser(std::string_view text, const FieldResolver& resolver, std::vector<std::string>& aliases)
         : text_(text), resolver_(resolver), aliases_(aliases)
@@ -168,6 +171,16 @@ private:
 
     Result<NodePtr> term()
     {
+        // Nesting is bounded so that a damaged or hostile text (an index
+        // header is read from a file) cannot exhaust the stack here or when
+        // the tree is evaluated.
+        struct Depth {
+            int& d;
+            explicit Depth(int& v) : d(v) { ++d; }
+            ~Depth() { --d; }
+        } depth(depth_);
+        if (depth_ > kMaxDepth)
+            return fail("it is nested too deeply");
         if (tok_.kind == Token::Ident) {
             // alias->term
             size_t save = pos_;

@@ -4,6 +4,7 @@
 #include "tests/data/interop_util.h"
 
 #include "data/cp1252.h"
+#include "data/expr.h"
 #include "data/workspace.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +162,26 @@ TEST_F(InteropRead, FieldNarrowerThanItsTypeIsRefused)
         auto a = ws.use("PV.dbf", "pv", OpenMode{true, true});
         ASSERT_FALSE(a) << "field " << field;
         EXPECT_NE(a.message().find("wide instead of"), std::string::npos) << a.message();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A key expression is read from an index file's header, so any text may come
+// in: deep nesting is refused with an error instead of exhausting the stack.
+TEST(InteropExpression, NestingBeyondReasonIsRefused)
+{
+    const std::vector<FieldLayout> fields = {{{"CODE", 'N', 10, 0}, 1}};
+    auto ok = Expr::compile("iif(deleted(), 'T', 'F')+((str(code)))", fields);
+    ASSERT_TRUE(ok) << ok.message();
+    EXPECT_EQ(ok->keyLength(), 11);
+    for (const size_t depth : {size_t(100), size_t(200000)}) {
+        const std::string text = std::string(depth, '(') + "str(code)" + std::string(depth, ')');
+        auto deep = Expr::compile(text, fields);
+        ASSERT_FALSE(deep) << depth;
+        EXPECT_NE(deep.message().find("nested too deeply"), std::string::npos) << deep.message();
     }
 }
 

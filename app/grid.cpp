@@ -83,6 +83,8 @@ void BrowseModel::refresh()
     beginResetModel();
     cache_.clear();
     anchors_.clear();
+    knownRec_ = 0;
+    knownRow_ = -1;
     count_ = 0;
     aligns_.clear();
     if (data::WorkArea* a = area()) {
@@ -223,7 +225,7 @@ void BrowseModel::readBlock(int first) const
         anchorRec = std::prev(it)->second;
     }
     if (!walking() && !savedEof && dist(start) > kBlock) {
-        const long cur = static_cast<long>(a->keyNo()) - 1;
+        const long cur = currentRow(*a);
         if (cur >= 0 && dist(cur) < dist(start)) {
             from = Current;
             start = cur;
@@ -289,21 +291,34 @@ int BrowseModel::rowOfCurrent() const
     data::WorkArea* a = area();
     if (!a || a->eof() || count_ == 0)
         return -1;
+    return currentRow(*a);
+}
+
+int BrowseModel::currentRow(data::WorkArea& a) const
+{
+    const uint32_t target = a.recNo();
+    if (knownRec_ != 0 && knownRec_ == target)
+        return knownRow_;
+    int row = -1;
     if (!walking()) {
-        const int k = static_cast<int>(a->keyNo());
-        return k >= 1 && k <= count_ ? k - 1 : -1;
-    }
-    const uint32_t target = a->recNo();
-    int row = -1, n = 0;
-    for (a->goTop(); !a->eof(); a->skip(1), ++n) {
-        if (a->recNo() == target) {
-            row = n;
-            break;
+        const int k = static_cast<int>(a.keyNo());
+        row = k >= 1 && k <= count_ ? k - 1 : -1;
+    } else {
+        int n = 0;
+        for (a.goTop(); !a.eof(); a.skip(1), ++n) {
+            if (a.recNo() == target) {
+                row = n;
+                break;
+            }
         }
+        visited_ += static_cast<quint64>(n + 1);
+        a.goTo(target);
+        if (row >= count_)
+            row = -1;
     }
-    visited_ += static_cast<quint64>(n + 1);
-    a->goTo(target);
-    return row < count_ ? row : -1;
+    knownRec_ = target;
+    knownRow_ = row;
+    return row;
 }
 
 // ---------------------------------------------------------------- view

@@ -84,6 +84,10 @@ private:
         QStringList cells;
     };
     bool walking() const;
+    // The row of the area's current record, remembered per record until the
+    // next refresh: a keystroke selects the row and then paints around it
+    // without asking the engine for the same position twice.
+    int currentRow(data::WorkArea& a) const;
     const Row* fetch(int row) const;
     void readBlock(int first) const;
     QString cellText(const data::WorkArea& a, const BrowseColumn& c) const;
@@ -97,6 +101,8 @@ private:
     int count_ = 0;
     mutable QHash<int, Row> cache_;
     mutable std::map<int, uint32_t> anchors_;   // row -> record, places passed
+    mutable uint32_t knownRec_ = 0;             // record whose row is knownRow_
+    mutable int knownRow_ = -1;
     mutable quint64 visited_ = 0;
 };
 

@@ -32,6 +32,7 @@ namespace {
 
 constexpr int kMaxDepth = 200;          // groups nested deeper are skipped
 constexpr int kMaxWordLength = 32;      // letters of a control word kept
+constexpr int kMaxFontName = 255;       // characters of a face name kept
 
 enum class Dest : std::uint8_t {
     Text,             // document text
@@ -807,7 +808,7 @@ void Reader::textByte(unsigned char b)
     case Dest::FontTable:
         if (b == ';')
             finishFontEntry();
-        else if (fontEntry_ >= 0 && fontBytes_.size() < 256)
+        else if (fontEntry_ >= 0 && fontBytes_.size() < kMaxFontName * 4)
             fontBytes_.append(char(b));
         return;
     case Dest::ListTable:
@@ -962,7 +963,7 @@ void Reader::emitText(const QString& text, bool plainFace)
         return;
     case Dest::FontTable:
         // A character given as \uN inside a font name.
-        if (fontEntry_ >= 0 && fontName_.size() < 256) {
+        if (fontEntry_ >= 0 && fontName_.size() < kMaxFontName * 4) {
             const Font& f = fonts_[fontEntry_];
             fontName_ += decodeBytes(fontBytes_, f.codePage > 0 ? f.codePage : codePageForCharset(f.charset, ansiCodePage_));
             fontBytes_.clear();
@@ -987,6 +988,9 @@ void Reader::finishFontEntry()
     QString name = fontName_ + decodeBytes(fontBytes_, cp);
     fontName_.clear();
     name.removeIf([](QChar c) { return c.unicode() < 0x20 || c == u';'; });
+    name = name.trimmed().left(kMaxFontName);
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);
     f.name = name.trimmed();
     f.symbols = symbolSetFor(f.charset, f.name);
     fontBytes_.clear();

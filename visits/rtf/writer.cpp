@@ -110,7 +110,7 @@ RunProps Writer::propsOf(const QTextCharFormat& f)
         points = defaultFont_.pointSizeF();
     if (points <= 0)
         points = 12;
-    p.halfPoints = std::clamp(int(std::lround(points * 2)), 2, 3276);
+    p.halfPoints = std::clamp(int(std::lround(points * 2)), 1, 3276);
     p.bold = f.hasProperty(QTextFormat::FontWeight) ? f.fontWeight() >= QFont::DemiBold : defaultFont_.bold();
     p.italic = f.hasProperty(QTextFormat::FontItalic) ? f.fontItalic() : defaultFont_.italic();
     p.underline = f.hasProperty(QTextFormat::TextUnderlineStyle) || f.hasProperty(QTextFormat::FontUnderline)

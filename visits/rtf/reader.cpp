@@ -1149,6 +1149,15 @@ void Reader::endParagraph(bool force)
     paraHasContent_ = false;
 }
 
+void setPlain(QTextDocument* doc, QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    // Control characters (memo padding, stray bytes) are not text.
+    text.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
+    doc->setPlainText(text);
+}
+
 } // namespace
 
 bool hasRtfHeader(QByteArrayView stored)
@@ -1178,12 +1187,7 @@ ReadResult read(QByteArrayView stored, QTextDocument* doc)
         batch.endEditBlock();
     } else {
         // Plain text as stored before: Windows-1252, lines as paragraphs.
-        QString text = decodeBytes(stored, 1252);
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(u'\r', u'\n');
-        // Control characters (memo padding, stray bytes) are not text.
-        text.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\n' && c != u'\t'; });
-        doc->setPlainText(text);
+        setPlain(doc, decodeBytes(stored, 1252));
     }
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
@@ -1209,12 +1213,8 @@ ReadResult read(const QString& stored, QTextDocument* doc)
     }
     if (outside && !hasRtfHeader(bytes)) {
         ReadResult r;
-        if (doc) {
-            doc->clear();
-            QString text = stored;
-            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-            doc->setPlainText(text);
-        }
+        if (doc)
+            setPlain(doc, stored);
         return r;
     }
     return read(QByteArrayView(bytes), doc);

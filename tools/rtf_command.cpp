@@ -64,6 +64,8 @@ int runRtf(const std::vector<std::string>& args)
     QGuiApplication app(argc, argv);
 
     QTextDocument doc;
+    // The prescription editor's own font, for text that names none.
+    doc.setDefaultFont(QFont(QStringLiteral("Arial"), 12));
     const cn::rtf::ReadResult r = cn::rtf::read(QByteArrayView(bytes.data(), qsizetype(bytes.size())), &doc);
     if (r.damaged)
         std::fprintf(stderr, "curanote-data rtf: '%s' is damaged; showing what could be read\n", file.c_str());

@@ -49,23 +49,29 @@ Result<std::unique_ptr<MemoFile>> MemoFile::open(const std::string& path, bool w
 
 Result<std::string> MemoFile::read(uint32_t block) const
 {
-    auto size = file_.size();
-    if (!size)
-        return size.status();
-    const uint64_t start = static_cast<uint64_t>(block) * kMemoBlockSize;
-    if (block == 0 || start >= *size)
+    // Reads are bounded by what the file returns, so the file size is not
+    // asked for on every memo (a table scan reads one memo per record). The
+    // first read covers two blocks, which holds most memos whole; longer ones
+    // continue in larger steps.
+    auto beyond = [&] {
         return Status::error("The memo file " + path() + " is damaged: a record points to block " +
                              std::to_string(block) + ", beyond the end of the file");
+    };
+    if (block == 0)
+        return beyond();
     std::string out;
     char buf[8192];
-    uint64_t pos = start;
-    while (pos < *size) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof buf, *size - pos));
+    uint64_t pos = static_cast<uint64_t>(block) * kMemoBlockSize;
+    size_t want = 2 * kMemoBlockSize;
+    for (bool first = true;; first = false) {
         auto got = file_.readSome(pos, buf, want);
         if (!got)
             return got.status();
-        if (*got == 0)
+        if (*got == 0) {
+            if (first)
+                return beyond();
             break;
+        }
         const char* end = static_cast<const char*>(std::memchr(buf, 0x1A, *got));
         if (end) {
             out.append(buf, static_cast<size_t>(end - buf));
@@ -73,6 +79,7 @@ Result<std::string> MemoFile::read(uint32_t block) const
         }
         out.append(buf, *got);
         pos += *got;
+        want = sizeof buf;
         if (out.size() > kMaxMemo)
             return Status::error("The memo file " + path() + " is damaged: the memo at block " +
                                  std::to_string(block) + " has no end");

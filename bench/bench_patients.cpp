@@ -220,9 +220,9 @@ void runPatientSeek(const Context& ctx)
         fail("patient_seek: a typed name did not select a row");
     print("patient_seek", n, "keystrokes", f, cpu, 16);
 
-    // What a keystroke pays for at least once: the grid numbers the selected
-    // row by the record's position in the order (ORDKEYNO), which the engine
-    // counts by walking the index from the top.
+    // What a keystroke pays for once: the grid numbers the selected row by
+    // the record's position in the order (ORDKEYNO), here at the last row,
+    // the farthest from the top.
     data::WorkArea* a = area(QStringLiteral("patnt"));
     Figures last, lastCpu;
     for (int i = 0; i < 5; ++i) {

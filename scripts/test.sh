@@ -10,6 +10,7 @@ dir=build
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   extra=(-DCURANOTE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 else
   extra=()
 fi

@@ -60,7 +60,7 @@ TEST_F(StatusBarTest, ShowsFolderDateAndTickingClock)
 
     // The clock follows the time; its tooltip keeps the time at start.
     clock->time = QTime(0, 0, 1);
-    QTRY_COMPARE_WITH_TIMEOUT(bar.clockItem()->text(), QStringLiteral("12:00:01 am"), 3000);
+    CN_TRY_COMPARE(bar.clockItem()->text(), QStringLiteral("12:00:01 am"));
     EXPECT_EQ(bar.clockItem()->toolTip(), QStringLiteral("09:05:33 pm"));
     EXPECT_EQ(bar.dateItem()->text(), QStringLiteral("8 Dec 2026"));
 }
@@ -80,7 +80,7 @@ TEST_F(StatusBarTest, LampsFollowTheKeysAndAClickTogglesTheKey)
     // Changed outside the program: the lamp catches up on its own.
     keys_->set(LockKey::NumLock, true);
     keys_->set(LockKey::CapsLock, false);
-    QTRY_VERIFY_WITH_TIMEOUT(bar.lampOn(LockKey::NumLock) && !bar.lampOn(LockKey::CapsLock), 2000);
+    CN_TRY_VERIFY(bar.lampOn(LockKey::NumLock) && !bar.lampOn(LockKey::CapsLock));
 
     QTest::mouseClick(bar.findChild<QToolButton*>(QStringLiteral("Status_Insert")), Qt::LeftButton);
     EXPECT_EQ(keys_->toggles(LockKey::Insert), 1);
@@ -98,7 +98,7 @@ TEST(KeyboardLocks, InsertKeySwitchesTheProgramsInsertModeOncePerPress)
     window.show();
     box->setFocus();
     QApplication::setActiveWindow(&window);
-    QTRY_VERIFY(box->hasFocus());
+    CN_TRY_VERIFY(box->hasFocus());
 
     const bool before = keyboardLocks().isOn(LockKey::Insert);
     QTest::keyClick(box, Qt::Key_Insert);

@@ -1,6 +1,7 @@
 // The print job: what lands on paper, where, in which font, and how the
 // printer dialog, page range and preview are honoured.
 #include "app/messages.h"
+#include "app/testing.h"
 #include "fakedialogs.h"
 #include "pdfprobe.h"
 #include "print/previewwindow.h"
@@ -272,7 +273,10 @@ TEST_F(PrintJobTest, PlatformDialogOffersPdfAndCancelsQuietly)
     bool sawDialog = false;
     QTimer::singleShot(0, [&] {
         QWidget* dialog = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT((dialog = QApplication::activeModalWidget()) != nullptr, 5000);
+        if (!cn::testing::waitFor([&] { return (dialog = QApplication::activeModalWidget()) != nullptr; })) {
+            ADD_FAILURE() << "the printer dialog never opened";
+            return;
+        }
         sawDialog = qobject_cast<QPrintDialog*>(dialog) != nullptr;
         for (QComboBox* combo : dialog->findChildren<QComboBox*>())
             for (int i = 0; i < combo->count(); ++i)
@@ -296,9 +300,12 @@ TEST_F(PrintJobTest, EndDocOpensThePreviewWindow)
     QRect shownAt;
     QTimer::singleShot(0, [&] {
         cn::PreviewWindow* w = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = qobject_cast<cn::PreviewWindow*>(QApplication::activeModalWidget())) != nullptr,
-            5000);
+        if (!cn::testing::waitFor([&] {
+                return (w = qobject_cast<cn::PreviewWindow*>(QApplication::activeModalWidget())) != nullptr;
+            })) {
+            ADD_FAILURE() << "the preview window never opened";
+            return;
+        }
         shownPages = w->pageCount();
         shownAt = w->geometry();
         w->findChild<QAction*>("PreviewClose")->trigger();

@@ -68,10 +68,12 @@ void writeTable(const std::string& folder)
             ASSERT_TRUE(w.setMemo("NOTE", "short"));
             ASSERT_TRUE(w.commit());
         }
-        if (!r.memo.empty())
+        if (!r.memo.empty()) {
             ASSERT_TRUE(w.setMemo("NOTE", r.memo));
-        if (r.deleted)
+        }
+        if (r.deleted) {
             ASSERT_TRUE(w.deleteRecord());
+        }
     }
     ASSERT_TRUE(ws.commitAll());
     ws.closeAll();

@@ -78,7 +78,7 @@ int Writer::fontIndex(const QString& face, bool symbolic)
     if (f.isEmpty())
         return 0;
     for (size_t i = 0; i < fonts_.size(); ++i) {
-        if (fonts_[i].symbolic == symbolic && fonts_[i].name.compare(f, Qt::CaseInsensitive) == 0)
+        if (fonts_[i].symbolic == symbolic && fonts_[i].name == f)
             return int(i);
     }
     fonts_.push_back({f, symbolic});

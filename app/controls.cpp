@@ -260,16 +260,21 @@ void ArrayGrid::setValue(int row)
     scrollToItem(QTableWidget::item(row - 1, 0));
 }
 
+void showHeaderArrow(QHeaderView* header, int column, int arrow)
+{
+    if (column < 1 || arrow == 0) {
+        header->setSortIndicatorShown(false);
+        return;
+    }
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(column - 1, arrow == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
 void ArrayGrid::setHeaderImage(int column, int arrow)
 {
     arrowColumn_ = column;
     arrow_ = arrow;
-    if (column < 1 || arrow == 0) {
-        horizontalHeader()->setSortIndicatorShown(false);
-        return;
-    }
-    horizontalHeader()->setSortIndicatorShown(true);
-    horizontalHeader()->setSortIndicator(column - 1, arrow == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    showHeaderArrow(horizontalHeader(), column, arrow);
 }
 
 int ArrayGrid::headerImage(int column) const { return column == arrowColumn_ ? arrow_ : 0; }

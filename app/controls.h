@@ -25,6 +25,8 @@
 class QButtonGroup;
 class QRadioButton;
 
+class QHeaderView;
+
 namespace cn {
 
 // ------------------------------------------------------------ text boxes
@@ -235,5 +237,9 @@ void onLostFocus(QWidget* control, std::function<void()> handler);
 void onEnter(QWidget* control, std::function<void()> handler);
 void onDoubleClick(QWidget* control, std::function<void()> handler);
 void onHeaderClick(QWidget* control, std::function<void(int column)> handler);
+
+// The sort arrow ("HeaderImage") of a grid's header: column from 1; arrow 0
+// none, 1 ascending, 2 descending.
+void showHeaderArrow(QHeaderView* header, int column, int arrow);
 
 } // namespace cn

@@ -1,5 +1,6 @@
 #include "app/grid.h"
 
+#include "app/controls.h"
 #include "app/database.h"
 #include "app/text.h"
 
@@ -414,12 +415,7 @@ void BrowseGrid::setHeaderImage(int column, int arrow)
 {
     arrowColumn_ = column;
     arrow_ = arrow;
-    if (column < 1 || arrow == 0) {
-        horizontalHeader()->setSortIndicatorShown(false);
-        return;
-    }
-    horizontalHeader()->setSortIndicatorShown(true);
-    horizontalHeader()->setSortIndicator(column - 1, arrow == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    showHeaderArrow(horizontalHeader(), column, arrow);
 }
 
 int BrowseGrid::headerImage(int column) const { return column == arrowColumn_ ? arrow_ : 0; }

@@ -1,6 +1,8 @@
 #include "data/table.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 
 namespace cn::data {
 
@@ -23,6 +25,43 @@ Status Table::read(uint32_t recNo, char* out)
         if (auto st = dbf->refresh(); !st)
             return st;
     return dbf->read(recNo, out);
+}
+
+namespace {
+int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
+Status Table::readAhead(uint32_t recNo, char* out)
+{
+    const uint32_t len = dbf->recordLength();
+    if (slotDirty_ && recNo == slotRec_)
+        return read(recNo, out);
+    if (raCount_ > 0 && raGen_ == gen && recNo >= raFirst_ && recNo - raFirst_ < raCount_ &&
+        (!shared || nowMs() - raAtMs_ <= kReadAheadMaxAgeMs)) {
+        std::memcpy(out, ra_.data() + static_cast<size_t>(recNo - raFirst_) * len, len);
+        return {};
+    }
+    raCount_ = 0;
+    if (recNo > dbf->recordCount())
+        if (auto st = dbf->refresh(); !st)
+            return st;
+    if (recNo < 1 || recNo > dbf->recordCount())
+        return dbf->read(recNo, out);   // the error naming the record
+    const uint32_t want = static_cast<uint32_t>(std::max<size_t>(1, kReadAheadBytes / len));
+    const uint32_t n = std::min(want, dbf->recordCount() - recNo + 1);
+    ra_.resize(static_cast<size_t>(n) * len);
+    if (auto st = dbf->readMany(recNo, n, ra_.data()); !st)
+        return st;
+    raFirst_ = recNo;
+    raCount_ = n;
+    raGen_ = gen;
+    raAtMs_ = shared ? nowMs() : 0;
+    std::memcpy(out, ra_.data(), len);
+    return {};
 }
 
 Status Table::flushSlot()

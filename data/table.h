@@ -13,6 +13,7 @@
 #include "data/memo_file.h"
 #include "data/ntx_file.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,17 @@ public:
     Status refreshCount();
     // A record as it stands (the pending change included).
     Status read(uint32_t recNo, char* out);
+    // The same for a walk in record order: records are read a block at a
+    // time and served from memory while the block is current. The block is
+    // dropped by any change made through this table (gen moves), by
+    // dropReadAhead(), and in a shared table once it is older than
+    // kReadAheadMaxAgeMs, so another process's change is never hidden for
+    // longer than that from an unlocked walk (a locked record or a new
+    // position always reads the file).
+    Status readAhead(uint32_t recNo, char* out);
+    void dropReadAhead() { raCount_ = 0; }
+    static constexpr size_t kReadAheadBytes = 64 * 1024;
+    static constexpr int64_t kReadAheadMaxAgeMs = 20;
     // Replaces a record; the index entries follow before the next index read.
     Status write(uint32_t recNo, const char* bytes);
     // Appends a record; its index entries follow like a change.
@@ -65,6 +77,11 @@ private:
     std::vector<std::string> pendingOld_;
     std::string keyBuf_;
     std::string tmp_;
+    std::string ra_;               // records raFirst_ .. raFirst_ + raCount_ - 1
+    uint32_t raFirst_ = 0;
+    uint32_t raCount_ = 0;
+    uint64_t raGen_ = 0;
+    int64_t raAtMs_ = 0;           // when the block was read (steady clock)
 };
 
 } // namespace cn::data

@@ -313,10 +313,12 @@ private:
             return;
         load(rec_);
     }
-    bool load(uint32_t r)
+    // ahead: part of a walk in record order, which may be served by the
+    // table's read-ahead block.
+    bool load(uint32_t r, bool ahead = false)
     {
         buf_.resize(t_->dbf->recordLength());
-        Status st = t_->read(r, buf_.data());
+        Status st = ahead ? t_->readAhead(r, buf_.data()) : t_->read(r, buf_.data());
         if (!st) {
             fail(st);
             std::fill(buf_.begin(), buf_.end(), ' ');
@@ -335,7 +337,7 @@ private:
         std::fill(buf_.begin(), buf_.end(), ' ');
     }
     // Positions on r (fresh from the file) and says whether it is visible.
-    bool positionVisible(uint32_t r)
+    bool positionVisible(uint32_t r, bool ahead = false)
     {
         if (r < 1 || r > t_->count()) {
             (void)t_->refreshCount();
@@ -345,7 +347,7 @@ private:
         eof_ = false;
         rec_ = r;
         bufRec_ = 0;
-        if (!load(r))
+        if (!load(r, ahead))
             return false;
         if (!deletedVisible() && buf_[0] == kRecordDeleted)
             return false;
@@ -393,14 +395,17 @@ private:
         posGen_ = t_->gen;
         posOrder_ = order_;
     }
-    bool prepareIndex()
+    // refresh re-reads a shared table's record count; a skip leaves that to
+    // the step that runs past the last record known.
+    bool prepareIndex(bool refresh = true)
     {
         error_.clear();
         if (auto st = t_->syncKeys(); !st) {
             fail(st);
             return false;
         }
-        (void)t_->refreshCount();
+        if (refresh)
+            (void)t_->refreshCount();
         return true;
     }
     void moved();   // after every move: relations
@@ -555,7 +560,7 @@ bool Area::firstVisible()
     if (!index()) {
         const uint32_t n = t_->count();
         for (uint32_t r = 1; r <= n; ++r)
-            if (positionVisible(r))
+            if (positionVisible(r, true))
                 return true;
         return false;
     }
@@ -588,11 +593,17 @@ bool Area::lastVisible()
 bool Area::stepForward()
 {
     if (!index()) {
-        const uint32_t n = t_->count();
-        for (uint32_t r = rec_ + 1; r <= n; ++r)
-            if (positionVisible(r))
-                return true;
-        return false;
+        uint32_t r = rec_ + 1;
+        for (;;) {
+            for (const uint32_t n = t_->count(); r <= n; ++r)
+                if (positionVisible(r, true))
+                    return true;
+            // Past the last record known: another process may have appended.
+            const uint32_t known = t_->count();
+            (void)t_->refreshCount();
+            if (t_->count() <= known)
+                return false;
+        }
     }
     currentKey(key_);
     NtxEntry e;
@@ -625,6 +636,8 @@ bool Area::stepBackward()
 void Area::goTop()
 {
     bof_ = false;
+    if (mode_.shared)
+        t_->dropReadAhead();   // a new walk reads the file afresh
     if (!prepareIndex() || !firstVisible())
         setEof();
     moved();
@@ -657,7 +670,7 @@ void Area::goTo(uint32_t recNo)
 
 void Area::skip(long n)
 {
-    if (!prepareIndex()) {
+    if (!prepareIndex(false)) {
         setEof();
         moved();
         return;
@@ -679,6 +692,7 @@ void Area::skip(long n)
     } else {
         long left = -n;
         if (eof_) {
+            (void)t_->refreshCount();
             if (!lastVisible()) {
                 setEof();
                 bof_ = true;
@@ -1335,6 +1349,7 @@ bool Area::rlock()
     if (!mode_.shared)
         return true;
     (void)t_->flush();
+    t_->dropReadAhead();
     releaseRecordLocks(rec_);
     if (!fileLocked_ && !locks_.count(rec_)) {
         if (!lockFile_.tryLock(kLockBase + rec_, 1, true))
@@ -1354,6 +1369,7 @@ bool Area::flock()
             return false;
         fileLocked_ = true;
     }
+    t_->dropReadAhead();
     if (!eof_)
         load(rec_);
     return true;

@@ -1,6 +1,7 @@
 #include "data/memo_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace cn::data {
@@ -87,6 +88,41 @@ Result<std::string> MemoFile::read(uint32_t block) const
     return out;   // no terminator before the end of the file: take what is there
 }
 
+namespace {
+int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
+Result<std::string> MemoFile::readAhead(uint32_t block, int64_t maxAgeMs) const
+{
+    const uint64_t pos = static_cast<uint64_t>(block) * kMemoBlockSize;
+    auto fromBlock = [&]() -> const char* {
+        if (block == 0 || pos < raPos_ || pos >= raPos_ + raLen_)
+            return nullptr;
+        const char* at = ra_.data() + (pos - raPos_);
+        return static_cast<const char*>(std::memchr(at, 0x1A, raLen_ - (pos - raPos_)));
+    };
+    const bool current = raLen_ > 0 && (maxAgeMs < 0 || nowMs() - raAtMs_ <= maxAgeMs);
+    if (const char* end = current ? fromBlock() : nullptr)
+        return std::string(static_cast<const char*>(ra_.data()) + (pos - raPos_), end);
+    raLen_ = 0;
+    if (block == 0)
+        return read(block);
+    ra_.resize(kReadAheadBytes);
+    auto got = file_.readSome(pos, ra_.data(), ra_.size());
+    if (!got)
+        return got.status();
+    raPos_ = pos;
+    raLen_ = *got;
+    raAtMs_ = maxAgeMs < 0 ? 0 : nowMs();
+    if (const char* end = fromBlock())
+        return std::string(static_cast<const char*>(ra_.data()), end);
+    return read(block);   // longer than the block, or running to the end of the file
+}
+
 Result<uint32_t> MemoFile::nextFreeBlock() const
 {
     unsigned char h[4];
@@ -117,6 +153,7 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
 {
     if (text.find('\x1A') != std::string_view::npos)
         return Status::error("A memo for " + path() + " may not contain the character 0x1A");
+    dropReadAhead();
     if (text.empty())
         return 0u;
     const uint64_t need = (text.size() + 2 + kMemoBlockSize - 1) / kMemoBlockSize;

@@ -24,6 +24,13 @@ public:
     // The memo at block (>= 1), up to its terminator or the end of the file.
     // A block beyond the file is an error naming the file.
     Result<std::string> read(uint32_t block) const;
+    // The same for a walk in record order, where the memos follow one another
+    // in the file: they are served from one read of kReadAheadBytes while the
+    // block is current. Any write through this file drops the block; so does
+    // an age above maxAgeMs (negative: no limit, for a file no one else writes).
+    Result<std::string> readAhead(uint32_t block, int64_t maxAgeMs) const;
+    void dropReadAhead() const { raLen_ = 0; }
+    static constexpr size_t kReadAheadBytes = 64 * 1024;
 
     // Stores text and returns its first block. When oldBlock names a memo whose
     // blocks can hold the new text with its terminator, they are reused;
@@ -43,6 +50,10 @@ private:
     Result<uint32_t> blocksUsed(uint32_t block) const;   // whole blocks of the memo, terminator included
 
     OsFile file_;
+    mutable std::string ra_;       // the file's bytes raPos_ .. raPos_ + raLen_ - 1
+    mutable uint64_t raPos_ = 0;
+    mutable size_t raLen_ = 0;
+    mutable int64_t raAtMs_ = 0;   // when they were read (steady clock)
 };
 
 } // namespace cn::data

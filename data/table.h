@@ -53,7 +53,17 @@ public:
     // longer than that from an unlocked walk (a locked record or a new
     // position always reads the file).
     Status readAhead(uint32_t recNo, char* out);
-    void dropReadAhead() { raCount_ = 0; }
+    void dropReadAhead()
+    {
+        raCount_ = 0;
+        if (memo)
+            memo->dropReadAhead();
+    }
+    // A memo of a record met on such a walk, read ahead likewise.
+    Result<std::string> readMemoAhead(uint32_t block) const
+    {
+        return memo->readAhead(block, shared ? kReadAheadMaxAgeMs : -1);
+    }
     static constexpr size_t kReadAheadBytes = 64 * 1024;
     static constexpr int64_t kReadAheadMaxAgeMs = 20;
     // Replaces a record; the index entries follow before the next index read.

@@ -319,6 +319,7 @@ private:
     {
         buf_.resize(t_->dbf->recordLength());
         Status st = ahead ? t_->readAhead(r, buf_.data()) : t_->read(r, buf_.data());
+        bufAhead_ = ahead;
         if (!st) {
             fail(st);
             std::fill(buf_.begin(), buf_.end(), ' ');
@@ -435,6 +436,7 @@ private:
     uint32_t rec_ = 0;
     bool eof_ = true, bof_ = false, found_ = false;
     std::string buf_;
+    bool bufAhead_ = false;   // buf_ came from the table's read-ahead block
     uint32_t bufRec_ = 0;
     uint64_t bufGen_ = 0;
     Condition filter_;
@@ -1265,7 +1267,7 @@ Result<std::string> Area::readMemo(std::string_view field) const
         return std::string();
     if (!t_->memo)
         return Status::error("The table " + path_ + " has no memo file");
-    return t_->memo->read(*block);
+    return bufAhead_ ? t_->readMemoAhead(*block) : t_->memo->read(*block);
 }
 
 Status Area::setMemo(std::string_view field, std::string_view text)

@@ -132,4 +132,82 @@ TEST(ReadAhead, RecordsAppendedByAnotherOpenFollowTheLastOneKnown)
     EXPECT_EQ(p->num("PATCODE"), 13);
 }
 
+// Memos met on a walk are read ahead too; a memo rewritten in place (it
+// still fits its blocks) or moved to new blocks must show like a record.
+void makeNotes(const std::string& folder)
+{
+    Workspace ws(folder);
+    ASSERT_TRUE(ws.create("NOTES.dbf", {{"CODE", 'N', 5, 0}, {"NOTE", 'M', 10, 0}}));
+    auto a = ws.use("NOTES.dbf", "n");
+    ASSERT_TRUE(a);
+    for (int i = 1; i <= 30; ++i) {
+        ASSERT_TRUE((*a)->append());
+        ASSERT_TRUE((*a)->setNum("CODE", i));
+        ASSERT_TRUE((*a)->setMemo("NOTE", "note " + std::to_string(i)));
+    }
+}
+
+TEST(ReadAhead, MemosFollowChangesLikeRecords)
+{
+    for (bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "shared" : "exclusive");
+        TempDir dir;
+        makeNotes(dir.path());
+        Workspace ws(dir.path());
+        auto a = ws.use("NOTES.dbf", "n", {.shared = shared});
+        ASSERT_TRUE(a);
+        WorkArea* p = *a;
+        walkTo(p, 2);
+        EXPECT_EQ(p->memo("NOTE"), "note 2");
+        p->goTo(4);
+        ASSERT_TRUE(p->rlock());
+        ASSERT_TRUE(p->setMemo("NOTE", "four"));   // in place
+        p->unlock();
+        p->goTo(3);
+        p->skip(1);
+        EXPECT_EQ(p->memo("NOTE"), "four");
+        p->goTo(5);
+        ASSERT_TRUE(p->rlock());
+        ASSERT_TRUE(p->setMemo("NOTE", std::string(700, 'x')));   // moved to the end
+        p->unlock();
+        p->goTo(4);
+        p->skip(1);
+        EXPECT_EQ(p->memo("NOTE"), std::string(700, 'x'));
+        p->skip(1);
+        EXPECT_EQ(p->memo("NOTE"), "note 6");
+    }
+}
+
+TEST(ReadAhead, MemosChangedByAnotherOpenShowOnNewWalkLockAndAfterTheAgeLimit)
+{
+    TempDir dir;
+    makeNotes(dir.path());
+    Workspace ws1(dir.path()), ws2(dir.path());
+    auto a = ws1.use("NOTES.dbf", "n", {.shared = true});
+    auto b = ws2.use("NOTES.dbf", "n", {.shared = true});
+    ASSERT_TRUE(a && b);
+    WorkArea *p = *a, *q = *b;
+    auto rewrite = [&](uint32_t rec, const std::string& text) {
+        q->goTo(rec);
+        ASSERT_TRUE(q->rlock());
+        ASSERT_TRUE(q->setMemo("NOTE", text));
+        q->unlock();
+    };
+    walkTo(p, 6);
+    rewrite(8, "eight");
+    walkTo(p, 8);
+    EXPECT_EQ(p->memo("NOTE"), "eight");
+    rewrite(9, "nine");
+    p->skip(1);
+    ASSERT_TRUE(p->rlock());
+    EXPECT_EQ(p->memo("NOTE"), "nine");
+    p->unlock();
+    p->skip(1);
+    EXPECT_EQ(p->memo("NOTE"), "note 10");
+    rewrite(11, "eleven");
+    std::this_thread::sleep_for(std::chrono::milliseconds(Table::kReadAheadMaxAgeMs + 30));
+    p->skip(1);
+    EXPECT_EQ(p->memo("NOTE"), "eleven");
+}
+
 } // namespace

@@ -245,6 +245,8 @@ Result<std::unique_ptr<DbfFile>> DbfFile::open(const std::string& path, bool wri
 
 Status DbfFile::refresh()
 {
+    if (countBehind_)
+        return {};   // exclusive, and ahead of the header it has yet to write
     unsigned char h[8];
     if (auto st = file_.readAt(0, h, 8); !st)
         return st;
@@ -290,7 +292,33 @@ Status DbfFile::write(uint32_t recNo, const char* buf)
         return Status::error(damage_ + "; it is not written to");
     if (recNo < 1 || recNo > count_)
         return Status::error("Record " + std::to_string(recNo) + " is not in " + path());
-    return file_.writeAt(headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_, buf, recordLength_);
+    const uint64_t at = headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_;
+    if (countBehind_ && recNo == count_) {   // a new last record: with the end-of-file byte
+        tmp_.assign(buf, recordLength_);
+        tmp_.push_back('\x1A');
+        return file_.writeAt(at, tmp_.data(), tmp_.size());
+    }
+    return file_.writeAt(at, buf, recordLength_);
+}
+
+Result<uint32_t> DbfFile::appendLater()
+{
+    if (!damage_.empty())
+        return Status::error(damage_ + "; it is not written to");
+    if (count_ == UINT32_MAX)
+        return Status::error("The table " + path() + " is full");
+    countBehind_ = true;
+    return ++count_;
+}
+
+Status DbfFile::flushCount()
+{
+    if (!countBehind_)
+        return {};
+    if (auto st = writeHeaderCount(count_); !st)
+        return st;
+    countBehind_ = false;
+    return {};
 }
 
 Status DbfFile::writeHeaderCount(uint32_t count)
@@ -323,7 +351,12 @@ Result<uint32_t> DbfFile::append(const char* buf)
     return count_;
 }
 
-Status DbfFile::sync() { return file_.sync(); }
+Status DbfFile::sync()
+{
+    if (auto st = flushCount(); !st)
+        return st;
+    return file_.sync();
+}
 
 void DbfFile::blankRecord(char* buf) const
 {

@@ -66,6 +66,11 @@ public:
     // the header's count, so a crash never leaves a count beyond whole records.
     // In a shared table the caller holds the append lock (see appendLockOffset).
     Result<uint32_t> append(const char* buf);
+    // For an exclusive table: counts one more record without writing; the
+    // caller writes it with write() (which adds the end-of-file byte after the
+    // last record) and then flushCount() raises the header's count.
+    Result<uint32_t> appendLater();
+    Status flushCount();
     Status sync();
 
     // A blank record: live flag and spaces throughout, which every field type
@@ -89,9 +94,11 @@ private:
     uint32_t headerLength_ = 0;
     uint32_t recordLength_ = 0;
     uint32_t count_ = 0;
+    bool countBehind_ = false;     // the header counts fewer records than count_
     std::vector<FieldLayout> fields_;
     Structure structure_;
     std::string damage_;
+    std::string tmp_;
 };
 
 // --- field encodings --------------------------------------------------------

@@ -175,18 +175,29 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
     }
     ScopedLock lock;
     if (shared) {
+        nextFree_ = 0;
         if (auto st = file_.lockWait(updateLockOffset(), 1, true); !st)
             return st;
         lock.adopt(&file_, updateLockOffset(), 1);
     }
-    auto next = nextFreeBlock();
-    if (!next)
-        return next.status();
-    const uint32_t block = *next;
+    uint32_t block = nextFree_;
+    if (block == 0) {
+        auto next = nextFreeBlock();
+        if (!next)
+            return next.status();
+        block = *next;
+    }
     if (static_cast<uint64_t>(block) + need > UINT32_MAX)
         return Status::error("The memo file " + path() + " is full");
-    if (auto st = file_.writeAt(static_cast<uint64_t>(block) * kMemoBlockSize, buf.data(), buf.size()); !st)
+    if (auto st = file_.writeAt(static_cast<uint64_t>(block) * kMemoBlockSize, buf.data(), buf.size()); !st) {
+        nextFree_ = 0;
         return st;
+    }
+    if (!shared) {
+        nextFree_ = static_cast<uint32_t>(block + need);
+        headerBehind_ = true;
+        return block;
+    }
     unsigned char h[4];
     put32(h, static_cast<uint32_t>(block + need));
     if (auto st = file_.writeAt(0, h, 4); !st)
@@ -194,6 +205,23 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
     return block;
 }
 
-Status MemoFile::sync() { return file_.sync(); }
+Status MemoFile::flush()
+{
+    if (!headerBehind_)
+        return {};
+    unsigned char h[4];
+    put32(h, nextFree_);
+    if (auto st = file_.writeAt(0, h, 4); !st)
+        return st;
+    headerBehind_ = false;
+    return {};
+}
+
+Status MemoFile::sync()
+{
+    if (auto st = flush(); !st)
+        return st;
+    return file_.sync();
+}
 
 } // namespace cn::data

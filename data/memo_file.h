@@ -16,6 +16,7 @@ constexpr uint32_t kMemoBlockSize = 512;
 
 class MemoFile {
 public:
+    ~MemoFile() { (void)flush(); }
     static Result<std::unique_ptr<MemoFile>> open(const std::string& path, bool writable);
     static Status create(const std::string& path);
 
@@ -39,6 +40,8 @@ public:
     // shared: take the memo update lock while choosing the new blocks.
     Result<uint32_t> write(std::string_view text, uint32_t oldBlock, bool shared);
 
+    // Writes the next-free-block header an exclusive writer keeps in memory.
+    Status flush();
     Status sync();
 
     // Offset of the update lock held while allocating blocks in a shared file.
@@ -50,6 +53,11 @@ private:
     Result<uint32_t> blocksUsed(uint32_t block) const;   // whole blocks of the memo, terminator included
 
     OsFile file_;
+    // Exclusive writes: the next free block once known, and whether the
+    // header still has to be told. A stale header is harmless (the file size
+    // bounds it), so a crash before flush loses nothing committed.
+    uint32_t nextFree_ = 0;
+    bool headerBehind_ = false;
     mutable std::string ra_;       // the file's bytes raPos_ .. raPos_ + raLen_ - 1
     mutable uint64_t raPos_ = 0;
     mutable size_t raLen_ = 0;

@@ -46,6 +46,8 @@ Status Table::readAhead(uint32_t recNo, char* out)
         return {};
     }
     raCount_ = 0;
+    if (auto st = flushSlot(); !st)   // the block is read from the file
+        return st;
     if (recNo > dbf->recordCount())
         if (auto st = dbf->refresh(); !st)
             return st;
@@ -109,12 +111,14 @@ Result<uint32_t> Table::append(const char* bytes)
         return st;
     if (auto st = flushSlot(); !st)
         return st;
-    auto r = dbf->append(bytes);
+    // An exclusive table writes the new record with its slot and the count on
+    // flush; a shared one at once, for other processes to see.
+    auto r = shared ? dbf->append(bytes) : dbf->appendLater();
     if (!r)
         return r;
     slotRec_ = *r;
     slot_.assign(bytes, dbf->recordLength());
-    slotDirty_ = false;
+    slotDirty_ = !shared;
     pendingRec_ = *r;
     pendingNew_ = true;
     ++gen;
@@ -154,6 +158,12 @@ Status Table::flush()
     Status result = syncKeys();
     if (auto st = flushSlot(); !st && result)
         result = st;
+    // The count only after the records it covers.
+    if (auto st = dbf->flushCount(); !st && result)
+        result = st;
+    if (memo)
+        if (auto st = memo->flush(); !st && result)
+            result = st;
     for (auto& ix : indexes)
         if (auto st = ix->file->flush(); !st && result)
             result = st;

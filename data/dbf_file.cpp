@@ -43,23 +43,63 @@ void todayBytes(unsigned char* p)
 
 } // namespace
 
-int DbfFile::fieldIndex(std::string_view name) const
+namespace {
+constexpr size_t kMaxFieldName = 11;   // the descriptor's name bytes
+
+// Upper-cases an ASCII name into out; false when too long to be a field name.
+bool upperName(std::string_view name, char* out)
 {
+    if (name.size() > kMaxFieldName)
+        return false;
+    for (size_t k = 0; k < name.size(); ++k) {
+        char c = name[k];
+        out[k] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    }
+    return true;
+}
+
+size_t nameHash(const char* p, size_t n)
+{
+    uint32_t h = 2166136261u;
+    for (size_t k = 0; k < n; ++k)
+        h = (h ^ static_cast<unsigned char>(p[k])) * 16777619u;
+    return h;
+}
+} // namespace
+
+void DbfFile::buildNameTable()
+{
+    size_t cap = 16;
+    while (cap < fields_.size() * 2)
+        cap *= 2;
+    byName_.assign(cap, -1);
     for (size_t i = 0; i < fields_.size(); ++i) {
         const std::string& n = fields_[i].def.name;
-        if (n.size() != name.size())
-            continue;
-        bool same = true;
-        for (size_t k = 0; k < n.size() && same; ++k) {
-            char a = n[k], b = name[k];
-            if (b >= 'a' && b <= 'z')
-                b = static_cast<char>(b - 32);
-            same = a == b;
+        if (fieldIndex(n) >= 0)
+            continue;   // a repeated name: the first one answers, as a scan would
+        for (size_t s = nameHash(n.data(), n.size()) & (cap - 1);; s = (s + 1) & (cap - 1)) {
+            if (byName_[s] < 0) {
+                byName_[s] = static_cast<int>(i);
+                break;
+            }
         }
-        if (same)
-            return static_cast<int>(i);
     }
-    return -1;
+}
+
+int DbfFile::fieldIndex(std::string_view name) const
+{
+    char up[kMaxFieldName];
+    if (byName_.empty() || !upperName(name, up))
+        return -1;
+    const size_t mask = byName_.size() - 1;
+    for (size_t s = nameHash(up, name.size()) & mask;; s = (s + 1) & mask) {
+        const int i = byName_[s];
+        if (i < 0)
+            return -1;
+        const std::string& n = fields_[static_cast<size_t>(i)].def.name;
+        if (n.size() == name.size() && std::memcmp(n.data(), up, n.size()) == 0)
+            return i;
+    }
 }
 
 Status DbfFile::validateStructure(const Structure& fields)
@@ -232,6 +272,7 @@ Result<std::unique_ptr<DbfFile>> DbfFile::open(const std::string& path, bool wri
     if (offset > t->recordLength_)
         return bad("the fields need " + std::to_string(offset) + " bytes but a record has " +
                    std::to_string(t->recordLength_));
+    t->buildNameTable();
     const uint64_t whole = (*size - t->headerLength_) / t->recordLength_;
     if (headerCount > whole) {
         t->count_ = static_cast<uint32_t>(whole);
@@ -369,42 +410,70 @@ Status encodeNumeric(double value, int width, int decimals, char* out)
 {
     if (!std::isfinite(value))
         return Status::error("The value is not a number");
+    if (decimals < 0)
+        decimals = 0;
     // Shortest text that reads back as the same double, then decimal rounding
     // half away from zero: 1.005 with two decimals stores 1.01, as typed.
+    // Worked in fixed buffers: this runs for every number stored.
     char buf[512];
     auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
     if (r.ec != std::errc())
         return Status::error("The value cannot be written as a number");
-    std::string digits(buf, r.ptr);
-    std::string intPart = digits, frac;
-    if (auto dot = digits.find('.'); dot != std::string::npos) {
-        intPart = digits.substr(0, dot);
-        frac = digits.substr(dot + 1);
+    const char* dot = static_cast<const char*>(std::memchr(buf, '.', static_cast<size_t>(r.ptr - buf)));
+    const size_t intLen = static_cast<size_t>((dot ? dot : r.ptr) - buf);
+    const char* frac = dot ? dot + 1 : r.ptr;
+    const size_t fracLen = static_cast<size_t>(r.ptr - frac);
+    const size_t dec = static_cast<size_t>(decimals);
+    // all: the integer digits, then exactly `decimals` fraction digits, with
+    // one spare place in front for a carry.
+    char all[sizeof buf + 64];
+    if (intLen + dec + 1 > sizeof all)
+        return Status::error("The value cannot be written as a number");
+    char* digits = all + 1;
+    std::memcpy(digits, buf, intLen);
+    for (size_t k = 0; k < dec; ++k)
+        digits[intLen + k] = k < fracLen ? frac[k] : '0';
+    size_t n = intLen + dec;
+    if (fracLen > dec && frac[dec] >= '5') {
+        size_t k = n;
+        while (k > 0 && digits[k - 1] == '9')
+            digits[--k] = '0';
+        if (k > 0) {
+            ++digits[k - 1];
+        } else {
+            --digits;
+            digits[0] = '1';
+            ++n;
+        }
     }
-    bool roundUp = frac.size() > static_cast<size_t>(decimals) && frac[decimals] >= '5';
-    frac.resize(static_cast<size_t>(decimals), '0');
-    std::string all = intPart + frac;
-    if (roundUp) {
-        int i = static_cast<int>(all.size()) - 1;
-        while (i >= 0 && all[i] == '9')
-            all[i--] = '0';
-        if (i >= 0)
-            ++all[i];
-        else
-            all.insert(all.begin(), '1');
+    const size_t ipLen = n - dec;
+    size_t nz = 0;
+    while (nz < ipLen && digits[nz] == '0')
+        ++nz;
+    bool zero = true;
+    for (size_t k = 0; k < n && zero; ++k)
+        zero = digits[k] == '0';
+    char text[sizeof all + 4];
+    size_t t = 0;
+    if (value < 0 && !zero)
+        text[t++] = '-';
+    if (nz == ipLen) {
+        text[t++] = '0';
+    } else {
+        std::memcpy(text + t, digits + nz, ipLen - nz);
+        t += ipLen - nz;
     }
-    std::string ip = all.substr(0, all.size() - decimals);
-    std::string fp = all.substr(all.size() - decimals);
-    size_t nz = ip.find_first_not_of('0');
-    ip = nz == std::string::npos ? "0" : ip.substr(nz);
-    bool zero = all.find_first_not_of('0') == std::string::npos;
-    std::string text = (value < 0 && !zero ? "-" : "") + ip + (decimals > 0 ? "." + fp : "");
-    if (text.size() > static_cast<size_t>(width)) {
-        return Status::error("The value " + text + " does not fit a number field of width " + std::to_string(width) +
-                             " with " + std::to_string(decimals) + " decimals");
+    if (dec > 0) {
+        text[t++] = '.';
+        std::memcpy(text + t, digits + ipLen, dec);
+        t += dec;
+    }
+    if (t > static_cast<size_t>(width)) {
+        return Status::error("The value " + std::string(text, t) + " does not fit a number field of width " +
+                             std::to_string(width) + " with " + std::to_string(decimals) + " decimals");
     }
     std::memset(out, ' ', static_cast<size_t>(width));
-    std::memcpy(out + width - text.size(), text.data(), text.size());
+    std::memcpy(out + width - t, text, t);
     return {};
 }
 

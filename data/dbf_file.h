@@ -99,6 +99,10 @@ private:
     Structure structure_;
     std::string damage_;
     std::string tmp_;
+    // fieldIndex() is asked on every field read and write: an open-addressed
+    // table of field numbers (-1 empty) by hash of the upper-case name.
+    std::vector<int> byName_;
+    void buildNameTable();
 };
 
 // --- field encodings --------------------------------------------------------

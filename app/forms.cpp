@@ -37,6 +37,10 @@ Form::Form(const QString& name, WindowType type, QWidget* owner)
       name_(name), type_(type)
 {
     setObjectName(name);
+    // A window's controls use its owner's control font (the main window's
+    // Arial 10), which Qt does not pass on to separate windows by itself.
+    if (QWidget* owner = parentWidget())
+        setFont(owner->font());
     setAttribute(Qt::WA_DeleteOnClose, false);
     Qt::WindowFlags flags = Qt::Window;
     if (type == WindowType::Plain)

@@ -1,7 +1,7 @@
 #include "data/memo_file.h"
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cstring>
 
 namespace cn::data {
@@ -89,10 +89,13 @@ Result<std::string> MemoFile::read(uint32_t block) const
 }
 
 namespace {
+// The coarse monotonic clock: a few milliseconds of resolution is plenty
+// for the read-ahead age limit, and it is read twice per record on a walk.
 int64_t nowMs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec ts {};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 } // namespace
 

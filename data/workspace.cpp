@@ -241,7 +241,7 @@ public:
     std::string memo(std::string_view field) const override
     {
         auto r = readMemo(field);
-        return r ? *r : std::string();
+        return r ? std::move(*r) : std::string();
     }
     Result<std::string> readMemo(std::string_view field) const override;
     std::string raw(std::string_view field) const override

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCalendarWidget>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPointer>
@@ -427,6 +428,20 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     return new QWidget(host);
 }
 
+// A one-line label whose caption is wider than its declared box would lose
+// its first or last letters; a slightly smaller type keeps the whole caption
+// in the declared place (never below 7 points).
+void fitCaption(QLabel* label)
+{
+    if (label->wordWrap() || label->text().isEmpty())
+        return;
+    QFont f = label->font();
+    while (f.pointSizeF() > 7.0 && QFontMetricsF(f).horizontalAdvance(label->text()) > label->width()) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        label->setFont(f);
+    }
+}
+
 } // namespace
 
 QWidget* buildControl(QWidget* window, const ControlDecl& d)
@@ -435,6 +450,8 @@ QWidget* buildControl(QWidget* window, const ControlDecl& d)
     QWidget* w = create(host, d);
     w->setObjectName(d.name);
     w->setGeometry(d.col, d.row, d.width, d.height);
+    if (auto* label = qobject_cast<QLabel*>(w); label && d.kind == ControlKind::Label)
+        fitCaption(label);
     if (!d.tooltip.isEmpty())
         w->setToolTip(d.tooltip);
     if (d.disabled)

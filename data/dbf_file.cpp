@@ -1,4 +1,5 @@
 #include "data/dbf_file.h"
+#include "data/bytes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,17 +11,6 @@ namespace cn::data {
 
 namespace {
 
-uint16_t get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t get32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-void put16(unsigned char* p, uint32_t v) { p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; }
-void put32(unsigned char* p, uint32_t v)
-{
-    p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
-}
 
 std::string upperAscii(std::string_view s)
 {

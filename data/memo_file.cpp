@@ -1,4 +1,5 @@
 #include "data/memo_file.h"
+#include "data/bytes.h"
 
 #include <algorithm>
 #include <ctime>
@@ -7,15 +8,6 @@
 namespace cn::data {
 
 namespace {
-uint32_t get32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-void put32(unsigned char* p, uint32_t v)
-{
-    p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
-}
 // Memos longer than this are refused as damage rather than read into memory.
 constexpr uint64_t kMaxMemo = 64ull * 1024 * 1024;
 } // namespace

@@ -1,4 +1,5 @@
 #include "data/ntx_file.h"
+#include "data/bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,30 +9,10 @@
 namespace cn::data {
 
 namespace {
-uint16_t get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t get32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-void put16(unsigned char* p, uint32_t v) { p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; }
-void put32(unsigned char* p, uint32_t v)
-{
-    p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
-}
 
 constexpr int kMaxDepth = 48;
 constexpr size_t kCacheLimit = 24000;   // decoded pages kept in memory per index (at most about 30 MB)
 
-// -1, 0, 1 comparing the first min(|key|, |prefix|) bytes, as unsigned bytes.
-int cmpPrefix(std::string_view key, std::string_view prefix)
-{
-    size_t n = std::min(key.size(), prefix.size());
-    int c = n ? std::memcmp(key.data(), prefix.data(), n) : 0;
-    if (c != 0)
-        return c < 0 ? -1 : 1;
-    return key.size() < prefix.size() ? -1 : 0;
-}
 
 int cmpEntry(std::string_view ka, uint32_t ra, std::string_view kb, uint32_t rb)
 {

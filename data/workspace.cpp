@@ -1,4 +1,5 @@
 #include "data/workspace.h"
+#include "data/bytes.h"
 
 #include "data/cp1252.h"
 #include "data/table.h"
@@ -54,14 +55,6 @@ std::string canonical(const std::string& path)
     return path;
 }
 
-int cmpPrefix(std::string_view key, std::string_view prefix)
-{
-    size_t n = std::min(key.size(), prefix.size());
-    int c = n ? std::memcmp(key.data(), prefix.data(), n) : 0;
-    if (c != 0)
-        return c < 0 ? -1 : 1;
-    return key.size() < prefix.size() ? -1 : 0;
-}
 
 // Waits a little for a short-held lock, never forever: the holder may be
 // another area of this very thread.

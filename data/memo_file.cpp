@@ -80,17 +80,6 @@ Result<std::string> MemoFile::read(uint32_t block) const
     return out;   // no terminator before the end of the file: take what is there
 }
 
-namespace {
-// The coarse monotonic clock: a few milliseconds of resolution is plenty
-// for the read-ahead age limit, and it is read twice per record on a walk.
-int64_t nowMs()
-{
-    timespec ts {};
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-} // namespace
-
 Result<std::string> MemoFile::readAhead(uint32_t block, int64_t maxAgeMs) const
 {
     const uint64_t pos = static_cast<uint64_t>(block) * kMemoBlockSize;
@@ -100,7 +89,7 @@ Result<std::string> MemoFile::readAhead(uint32_t block, int64_t maxAgeMs) const
         const char* at = ra_.data() + (pos - raPos_);
         return static_cast<const char*>(std::memchr(at, 0x1A, raLen_ - (pos - raPos_)));
     };
-    const bool current = raLen_ > 0 && (maxAgeMs < 0 || nowMs() - raAtMs_ <= maxAgeMs);
+    const bool current = raLen_ > 0 && (maxAgeMs < 0 || coarseNowMs() - raAtMs_ <= maxAgeMs);
     if (const char* end = current ? fromBlock() : nullptr)
         return std::string(static_cast<const char*>(ra_.data()) + (pos - raPos_), end);
     raLen_ = 0;
@@ -112,7 +101,7 @@ Result<std::string> MemoFile::readAhead(uint32_t block, int64_t maxAgeMs) const
         return got.status();
     raPos_ = pos;
     raLen_ = *got;
-    raAtMs_ = maxAgeMs < 0 ? 0 : nowMs();
+    raAtMs_ = maxAgeMs < 0 ? 0 : coarseNowMs();
     if (const char* end = fromBlock())
         return std::string(static_cast<const char*>(ra_.data()), end);
     return read(block);   // longer than the block, or running to the end of the file

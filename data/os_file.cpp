@@ -1,5 +1,7 @@
 #include "data/os_file.h"
 
+#include <ctime>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -171,6 +173,13 @@ void OsFile::unlock(uint64_t offset, uint64_t length)
     auto fl = makeLock(F_UNLCK, offset, length);
     while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {
     }
+}
+
+int64_t coarseNowMs()
+{
+    timespec ts {};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 } // namespace cn::data

@@ -90,4 +90,8 @@ private:
     uint64_t offset_ = 0, length_ = 0;
 };
 
+// A coarse monotonic clock in milliseconds: a few milliseconds of resolution
+// is plenty for cache age limits, and it is cheap enough to read per record.
+int64_t coarseNowMs();
+
 } // namespace cn::data

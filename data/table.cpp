@@ -27,24 +27,13 @@ Status Table::read(uint32_t recNo, char* out)
     return dbf->read(recNo, out);
 }
 
-namespace {
-// The coarse monotonic clock: a few milliseconds of resolution is plenty
-// for the read-ahead age limit, and it is read twice per record on a walk.
-int64_t nowMs()
-{
-    timespec ts {};
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-} // namespace
-
 Status Table::readAhead(uint32_t recNo, char* out)
 {
     const uint32_t len = dbf->recordLength();
     if (slotDirty_ && recNo == slotRec_)
         return read(recNo, out);
     if (raCount_ > 0 && raGen_ == gen && recNo >= raFirst_ && recNo - raFirst_ < raCount_ &&
-        (!shared || nowMs() - raAtMs_ <= kReadAheadMaxAgeMs)) {
+        (!shared || coarseNowMs() - raAtMs_ <= kReadAheadMaxAgeMs)) {
         std::memcpy(out, ra_.data() + static_cast<size_t>(recNo - raFirst_) * len, len);
         return {};
     }
@@ -64,7 +53,7 @@ Status Table::readAhead(uint32_t recNo, char* out)
     raFirst_ = recNo;
     raCount_ = n;
     raGen_ = gen;
-    raAtMs_ = shared ? nowMs() : 0;
+    raAtMs_ = shared ? coarseNowMs() : 0;
     std::memcpy(out, ra_.data(), len);
     return {};
 }

@@ -2,6 +2,7 @@
 // and dump over tables written by the engine and then damaged on purpose.
 #include "data/dbf_file.h"
 #include "data/workspace.h"
+#include "data/interop_util.h"
 
 #include <gtest/gtest.h>
 
@@ -19,35 +20,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;     // standard output and error together
-};
-
-std::string sh(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using ToolRun = cn::interop::Outcome;   // exit status and standard output and error together
+using cn::interop::sh;
 
 ToolRun tool(const std::string& args)
 {
     const std::string bin = std::string(CURANOTE_BIN_DIR) + "/curanote-data";
-    ToolRun r;
     if (!fs::exists(bin)) {
+        ToolRun r;
         r.out = bin + " has not been built";
         return r;
     }
-    FILE* p = ::popen((sh(bin) + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return cn::interop::run(sh(bin) + " " + args + " 2>&1");
 }
 
 std::string readFile(const std::string& path)

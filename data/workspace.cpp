@@ -365,6 +365,23 @@ private:
     // From entry e forward: the first visible entry in scope.
     bool scanForward(bool have, NtxEntry& e);
     bool scanBackward(bool have, NtxEntry& e);
+    // One move of a scan through the index: false (with the error noted) when
+    // the move failed, else `have` says whether it found an entry.
+    bool moved(const Result<bool>& r, bool& have)
+    {
+        if (!r) {
+            fail(r.status());
+            return false;
+        }
+        have = r.value();
+        return true;
+    }
+    // Ends a scan whose index gave its entries in the wrong order.
+    bool outOfOrder(const IndexObj* ix)
+    {
+        fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
+        return false;
+    }
     bool stepForward();
     bool stepBackward();
     bool lastVisible();
@@ -465,16 +482,10 @@ bool Area::scanForward(bool have, NtxEntry& e)
         if (!inBottom(e.key))
             return false;
         if (!inTop(e.key)) {   // below the top scope: jump to it
-            auto r = ix->file->seekGE(*scope().top, e);
-            if (!r) {
-                fail(r.status());
+            if (!moved(ix->file->seekGE(*scope().top, e), have))
                 return false;
-            }
-            have = *r;
-            if (have && !inTop(e.key)) {
-                fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
-                return false;
-            }
+            if (have && !inTop(e.key))
+                return outOfOrder(ix);
             continue;
         }
         if (fast && !e.key.empty() && e.key[0] == 'T')
@@ -484,16 +495,10 @@ bool Area::scanForward(bool have, NtxEntry& e)
             return true;
         }
         const NtxEntry before = e;
-        auto r = ix->file->next(e.key, e.recNo, e);
-        if (!r) {
-            fail(r.status());
+        if (!moved(ix->file->next(e.key, e.recNo, e), have))
             return false;
-        }
-        have = *r;
-        if (have && !(before.key < e.key || (before.key == e.key && before.recNo < e.recNo))) {
-            fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
-            return false;
-        }
+        if (have && !(before.key < e.key || (before.key == e.key && before.recNo < e.recNo)))
+            return outOfOrder(ix);
     }
     return false;
 }
@@ -506,29 +511,17 @@ bool Area::scanBackward(bool have, NtxEntry& e)
         if (!inTop(e.key))
             return false;
         if (!inBottom(e.key)) {
-            auto r = ix->file->seekLE(*scope().bottom, e);
-            if (!r) {
-                fail(r.status());
+            if (!moved(ix->file->seekLE(*scope().bottom, e), have))
                 return false;
-            }
-            have = *r;
-            if (have && !inBottom(e.key)) {
-                fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
-                return false;
-            }
+            if (have && !inBottom(e.key))
+                return outOfOrder(ix);
             continue;
         }
         if (fast && !e.key.empty() && e.key[0] == 'T') {   // skip the deleted block at once
-            auto r = ix->file->seekLE("F", e);
-            if (!r) {
-                fail(r.status());
+            if (!moved(ix->file->seekLE("F", e), have))
                 return false;
-            }
-            have = *r;
-            if (have && !e.key.empty() && e.key[0] == 'T') {
-                fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
-                return false;
-            }
+            if (have && !e.key.empty() && e.key[0] == 'T')
+                return outOfOrder(ix);
             continue;
         }
         if (positionVisible(e.recNo)) {
@@ -536,16 +529,10 @@ bool Area::scanBackward(bool have, NtxEntry& e)
             return true;
         }
         const NtxEntry before = e;
-        auto r = ix->file->prev(e.key, e.recNo, e);
-        if (!r) {
-            fail(r.status());
+        if (!moved(ix->file->prev(e.key, e.recNo, e), have))
             return false;
-        }
-        have = *r;
-        if (have && !(e.key < before.key || (e.key == before.key && e.recNo < before.recNo))) {
-            fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
-            return false;
-        }
+        if (have && !(e.key < before.key || (e.key == before.key && e.recNo < before.recNo)))
+            return outOfOrder(ix);
     }
     return false;
 }

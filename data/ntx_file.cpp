@@ -13,6 +13,25 @@ namespace {
 constexpr int kMaxDepth = 48;
 constexpr size_t kCacheLimit = 24000;   // decoded pages kept in memory per index (at most about 30 MB)
 
+// The pages of one descent from the root: a page that points back up the
+// tree, or a tree deeper than any real index, ends the descent (damage)
+// instead of looping.
+struct DescentPath {
+    uint32_t pages[kMaxDepth];
+    int depth = 0;
+    // Empty when the page may be entered, else what is wrong.
+    std::string enter(uint32_t off)
+    {
+        for (int d = 0; d < depth; ++d)
+            if (pages[d] == off)
+                return "the page at " + std::to_string(off) + " points back up the tree";
+        if (depth >= kMaxDepth)
+            return "the tree is deeper than any real index";
+        pages[depth++] = off;
+        return {};
+    }
+};
+
 
 int cmpEntry(std::string_view ka, uint32_t ra, std::string_view kb, uint32_t rb)
 {
@@ -446,16 +465,11 @@ static Result<bool> firstWhere(NtxFile& f, uint32_t root, uint16_t K, Pred pred,
                                const std::function<Status(const std::string&)>& err)
 {
     bool have = false;
-    uint32_t path[kMaxDepth];
-    int depth = 0;
+    DescentPath path;
     uint32_t off = root;
     for (;;) {
-        for (int d = 0; d < depth; ++d)
-            if (path[d] == off)
-                return err("the page at " + std::to_string(off) + " points back up the tree");
-        if (depth >= kMaxDepth)
-            return err("the tree is deeper than any real index");
-        path[depth++] = off;
+        if (auto bad = path.enter(off); !bad.empty())
+            return err(bad);
         auto nr = load(off);
         if (!nr)
             return nr.status();
@@ -480,17 +494,12 @@ static Result<bool> lastWhere(NtxFile& f, uint32_t root, uint16_t K, Pred pred, 
                               const std::function<Status(const std::string&)>& err)
 {
     bool have = false;
-    uint32_t path[kMaxDepth];
-    int depth = 0;
+    DescentPath path;
     uint32_t off = root;
     auto notPred = [&](std::string_view k, uint32_t r) { return !pred(k, r); };
     for (;;) {
-        for (int d = 0; d < depth; ++d)
-            if (path[d] == off)
-                return err("the page at " + std::to_string(off) + " points back up the tree");
-        if (depth >= kMaxDepth)
-            return err("the tree is deeper than any real index");
-        path[depth++] = off;
+        if (auto bad = path.enter(off); !bad.empty())
+            return err(bad);
         auto nr = load(off);
         if (!nr)
             return nr.status();
@@ -684,16 +693,11 @@ Result<NtxRank> NtxFile::rankWhere(Pred pred)
 {
     const uint16_t K = header_.keyLength;
     NtxRank out;
-    uint32_t path[kMaxDepth];
-    int depth = 0;
+    DescentPath path;
     uint32_t off = header_.root;
     for (;;) {
-        for (int d = 0; d < depth; ++d)
-            if (path[d] == off)
-                return error("the page at " + std::to_string(off) + " points back up the tree");
-        if (depth >= kMaxDepth)
-            return error("the tree is deeper than any real index");
-        path[depth++] = off;
+        if (auto bad = path.enter(off); !bad.empty())
+            return error(bad);
         auto nr = node(off);
         if (!nr)
             return nr.status();
@@ -708,7 +712,7 @@ Result<NtxRank> NtxFile::rankWhere(Pred pred)
         if (n->leaf())
             return out;
         for (size_t j = 0; j < i; ++j) {
-            auto c = subtreeCount(n->child[j], depth);
+            auto c = subtreeCount(n->child[j], path.depth);
             if (!c)
                 return c.status();
             out.before += *c;

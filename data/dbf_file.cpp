@@ -185,7 +185,7 @@ Result<std::unique_ptr<DbfFile>> DbfFile::open(const std::string& path, bool wri
     auto size = t->file_.size();
     if (!size)
         return size.status();
-    auto bad = [&](const std::string& why) { return Status::error("The table " + path + " is damaged: " + why); };
+    auto bad = [&](const std::string& why) { return Status::error(ErrorCode::Damaged, "The table " + path + " is damaged: " + why); };
     if (*size < 32)
         return bad("the file is shorter than a table header");
     unsigned char h[32];
@@ -302,7 +302,7 @@ Status DbfFile::refresh()
 Status DbfFile::read(uint32_t recNo, char* buf) const
 {
     if (recNo < 1 || recNo > count_)
-        return Status::error("Record " + std::to_string(recNo) + " is not in " + path());
+        return Status::error(ErrorCode::NotFound, "Record " + std::to_string(recNo) + " is not in " + path());
     return file_.readAt(headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_, buf, recordLength_);
 }
 
@@ -320,9 +320,9 @@ Status DbfFile::readMany(uint32_t first, uint32_t count, char* buf) const
 Status DbfFile::write(uint32_t recNo, const char* buf)
 {
     if (!damage_.empty())
-        return Status::error(damage_ + "; it is not written to");
+        return Status::error(ErrorCode::Damaged, damage_ + "; it is not written to");
     if (recNo < 1 || recNo > count_)
-        return Status::error("Record " + std::to_string(recNo) + " is not in " + path());
+        return Status::error(ErrorCode::NotFound, "Record " + std::to_string(recNo) + " is not in " + path());
     const uint64_t at = headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_;
     if (countBehind_ && recNo == count_) {   // a new last record: with the end-of-file byte
         tmp_.assign(buf, recordLength_);
@@ -335,7 +335,7 @@ Status DbfFile::write(uint32_t recNo, const char* buf)
 Result<uint32_t> DbfFile::appendLater()
 {
     if (!damage_.empty())
-        return Status::error(damage_ + "; it is not written to");
+        return Status::error(ErrorCode::Damaged, damage_ + "; it is not written to");
     if (count_ == UINT32_MAX)
         return Status::error("The table " + path() + " is full");
     countBehind_ = true;
@@ -365,7 +365,7 @@ Result<uint32_t> DbfFile::append(const char* buf)
     if (auto st = refresh(); !st)
         return st;
     if (!damage_.empty())
-        return Status::error(damage_ + "; it is not written to");
+        return Status::error(ErrorCode::Damaged, damage_ + "; it is not written to");
     if (count_ == UINT32_MAX)
         return Status::error("The table " + path() + " is full");
     const uint64_t at = headerLength_ + static_cast<uint64_t>(count_) * recordLength_;
@@ -459,7 +459,7 @@ Status encodeNumeric(double value, int width, int decimals, char* out)
         t += dec;
     }
     if (t > static_cast<size_t>(width)) {
-        return Status::error("The value " + std::string(text, t) + " does not fit a number field of width " +
+        return Status::error(ErrorCode::TooLong, "The value " + std::string(text, t) + " does not fit a number field of width " +
                              std::to_string(width) + " with " + std::to_string(decimals) + " decimals");
     }
     std::memset(out, ' ', static_cast<size_t>(width));

@@ -36,7 +36,7 @@ Result<std::unique_ptr<MemoFile>> MemoFile::open(const std::string& path, bool w
     if (!size)
         return size.status();
     if (*size < 4)
-        return Status::error("The memo file " + path + " is damaged: it is shorter than its header");
+        return Status::error(ErrorCode::Damaged, "The memo file " + path + " is damaged: it is shorter than its header");
     return m;
 }
 
@@ -47,7 +47,7 @@ Result<std::string> MemoFile::read(uint32_t block) const
     // first read covers two blocks, which holds most memos whole; longer ones
     // continue in larger steps.
     auto beyond = [&] {
-        return Status::error("The memo file " + path() + " is damaged: a record points to block " +
+        return Status::error(ErrorCode::Damaged, "The memo file " + path() + " is damaged: a record points to block " +
                              std::to_string(block) + ", beyond the end of the file");
     };
     if (block == 0)
@@ -74,7 +74,7 @@ Result<std::string> MemoFile::read(uint32_t block) const
         pos += *got;
         want = sizeof buf;
         if (out.size() > kMaxMemo)
-            return Status::error("The memo file " + path() + " is damaged: the memo at block " +
+            return Status::error(ErrorCode::Damaged, "The memo file " + path() + " is damaged: the memo at block " +
                                  std::to_string(block) + " has no end");
     }
     return out;   // no terminator before the end of the file: take what is there

@@ -97,7 +97,7 @@ NtxFile::~NtxFile()
 
 Status NtxFile::error(const std::string& what) const
 {
-    return Status::error("The index " + path() + " is damaged: " + what);
+    return Status::error(ErrorCode::Damaged, "The index " + path() + " is damaged: " + what);
 }
 
 std::string NtxFile::padKey(std::string_view key) const

@@ -46,7 +46,7 @@ Result<OsFile> OsFile::open(const std::string& path, bool writable)
     OsFile f;
     f.fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (f.fd_ < 0)
-        return Status::error(sysError("Cannot open", path));
+        return Status::error(errno == ENOENT ? ErrorCode::NotFound : ErrorCode::Io, sysError("Cannot open", path));
     struct stat st {};
     if (::fstat(f.fd_, &st) == 0 && !S_ISREG(st.st_mode))
         return Status::error("Cannot open " + path + ": not a regular file");
@@ -60,7 +60,7 @@ Result<OsFile> OsFile::create(const std::string& path)
     OsFile f;
     f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (f.fd_ < 0)
-        return Status::error(sysError("Cannot create", path));
+        return Status::error(ErrorCode::Io, sysError("Cannot create", path));
     f.writable_ = true;
     f.path_ = path;
     return f;
@@ -70,7 +70,7 @@ Result<uint64_t> OsFile::size() const
 {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
-        return Status::error(sysError("Cannot read the size of", path_));
+        return Status::error(ErrorCode::Io, sysError("Cannot read the size of", path_));
     return static_cast<uint64_t>(st.st_size);
 }
 
@@ -83,7 +83,7 @@ Result<size_t> OsFile::readSome(uint64_t offset, void* buf, size_t n) const
         if (r < 0) {
             if (errno == EINTR)
                 continue;
-            return Status::error(sysError("Cannot read", path_));
+            return Status::error(ErrorCode::Io, sysError("Cannot read", path_));
         }
         if (r == 0)
             break;
@@ -98,7 +98,7 @@ Status OsFile::readAt(uint64_t offset, void* buf, size_t n) const
     if (!r)
         return r.status();
     if (*r != n)
-        return Status::error("Unexpected end of file in " + path_ + " at offset " + std::to_string(offset + *r));
+        return Status::error(ErrorCode::Damaged, "Unexpected end of file in " + path_ + " at offset " + std::to_string(offset + *r));
     return {};
 }
 
@@ -111,7 +111,7 @@ Status OsFile::writeAt(uint64_t offset, const void* buf, size_t n)
         if (r < 0) {
             if (errno == EINTR)
                 continue;
-            return Status::error(sysError("Cannot write", path_));
+            return Status::error(ErrorCode::Io, sysError("Cannot write", path_));
         }
         done += static_cast<size_t>(r);
     }
@@ -121,14 +121,14 @@ Status OsFile::writeAt(uint64_t offset, const void* buf, size_t n)
 Status OsFile::truncate(uint64_t size)
 {
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-        return Status::error(sysError("Cannot truncate", path_));
+        return Status::error(ErrorCode::Io, sysError("Cannot truncate", path_));
     return {};
 }
 
 Status OsFile::sync()
 {
     if (fd_ >= 0 && writable_ && ::fdatasync(fd_) != 0)
-        return Status::error(sysError("Cannot write to disk", path_));
+        return Status::error(ErrorCode::Io, sysError("Cannot write to disk", path_));
     return {};
 }
 
@@ -161,7 +161,7 @@ Status OsFile::lockWait(uint64_t offset, uint64_t length, bool exclusive)
     while (::fcntl(fd_, F_OFD_SETLKW, &fl) != 0) {
         if (errno == EINTR)
             continue;
-        return Status::error(sysError("Cannot lock", path_));
+        return Status::error(ErrorCode::Io, sysError("Cannot lock", path_));
     }
     return {};
 }

@@ -8,18 +8,41 @@
 
 namespace cn::data {
 
+// What kind of failure a Status reports, so that a caller can react to it
+// (tell the user the table is in use, offer a retry) without parsing text.
+enum class ErrorCode {
+    None,       // success
+    Other,      // anything not listed below (a refused argument, a bad structure)
+    NotFound,   // a file or record that is not there
+    InUse,      // held by another program or another work area
+    Damaged,    // a file whose bytes contradict its format
+    Io,         // the operating system refused a read, write, sync or lock
+    TooLong,    // a value that does not fit its field
+};
+
 class [[nodiscard]] Status {
 public:
     Status() = default;                       // success
     static Status ok() { return {}; }
-    static Status error(std::string message) { Status s; s.failed_ = true; s.message_ = std::move(message); return s; }
+    static Status error(std::string message) { return error(ErrorCode::Other, std::move(message)); }
+    static Status error(ErrorCode code, std::string message)
+    {
+        Status s;
+        s.code_ = code == ErrorCode::None ? ErrorCode::Other : code;
+        s.message_ = std::move(message);
+        return s;
+    }
 
-    bool isOk() const { return !failed_; }
-    explicit operator bool() const { return !failed_; }
+    bool isOk() const { return code_ == ErrorCode::None; }
+    explicit operator bool() const { return isOk(); }
+    ErrorCode code() const { return code_; }
+    bool is(ErrorCode c) const { return code_ == c; }
     const std::string& message() const { return message_; }
+    // The same failure with a different text (context added by a caller).
+    Status withMessage(std::string message) const { return error(code_, std::move(message)); }
 
 private:
-    bool failed_ = false;
+    ErrorCode code_ = ErrorCode::None;
     std::string message_;
 };
 
@@ -32,6 +55,7 @@ public:
     bool isOk() const { return value_.has_value(); }
     explicit operator bool() const { return isOk(); }
     const Status& status() const { return status_; }
+    ErrorCode code() const { return status_.code(); }
     const std::string& message() const { return status_.message(); }
 
     T& value() & { return *value_; }

@@ -69,7 +69,7 @@ Status Table::flushSlot()
 Status Table::write(uint32_t recNo, const char* bytes)
 {
     if (!dbf->damage().empty())
-        return Status::error(dbf->damage() + "; it is not written to");
+        return Status::error(ErrorCode::Damaged, dbf->damage() + "; it is not written to");
     if (pendingRec_ != recNo) {
         if (auto st = syncKeys(); !st)
             return st;

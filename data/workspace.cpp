@@ -379,7 +379,7 @@ private:
     // Ends a scan whose index gave its entries in the wrong order.
     bool outOfOrder(const IndexObj* ix)
     {
-        fail(Status::error("The index " + ix->file->path() + " is damaged: its keys are out of order"));
+        fail(Status::error(ErrorCode::Damaged, "The index " + ix->file->path() + " is damaged: its keys are out of order"));
         return false;
     }
     bool stepForward();
@@ -1126,7 +1126,7 @@ Status Area::checkWritable(const char* what)
     if (!t_->dbf->writable())
         return Status::error("Cannot " + std::string(what) + ": " + path_ + " cannot be written");
     if (!t_->dbf->damage().empty())
-        return Status::error(t_->dbf->damage() + "; it is not written to");
+        return Status::error(ErrorCode::Damaged, t_->dbf->damage() + "; it is not written to");
     if (eof_)
         return Status::error("Cannot " + std::string(what) + ": " + alias_ + " has no current record");
     if (!isLocked(rec_))
@@ -1166,9 +1166,10 @@ Status Area::setFlag(char flag)
 }
 
 namespace {
-Status fieldError(const std::string& alias, std::string_view field, const std::string& what)
+Status fieldError(const std::string& alias, std::string_view field, const std::string& what,
+                  ErrorCode code = ErrorCode::Other)
 {
-    return Status::error("Field " + std::string(field) + " of " + alias + ": " + what);
+    return Status::error(code, "Field " + std::string(field) + " of " + alias + ": " + what);
 }
 } // namespace
 
@@ -1185,7 +1186,8 @@ Status Area::setStr(std::string_view field, std::string_view value)
         return st;
     if (value.size() > static_cast<size_t>(f->def.width))
         return fieldError(alias_, field,
-                          "the text is longer than the field's " + std::to_string(f->def.width) + " characters");
+                          "the text is longer than the field's " + std::to_string(f->def.width) + " characters",
+                          ErrorCode::TooLong);
     std::string bytes(value);
     bytes.resize(static_cast<size_t>(f->def.width), ' ');
     return writeField(*f, bytes.data());
@@ -1202,7 +1204,7 @@ Status Area::setNum(std::string_view field, double value)
         return st;
     std::string bytes(static_cast<size_t>(f->def.width), ' ');
     if (auto st = encodeNumeric(value, f->def.width, f->def.decimals, bytes.data()); !st)
-        return fieldError(alias_, field, st.message());
+        return fieldError(alias_, field, st.message(), st.code());
     return writeField(*f, bytes.data());
 }
 
@@ -1299,7 +1301,7 @@ Status Area::append()
         releaseRecordLocks(0);
         if (!fileLocked_) {
             if (!lockWithRetry(lockFile_, DbfFile::appendLockOffset(), 1))
-                return Status::error("Cannot append to " + path_ + ": the table is locked by another user");
+                return Status::error(ErrorCode::InUse, "Cannot append to " + path_ + ": the table is locked by another user");
             appendLock.adopt(&lockFile_, DbfFile::appendLockOffset(), 1);
         }
     }
@@ -1679,7 +1681,7 @@ Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std:
     const bool exclusiveLock = !mode.shared && lf->writable();
     if (!internal && !lf->tryLock(kOpenLockOffset, 1, exclusiveLock)) {
         ws->netErr = true;
-        return Status::error("The table " + p + " is in use by another user");
+        return Status::error(ErrorCode::InUse, "The table " + p + " is in use by another user");
     }
     const std::string canon = canonical(p);
     std::shared_ptr<Table> t;
@@ -1730,7 +1732,18 @@ Workspace::Workspace(std::string folder) : d_(std::make_unique<Impl>())
 {
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    d_->folder = folder.empty() ? "." : folder;
+    if (folder.empty())
+        folder = ".";
+    // Made absolute once, here, so that paths joined to it later never
+    // depend on (or repeat) the current folder.
+    if (folder[0] != '/') {
+        if (char* cwd = ::getcwd(nullptr, 0)) {
+            std::string abs(cwd);
+            std::free(cwd);
+            folder = folder == "." ? abs : abs + "/" + (folder.rfind("./", 0) == 0 ? folder.substr(2) : folder);
+        }
+    }
+    d_->folder = folder;
 }
 
 Workspace::~Workspace() { closeAll(); }

@@ -407,3 +407,24 @@ TEST_F(SetupTest, TablesOpenSharedByAnotherCopyAreUsedAsTheyAre)
     EXPECT_TRUE(obs.shown.empty()) << obs.texts().front();
     EXPECT_NE(ws.area("patnt"), nullptr);
 }
+
+TEST(SetupRelativeFolder, RelativeFolderIsSetUpInPlace)
+{
+    TempFolder dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.str());
+    fs::create_directories("crash/base");
+    {
+        Workspace ws("crash/base/");
+        ScriptedObserver obs;
+        const auto log = runSetup(ws, obs, false);
+        EXPECT_TRUE(obs.shown.empty()) << obs.texts().front();
+        EXPECT_EQ(log.rebuiltIndexes.size(), 46u);
+        EXPECT_EQ(ws.folder(), (fs::path(dir.str()) / "crash/base").string());
+        ws.closeAll();
+    }
+    EXPECT_TRUE(fs::exists("crash/base/PVISIT.dbt"));
+    EXPECT_TRUE(fs::exists("crash/base/PATNT1.ntx"));
+    EXPECT_FALSE(fs::exists("crash/base/crash"));
+    fs::current_path(before);
+}

@@ -147,4 +147,6 @@ void SET_UP(bool cleanup)
     delete form;
 }
 
+void DATA_CLEANUP() { SET_UP(true); }
+
 } // namespace cn

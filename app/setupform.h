@@ -44,5 +44,7 @@ Form_Setup* setupWindow();
 // the menu (true) with its progress window; returns when the window has
 // closed, with every table open.
 void SET_UP(bool cleanup);
+// The menu's Data Cleanup: SET_UP(true).
+void DATA_CLEANUP();
 
 } // namespace cn

@@ -66,6 +66,8 @@ QString trimBlanks(const QString& text)
     return text.mid(b, e - b);
 }
 
+QString keyUpper(const QString& text) { return fromCp1252(data::upperCp1252(toCp1252(text))); }
+
 Picture parsePicture(const QString& picture)
 {
     Picture p;

@@ -20,6 +20,8 @@ bool storable(QChar c);
 QString upperStorable(const QString& text);
 // Leading and trailing blanks removed (the way text fields are stored).
 QString trimBlanks(const QString& text);
+// Upper case as the tables' name indexes key it (Windows-1252 letters).
+QString keyUpper(const QString& text);
 
 // Number pictures such as "9,99,99,999.99" or "999": each 9 is a digit, a
 // comma separates groups and shows only with a digit to its left, a point

@@ -4,6 +4,7 @@
 // a combo's item number, a date picker's date (possibly empty), a numeric
 // box's number shown through its picture, an array grid's selected row.
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -199,6 +200,11 @@ struct ControlDecl {
     QString parent;         // a frame-less container: a tab's name
     int page = 0;           // the tab page (from 1)
     QString link;           // hyperlink target
+    QString fontName;       // empty: the window's font
+    double fontSize = 0;    // points; 0: the window's size
+    bool bold = false, italic = false;
+    QColor colour;          // text colour; invalid: the style's
+    int rangeMin = 0, rangeMax = 0;   // progress bars and spinners (both 0: the kind's default)
 
     ControlDecl& withItems(QStringList v) { items = std::move(v); return *this; }
     ControlDecl& withWidths(QList<int> v) { widths = std::move(v); return *this; }
@@ -208,6 +214,12 @@ struct ControlDecl {
     ControlDecl& off() { disabled = true; return *this; }
     ControlDecl& on(const QString& tab, int tabPage) { parent = tab; page = tabPage; return *this; }
     ControlDecl& to(const QString& target) { link = target; return *this; }
+    ControlDecl& font(const QString& name, double size = 0) { fontName = name; fontSize = size; return *this; }
+    ControlDecl& size(double points) { fontSize = points; return *this; }
+    ControlDecl& strong() { bold = true; return *this; }
+    ControlDecl& slanted() { italic = true; return *this; }
+    ControlDecl& color(const QColor& c) { colour = c; return *this; }
+    ControlDecl& range(int minimum, int maximum) { rangeMin = minimum; rangeMax = maximum; return *this; }
 };
 
 // Builds one control on `host` (the window, or the container named by the

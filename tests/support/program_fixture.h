@@ -7,16 +7,13 @@
 // control names.
 #include "support/testing.h"
 
+#include "app/mainwindow.h"
 #include "data/setup.h"
 
 #include <QPointer>
 #include <QString>
 #include <string>
 #include <vector>
-
-namespace cn {
-class MainWindow;
-}
 
 namespace cn::testing {
 

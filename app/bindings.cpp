@@ -116,6 +116,14 @@ QWidget* FieldBindings::controlFor(const char* field) const
     return nullptr;
 }
 
+QWidget* FieldBindings::unfinishedDate() const
+{
+    for (const Entry& e : entries_)
+        if (auto* d = qobject_cast<DatePicker*>(e.widget); d && !d->textIsDate())
+            return d;
+    return nullptr;
+}
+
 void FieldBindings::clear() const
 {
     for (const Entry& e : entries_) {

@@ -84,6 +84,10 @@ public:
     const QList<QWidget*>& controls() const { return widgets_; }
     QWidget* controlFor(const char* field) const;
 
+    // A bound date box that shows a text which is no date (31-02-2000), or
+    // nullptr: nothing may be written while one does.
+    QWidget* unfinishedDate() const;
+
     // Empty texts, numbers 0, option 1, no date, check cleared.
     void clear() const;
     // The current record of `a` into the controls.

@@ -1,12 +1,18 @@
 #include "app/controls.h"
 
 #include "app/clock.h"
+#include "app/forms.h"
 #include "app/grid.h"
 #include "app/settings.h"
 #include "app/text.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QToolTip>
 #include <QButtonGroup>
 #include <QCalendarWidget>
 #include <QFontMetricsF>
@@ -16,6 +22,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 
 namespace cn {
@@ -30,9 +37,70 @@ TextBox::TextBox(QWidget* parent, bool upperCase) : QLineEdit(parent)
 void TextBox::setUpperCase(bool upper)
 {
     upper_ = upper;
-    setValidator(new StorableValidator(upper, this));
+    auto* v = new StorableValidator(upper, this);
+    v->refused = [this](const QString& chars) {
+        QStringList each;
+        for (qsizetype i = 0; i < chars.size(); ++i) {
+            const qsizetype n = chars[i].isHighSurrogate() && i + 1 < chars.size() ? 2 : 1;
+            each << chars.mid(i, n);
+            i += n - 1;
+        }
+        tell(QStringLiteral("Cannot be stored here, left out: ") + each.join(QLatin1Char(' ')));
+    };
+    delete validator();
+    setValidator(v);
     if (upper)
         setText(upperStorable(text()));
+}
+
+void TextBox::tell(const QString& text)
+{
+    notice_ = text;
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), text, this);
+    emit noticed(text);
+}
+
+void TextBox::pasteText()
+{
+    if (isReadOnly())
+        return;
+    const QString clip = QGuiApplication::clipboard()->text();
+    QString text = oneLine(clip);
+    const QString refusedChars = unstorable(text);
+    text = withoutUnstorable(text);
+    const qsizetype room = maxLength() - (this->text().size() - selectedText().size());
+    QString told;
+    if (!refusedChars.isEmpty())
+        told = QStringLiteral("Cannot be stored here, left out: ") + refusedChars;
+    if (text.size() > room) {
+        text.truncate(std::max<qsizetype>(room, 0));
+        told += (told.isEmpty() ? QString() : QStringLiteral("; "))
+            + QStringLiteral("pasted text cut to the box's %1 characters").arg(maxLength());
+    }
+    insert(text);
+    if (!told.isEmpty())
+        tell(told);
+}
+
+void TextBox::keyPressEvent(QKeyEvent* e)
+{
+    if (e->matches(QKeySequence::Paste)) {
+        pasteText();
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent* e)
+{
+    QMenu* menu = createStandardContextMenu();
+    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        paste->disconnect();
+        connect(paste, &QAction::triggered, this, &TextBox::pasteText);
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
 }
 
 NumberBox::NumberBox(QWidget* parent, const QString& picture) : QLineEdit(parent)
@@ -92,7 +160,7 @@ void NumberBox::focusOutEvent(QFocusEvent* e)
 // ---------------------------------------------------------------- radio group
 
 RadioGroup::RadioGroup(const QStringList& options, int spacing, bool horizontal, QWidget* parent)
-    : QWidget(parent), group_(new QButtonGroup(this))
+    : QWidget(parent), group_(new QButtonGroup(this)), horizontal_(horizontal)
 {
     group_->setExclusive(true);
     int offset = 0;
@@ -135,9 +203,31 @@ void RadioGroup::setValue(int n)
         emit changed(0);
 }
 
+void RadioGroup::fitOptions()
+{
+    // Stacked options take the group's width; one whose caption is wider
+    // gets a smaller type rather than losing letters.
+    for (QAbstractButton* b : group_->buttons()) {
+        if (!horizontal_)
+            b->resize(width(), b->height());
+        QFont f = b->font();
+        while (b->sizeHint().width() > b->width() && f.pointSizeF() > 7.0) {
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+            b->setFont(f);
+        }
+        b->resize(b->width(), std::max(b->height(), b->sizeHint().height()));
+    }
+}
+
 int RadioGroup::count() const { return static_cast<int>(group_->buttons().size()); }
 
 QRadioButton* RadioGroup::option(int n) const { return qobject_cast<QRadioButton*>(group_->button(n)); }
+
+void RadioGroup::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    fitOptions();
+}
 
 // ---------------------------------------------------------------- date picker
 
@@ -190,6 +280,88 @@ void DatePicker::keyPressEvent(QKeyEvent* e)
         return;
     }
     QDateEdit::keyPressEvent(e);
+    // A text that is no date stops the base from moving on to the next part
+    // once one is full (31-02 and then the year); move on here.
+    if (!typed.isEmpty() && typed[0].isDigit() && !textIsDate()) {
+        const QString text = lineEdit()->text();
+        const int caret = lineEdit()->cursorPosition();
+        int start = caret;
+        while (start > 0 && text[start - 1].isDigit())
+            --start;
+        const int digits = caret - start;
+        int end = caret;
+        while (end < text.size() && text[end].isDigit())
+            ++end;
+        const int fullWidth = text.mid(start, end - start).size();
+        if (end == caret && digits >= 2 && fullWidth == digits && caret + 1 < text.size()) {
+            int next = caret + 1, nextEnd = next;
+            while (nextEnd < text.size() && text[nextEnd].isDigit())
+                ++nextEnd;
+            lineEdit()->setSelection(next, nextEnd - next);
+        }
+    }
+}
+
+QValidator::State DatePicker::validate(QString& input, int& pos) const
+{
+    const QString typed = input;
+    const QValidator::State state = QDateEdit::validate(input, pos);
+    // The base would quietly move a day that the month does not have
+    // (31-02 to 28-02); the text stays as typed instead, not yet a date.
+    if (input != typed && !QDate::fromString(typed, displayFormat()).isValid()) {
+        input = typed;
+        return QValidator::Intermediate;
+    }
+    return state;
+}
+
+void DatePicker::focusInEvent(QFocusEvent* e)
+{
+    // Coming back to a refused text: the base would show the last good date
+    // again; the text stays as typed.
+    const QString kept = lineEdit()->text();
+    const bool keep = !textIsDate();
+    QDateEdit::focusInEvent(e);
+    if (keep && lineEdit()->text() != kept) {
+        // Quietly: the base would read the text back and move the day.
+        const QSignalBlocker quiet(lineEdit());
+        lineEdit()->setText(kept);
+    }
+}
+
+bool DatePicker::textIsDate() const
+{
+    const QString text = lineEdit()->text();
+    if (text.trimmed().isEmpty() || QDate::fromString(text, displayFormat()).isValid())
+        return true;
+    // A part typed with one digit (3-12-2026) is still that date.
+    QString loose = displayFormat();
+    loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
+    return QDate::fromString(text, loose).isValid();
+}
+
+QString DatePicker::refusal() const
+{
+    return lineEdit()->text().trimmed() + QStringLiteral(" is not a date !!");
+}
+
+void DatePicker::focusOutEvent(QFocusEvent* e)
+{
+    if (textIsDate() || isReadOnly()) {
+        notice_.clear();
+        QDateEdit::focusOutEvent(e);
+        return;
+    }
+    // Refused where it was typed: the box says so and keeps the focus, and
+    // the text stays for the user to correct (it is not fixed up).
+    notice_ = refusal();
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), notice_, this);
+    QPointer<DatePicker> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (self && self->isEnabled() && self->isVisible())
+            self->setFocus(Qt::OtherFocusReason);
+    });
+    QWidget::focusOutEvent(e);
 }
 
 // ---------------------------------------------------------------- array grid
@@ -298,8 +470,10 @@ QWidget* create(QWidget* host, const ControlDecl& d)
 {
     switch (d.kind) {
     case ControlKind::Label: {
+        // Plain text: explicit line breaks make the lines, the box never
+        // wraps on its own (a wrapped word would fall out of the box).
         auto* w = new QLabel(d.caption, host);
-        w->setWordWrap(d.caption.contains(QLatin1Char('\n')));
+        w->setTextFormat(Qt::PlainText);
         if (d.align)
             w->setAlignment(d.align);
         return w;
@@ -371,6 +545,8 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::Spinner: {
         auto* w = new QSpinBox(host);
         w->setReadOnly(d.readOnly);
+        if (d.rangeMin != 0 || d.rangeMax != 0)
+            w->setRange(d.rangeMin, d.rangeMax);
         return w;
     }
     case ControlKind::EditBox: {
@@ -382,6 +558,8 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::RichText: {
         auto* w = new QTextEdit(host);
         w->setReadOnly(d.readOnly);
+        if (!d.caption.isEmpty())
+            w->setPlainText(d.caption);
         return w;
     }
     case ControlKind::Grid: {
@@ -393,8 +571,13 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         auto* w = new BrowseGrid(host);
         return w;
     }
-    case ControlKind::Frame:
-        return new QGroupBox(d.caption, host);
+    case ControlKind::Frame: {
+        // The caption sits on the frame's top line, inside the declared box.
+        auto* w = new QGroupBox(d.caption, host);
+        w->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
+                                        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"));
+        return w;
+    }
     case ControlKind::Tab: {
         auto* w = new QTabWidget(host);
         for (int i = 0; i < d.items.size(); ++i) {
@@ -407,6 +590,9 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::Progress: {
         auto* w = new QProgressBar(host);
         w->setTextVisible(false);
+        if (d.rangeMin != 0 || d.rangeMax != 0)
+            w->setRange(d.rangeMin, d.rangeMax);
+        w->setValue(w->minimum());
         return w;
     }
     case ControlKind::Image: {
@@ -428,30 +614,99 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     return new QWidget(host);
 }
 
-// A one-line label whose caption is wider than its declared box would lose
-// its first or last letters; a slightly smaller type keeps the whole caption
-// in the declared place (never below 7 points).
-void fitCaption(QLabel* label)
+// A caption's text as drawn: without the mnemonic marks.
+QString drawnCaption(const QString& caption)
 {
-    if (label->wordWrap() || label->text().isEmpty())
-        return;
-    QFont f = label->font();
-    while (f.pointSizeF() > 7.0 && QFontMetricsF(f).horizontalAdvance(label->text()) > label->width()) {
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-        label->setFont(f);
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size())
+            ++i;
+        out += caption[i];
     }
+    return out;
+}
+
+// Makes the type of `w` smaller, half a point at a time and never below 7
+// points, until `fits` holds: a caption wider or taller than its declared
+// box would lose letters or lines.
+void shrinkUntil(QWidget* w, const std::function<bool(const QFont&)>& fits)
+{
+    QFont f = w->font();
+    while (!fits(f) && f.pointSizeF() > 7.0)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    if (f != w->font())
+        w->setFont(f);
+}
+
+void fitCaption(QWidget* w)
+{
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->textFormat() == Qt::PlainText) {
+        const QString text = label->text();
+        if (!text.isEmpty())
+            shrinkUntil(label, [&](const QFont& f) {
+                const QSize need = QFontMetrics(f).size(0, text);
+                return need.width() <= label->width() && need.height() <= label->height();
+            });
+    } else if (auto* group = qobject_cast<RadioGroup*>(w)) {
+        group->fitOptions();
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        shrinkUntil(check, [&](const QFont& f) {
+            const int indicator = check->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, check)
+                + check->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, check);
+            return indicator + QFontMetrics(f).horizontalAdvance(drawnCaption(check->text())) + 4 <= check->width();
+        });
+    } else if (auto* button = qobject_cast<QPushButton*>(w); button && !button->text().isEmpty()) {
+        shrinkUntil(button, [&](const QFont& f) {
+            const QFontMetrics m(f);
+            return m.horizontalAdvance(drawnCaption(button->text())) + 8 <= button->width()
+                && m.height() + 4 <= button->height();
+        });
+    } else if (auto* frame = qobject_cast<QGroupBox*>(w); frame && !frame->title().isEmpty()) {
+        shrinkUntil(frame, [&](const QFont& f) {
+            return QFontMetrics(f).horizontalAdvance(frame->title()) + 20 <= frame->width();
+        });
+    }
+}
+
+// Declaration faults (a container that is not there, a name used twice)
+// go to the window's fault list when the window is a Form.
+void noteFault(QWidget* window, const QString& what)
+{
+    if (auto* f = qobject_cast<Form*>(window))
+        f->noteFault(what);
+    else
+        qWarning("%s: %s", qPrintable(window->objectName()), qPrintable(what));
 }
 
 } // namespace
 
 QWidget* buildControl(QWidget* window, const ControlDecl& d)
 {
+    if (!d.parent.isEmpty() && !window->findChild<QWidget*>(d.parent))
+        noteFault(window, d.name + QStringLiteral(" is declared on ") + d.parent + QStringLiteral(", which is not declared"));
+    if (window->findChild<QWidget*>(d.name))
+        noteFault(window, d.name + QStringLiteral(" is declared twice"));
     QWidget* host = hostFor(window, d);
     QWidget* w = create(host, d);
     w->setObjectName(d.name);
     w->setGeometry(d.col, d.row, d.width, d.height);
-    if (auto* label = qobject_cast<QLabel*>(w); label && d.kind == ControlKind::Label)
-        fitCaption(label);
+    if (!d.fontName.isEmpty() || d.fontSize > 0 || d.bold || d.italic) {
+        QFont f = w->font();
+        if (!d.fontName.isEmpty())
+            f.setFamily(d.fontName);
+        if (d.fontSize > 0)
+            f.setPointSizeF(d.fontSize);
+        f.setBold(d.bold || f.bold());
+        f.setItalic(d.italic || f.italic());
+        w->setFont(f);
+    }
+    if (d.colour.isValid()) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::WindowText, d.colour);
+        pal.setColor(QPalette::Text, d.colour);
+        w->setPalette(pal);
+    }
+    fitCaption(w);
     if (!d.tooltip.isEmpty())
         w->setToolTip(d.tooltip);
     if (d.disabled)

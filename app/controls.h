@@ -33,16 +33,31 @@ namespace cn {
 // ------------------------------------------------------------ text boxes
 
 // A one-line text box that lets in only characters a table can store; with
-// upper case, letters turn upper case as they are typed.
+// upper case, letters turn upper case as they are typed. Line breaks and
+// tabs, typed or pasted, become spaces. What it leaves out, and pasted text
+// cut at the box's length, it says in a tip at the box (notice()).
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
     explicit TextBox(QWidget* parent = nullptr, bool upperCase = false);
     bool upperCase() const { return upper_; }
     void setUpperCase(bool upper);
+    // Pastes the clipboard's text, mended for a one-line box.
+    void pasteText();
+    // The last thing the box told the user; empty when it told nothing.
+    const QString& notice() const { return notice_; }
+
+signals:
+    void noticed(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    void tell(const QString& text);
     bool upper_ = false;
+    QString notice_;
 };
 
 // A numeric box. With a picture ("9,99,99,999.99", "999") it accepts at most
@@ -80,12 +95,18 @@ public:
     void setValue(int option);           // 0 clears the choice
     int count() const;
     QRadioButton* option(int n) const;   // n from 1
+    // Fits each option's caption into the group's width (after placing it).
+    void fitOptions();
 
 signals:
     void changed(int option);
 
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     QButtonGroup* group_;
+    bool horizontal_ = false;
 };
 
 // A drop-down list whose value is the chosen item's number from 1 (0 none).
@@ -120,15 +141,25 @@ public:
     // Re-reads CDATEFORMAT (after the options change), for every picker.
     void applyDateFormat();
     static void applyDateFormatToAll();
+    // False while the box shows a text that is no date (31-02-2000): it is
+    // kept as typed, never turned into another day, and the box keeps the
+    // focus until it is corrected. refusal() says why.
+    bool textIsDate() const;
+    QString refusal() const;
+    const QString& notice() const { return notice_; }
 
 signals:
     void valueChanged(const QDate& d);   // also on becoming empty
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    QValidator::State validate(QString& input, int& pos) const override;
 
 private:
     static QDate emptyMark();
+    QString notice_;
 };
 
 // ------------------------------------------------------------ array grid

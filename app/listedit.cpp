@@ -305,6 +305,11 @@ void ListEditForm::failed(const QString& what, const data::Status& s)
 
 void ListEditForm::save()
 {
+    if (auto* date = qobject_cast<DatePicker*>(fields_->unfinishedDate())) {
+        MESGINFO(date->refusal());
+        date->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     if (trimBlanks(nameBox_->text()).isEmpty()) {
         MESGINFO(spec_.texts.blankName, spec_.texts.blankNameTitle);
         nameBox_->setFocus(Qt::OtherFocusReason);

@@ -205,17 +205,21 @@ void RadioGroup::setValue(int n)
 
 void RadioGroup::fitOptions()
 {
-    // Stacked options take the group's width; one whose caption is wider
-    // gets a smaller type rather than losing letters.
-    for (QAbstractButton* b : group_->buttons()) {
-        if (!horizontal_)
-            b->resize(width(), b->height());
+    // Stacked options take the group's width and the rows between them; one
+    // whose caption needs more gets a smaller type rather than losing letters.
+    const QList<QAbstractButton*> buttons = group_->buttons();
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        QAbstractButton* b = buttons[i];
+        if (horizontal_)
+            continue;
+        const int room = i + 1 < buttons.size() ? std::min(buttons[i + 1]->y() - b->y(), height() - b->y())
+                                                : height() - b->y();
         QFont f = b->font();
-        while (b->sizeHint().width() > b->width() && f.pointSizeF() > 7.0) {
+        while ((b->sizeHint().width() > width() || b->sizeHint().height() > room) && f.pointSizeF() > 7.0) {
             f.setPointSizeF(f.pointSizeF() - 0.5);
             b->setFont(f);
         }
-        b->resize(b->width(), std::max(b->height(), b->sizeHint().height()));
+        b->resize(width(), std::max(0, std::min(room, b->sizeHint().height())));
     }
 }
 
@@ -268,6 +272,14 @@ void DatePicker::applyDateFormatToAll()
 
 void DatePicker::keyPressEvent(QKeyEvent* e)
 {
+    // Tab leaves the box, whatever part of the date the caret is in and
+    // also when the box is empty (where the base would swallow it: a stop
+    // the user cannot see). Arrows and separators move between the parts.
+    if ((e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) && !(e->modifiers() & Qt::ControlModifier)) {
+        e->accept();
+        QWidget::focusNextPrevChild(e->key() == Qt::Key_Tab && !(e->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     const QString typed = e->text();
     if (isEmpty() && !typed.isEmpty() && typed[0].isDigit()) {
         // Typing into an empty picker starts from today's date, first section.
@@ -329,6 +341,12 @@ void DatePicker::focusInEvent(QFocusEvent* e)
     }
 }
 
+bool DatePicker::focusNextPrevChild(bool next)
+{
+    // Tab goes to the next control, not to the next part of the date.
+    return QWidget::focusNextPrevChild(next);
+}
+
 bool DatePicker::textIsDate() const
 {
     const QString text = lineEdit()->text();
@@ -368,6 +386,7 @@ void DatePicker::focusOutEvent(QFocusEvent* e)
 
 ArrayGrid::ArrayGrid(QWidget* parent) : QTableWidget(parent)
 {
+    setTabKeyNavigation(false);   // Tab leaves the grid; arrows move in it
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -608,6 +627,12 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         w->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(target.toHtmlEscaped(), d.caption.toHtmlEscaped()));
         w->setTextFormat(Qt::RichText);
         w->setOpenExternalLinks(true);
+        // Opened by a click; not a Tab stop (a link inside a label would be a
+        // second, hidden one).
+        w->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        w->setFocusPolicy(Qt::NoFocus);
+        if (d.align)
+            w->setAlignment(d.align);
         return w;
     }
     }
@@ -689,6 +714,8 @@ QWidget* buildControl(QWidget* window, const ControlDecl& d)
     QWidget* host = hostFor(window, d);
     QWidget* w = create(host, d);
     w->setObjectName(d.name);
+    if (auto* f = qobject_cast<Form*>(window))
+        f->noteDeclared(d.name);
     w->setGeometry(d.col, d.row, d.width, d.height);
     if (!d.fontName.isEmpty() || d.fontSize > 0 || d.bold || d.italic) {
         QFont f = w->font();

@@ -155,6 +155,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
     QValidator::State validate(QString& input, int& pos) const override;
 
 private:

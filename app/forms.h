@@ -68,6 +68,10 @@ public:
     }
     void noteFault(const QString& what);
     const QStringList& faults() const { return faults_; }
+    // The names of the controls built from declaration tables, in the order
+    // declared (which is also the order Tab visits them).
+    const QStringList& declared() const { return declared_; }
+    void noteDeclared(const QString& name) { declared_ << name; }
 
     // Shows the window and runs its initialisation (the first time); a modal
     // window then waits here until it is released.
@@ -103,6 +107,7 @@ private:
 
     QString name_;
     QStringList faults_;
+    QStringList declared_;
     WindowType type_;
     bool initialised_ = false;
     bool released_ = false;

@@ -757,286 +757,176 @@ void buildControls(QWidget* window, const QList<ControlDecl>& decls)
 
 namespace {
 
-QFont fontOf(QWidget* w) { return w->font(); }
+// One row of the property table: a property of one control kind, with how to
+// read and how to write it (either may be absent). The first row whose kind
+// matches wins, so a kind comes before the kinds it derives from; a new
+// control kind is added here and nowhere else.
+struct PropertyRow {
+    QLatin1String property;
+    std::function<bool(QWidget*)> is;
+    std::function<QVariant(QWidget*, int)> get;
+    std::function<void(QWidget*, const QVariant&, int)> set;
+};
 
-bool setFontPart(QWidget* w, const QString& p, const QVariant& v)
+template <class T>
+PropertyRow row(const char* property, std::function<QVariant(T*, int)> get,
+                std::function<void(T*, const QVariant&, int)> set)
+{
+    PropertyRow r{QLatin1String(property), [](QWidget* w) { return qobject_cast<T*>(w) != nullptr; }, {}, {}};
+    if (get)
+        r.get = [get](QWidget* w, int i) { return get(static_cast<T*>(w), i); };
+    if (set)
+        r.set = [set](QWidget* w, const QVariant& v, int i) { set(static_cast<T*>(w), v, i); };
+    return r;
+}
+
+void setFont(QWidget* w, const std::function<void(QFont&)>& change)
 {
     QFont f = w->font();
-    if (p == QLatin1String("FontName"))
-        f.setFamily(v.toString());
-    else if (p == QLatin1String("FontSize"))
-        f.setPointSizeF(v.toDouble());
-    else if (p == QLatin1String("FontBold"))
-        f.setBold(v.toBool());
-    else if (p == QLatin1String("FontItalic"))
-        f.setItalic(v.toBool());
-    else if (p == QLatin1String("FontUnderline"))
-        f.setUnderline(v.toBool());
-    else
-        return false;
+    change(f);
     w->setFont(f);
-    return true;
 }
 
-QVariant valueOf(QWidget* w)
+const std::vector<PropertyRow>& propertyTable()
 {
-    if (auto* x = qobject_cast<NumberBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QLineEdit*>(w))
-        return x->text();
-    if (auto* x = qobject_cast<RadioGroup*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<ComboBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QComboBox*>(w))
-        return x->currentIndex() + 1;
-    if (auto* x = qobject_cast<ListBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<DatePicker*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QDateEdit*>(w))
-        return x->date();
-    if (auto* x = qobject_cast<QTimeEdit*>(w))
-        return x->time();
-    if (auto* x = qobject_cast<QSpinBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QPlainTextEdit*>(w))
-        return x->toPlainText();
-    if (auto* x = qobject_cast<QTextEdit*>(w))
-        return x->toPlainText();
-    if (auto* x = qobject_cast<ArrayGrid*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<BrowseGrid*>(w))
-        return static_cast<qulonglong>(x->value());
-    if (auto* x = qobject_cast<QCheckBox*>(w))
-        return x->isChecked();
-    if (auto* x = qobject_cast<QAbstractButton*>(w))
-        return x->isCheckable() ? QVariant(x->isChecked()) : QVariant();
-    if (auto* x = qobject_cast<QProgressBar*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QTabWidget*>(w))
-        return x->currentIndex() + 1;
-    if (auto* x = qobject_cast<QLabel*>(w))
-        return x->text();
-    return {};
+    using W = QWidget;
+    static const std::vector<PropertyRow> table = {
+        // Value: each kind's own value.
+        row<NumberBox>("Value", [](NumberBox* x, int) { return QVariant(x->value()); },
+                       [](NumberBox* x, const QVariant& v, int) { x->setValue(v.toDouble()); }),
+        row<QLineEdit>("Value", [](QLineEdit* x, int) { return QVariant(x->text()); },
+                       [](QLineEdit* x, const QVariant& v, int) { x->setText(v.toString()); }),
+        row<RadioGroup>("Value", [](RadioGroup* x, int) { return QVariant(x->value()); },
+                        [](RadioGroup* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<QComboBox>("Value", [](QComboBox* x, int) { return QVariant(x->currentIndex() + 1); },
+                       [](QComboBox* x, const QVariant& v, int) { x->setCurrentIndex(v.toInt() - 1); }),
+        row<QListWidget>("Value", [](QListWidget* x, int) { return QVariant(x->currentRow() + 1); },
+                         [](QListWidget* x, const QVariant& v, int) { x->setCurrentRow(v.toInt() - 1); }),
+        row<DatePicker>("Value", [](DatePicker* x, int) { return QVariant(x->value()); },
+                        [](DatePicker* x, const QVariant& v, int) { x->setValue(v.toDate()); }),
+        row<QTimeEdit>("Value", [](QTimeEdit* x, int) { return QVariant(x->time()); },
+                       [](QTimeEdit* x, const QVariant& v, int) { x->setTime(v.toTime()); }),
+        row<QDateEdit>("Value", [](QDateEdit* x, int) { return QVariant(x->date()); },
+                       [](QDateEdit* x, const QVariant& v, int) { x->setDate(v.toDate()); }),
+        row<QSpinBox>("Value", [](QSpinBox* x, int) { return QVariant(x->value()); },
+                      [](QSpinBox* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<QPlainTextEdit>("Value", [](QPlainTextEdit* x, int) { return QVariant(x->toPlainText()); },
+                            [](QPlainTextEdit* x, const QVariant& v, int) { x->setPlainText(v.toString()); }),
+        row<QTextEdit>("Value", [](QTextEdit* x, int) { return QVariant(x->toPlainText()); },
+                       [](QTextEdit* x, const QVariant& v, int) { x->setPlainText(v.toString()); }),
+        row<ArrayGrid>("Value", [](ArrayGrid* x, int) { return QVariant(x->value()); },
+                       [](ArrayGrid* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<BrowseGrid>("Value", [](BrowseGrid* x, int) { return QVariant(static_cast<qulonglong>(x->value())); },
+                        [](BrowseGrid* x, const QVariant& v, int) { x->setValue(static_cast<uint32_t>(v.toULongLong())); }),
+        row<QAbstractButton>("Value",
+                             [](QAbstractButton* x, int) { return x->isCheckable() ? QVariant(x->isChecked()) : QVariant(); },
+                             [](QAbstractButton* x, const QVariant& v, int) { x->setChecked(v.toBool()); }),
+        row<QProgressBar>("Value", [](QProgressBar* x, int) { return QVariant(x->value()); },
+                          [](QProgressBar* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<QTabWidget>("Value", [](QTabWidget* x, int) { return QVariant(x->currentIndex() + 1); },
+                        [](QTabWidget* x, const QVariant& v, int) { x->setCurrentIndex(v.toInt() - 1); }),
+        row<QLabel>("Value", [](QLabel* x, int) { return QVariant(x->text()); },
+                    [](QLabel* x, const QVariant& v, int) { x->setText(v.toString()); }),
+
+        // Caption: the text a label, button or frame shows.
+        row<QAbstractButton>("Caption", [](QAbstractButton* x, int) { return QVariant(x->text()); },
+                             [](QAbstractButton* x, const QVariant& v, int) { x->setText(v.toString()); }),
+        row<QGroupBox>("Caption", [](QGroupBox* x, int) { return QVariant(x->title()); },
+                       [](QGroupBox* x, const QVariant& v, int) { x->setTitle(v.toString()); }),
+        row<QLabel>("Caption", [](QLabel* x, int) { return QVariant(x->text()); },
+                    [](QLabel* x, const QVariant& v, int) { x->setText(v.toString()); }),
+
+        row<QLineEdit>("ReadOnly", [](QLineEdit* x, int) { return QVariant(x->isReadOnly()); },
+                       [](QLineEdit* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+        row<QAbstractSpinBox>("ReadOnly", [](QAbstractSpinBox* x, int) { return QVariant(x->isReadOnly()); },
+                              [](QAbstractSpinBox* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+        row<QPlainTextEdit>("ReadOnly", [](QPlainTextEdit* x, int) { return QVariant(x->isReadOnly()); },
+                            [](QPlainTextEdit* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+        row<QTextEdit>("ReadOnly", [](QTextEdit* x, int) { return QVariant(x->isReadOnly()); },
+                       [](QTextEdit* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+
+        row<QLineEdit>("CaretPos", [](QLineEdit* x, int) { return QVariant(x->cursorPosition()); },
+                       [](QLineEdit* x, const QVariant& v, int) { x->setCursorPosition(v.toInt()); }),
+
+        row<QProgressBar>("RangeMin", [](QProgressBar* x, int) { return QVariant(x->minimum()); },
+                          [](QProgressBar* x, const QVariant& v, int) { x->setMinimum(v.toInt()); }),
+        row<QProgressBar>("RangeMax", [](QProgressBar* x, int) { return QVariant(x->maximum()); },
+                          [](QProgressBar* x, const QVariant& v, int) { x->setMaximum(v.toInt()); }),
+        row<QSpinBox>("RangeMin", [](QSpinBox* x, int) { return QVariant(x->minimum()); },
+                      [](QSpinBox* x, const QVariant& v, int) { x->setMinimum(v.toInt()); }),
+        row<QSpinBox>("RangeMax", [](QSpinBox* x, int) { return QVariant(x->maximum()); },
+                      [](QSpinBox* x, const QVariant& v, int) { x->setMaximum(v.toInt()); }),
+
+        row<ArrayGrid>("HeaderImage", [](ArrayGrid* x, int i) { return QVariant(x->headerImage(i)); },
+                       [](ArrayGrid* x, const QVariant& v, int i) { x->setHeaderImage(i, v.toInt()); }),
+        row<BrowseGrid>("HeaderImage", [](BrowseGrid* x, int i) { return QVariant(x->headerImage(i)); },
+                        [](BrowseGrid* x, const QVariant& v, int i) { x->setHeaderImage(i, v.toInt()); }),
+
+        row<QTextEdit>("RichValue", [](QTextEdit* x, int) { return QVariant(x->toHtml()); },
+                       [](QTextEdit* x, const QVariant& v, int) { x->setHtml(v.toString()); }),
+
+        // Item: a row's cells, an entry's text (from 1).
+        row<ArrayGrid>("Item", [](ArrayGrid* x, int i) { return QVariant(x->item(i)); }, nullptr),
+        row<QComboBox>("Item", [](QComboBox* x, int i) { return QVariant(x->itemText(i - 1)); }, nullptr),
+        row<QListWidget>("Item",
+                         [](QListWidget* x, int i) { return QVariant(x->item(i - 1) ? x->item(i - 1)->text() : QString()); },
+                         nullptr),
+        row<BrowseGrid>("Item", [](BrowseGrid* x, int i) { return QVariant(x->browseModel()->rowTexts(i - 1)); }, nullptr),
+
+        // Every kind.
+        row<W>("Enabled", [](W* x, int) { return QVariant(x->isEnabled()); },
+               [](W* x, const QVariant& v, int) { x->setEnabled(v.toBool()); }),
+        row<W>("Visible", [](W* x, int) { return QVariant(x->isVisible()); },
+               [](W* x, const QVariant& v, int) { x->setVisible(v.toBool()); }),
+        row<W>("Title", [](W* x, int) { return QVariant(x->window()->windowTitle()); },
+               [](W* x, const QVariant& v, int) { x->window()->setWindowTitle(v.toString()); }),
+        row<W>("FontName", [](W* x, int) { return QVariant(x->font().family()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setFamily(v.toString()); }); }),
+        row<W>("FontSize", [](W* x, int) { return QVariant(x->font().pointSizeF()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setPointSizeF(v.toDouble()); }); }),
+        row<W>("FontBold", [](W* x, int) { return QVariant(x->font().bold()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setBold(v.toBool()); }); }),
+        row<W>("FontItalic", [](W* x, int) { return QVariant(x->font().italic()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setItalic(v.toBool()); }); }),
+        row<W>("FontUnderline", [](W* x, int) { return QVariant(x->font().underline()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setUnderline(v.toBool()); }); }),
+        row<W>("FontColor", [](W* x, int) { return QVariant(x->palette().color(x->foregroundRole())); },
+               [](W* x, const QVariant& v, int) {
+                   QPalette pal = x->palette();
+                   pal.setColor(x->foregroundRole(), v.value<QColor>());
+                   pal.setColor(QPalette::Text, v.value<QColor>());
+                   x->setPalette(pal);
+               }),
+    };
+    return table;
 }
 
-bool setValueOf(QWidget* w, const QVariant& v)
+const PropertyRow* findRow(QWidget* w, const QString& property)
 {
-    if (auto* x = qobject_cast<NumberBox*>(w)) {
-        x->setValue(v.toDouble());
-    } else if (auto* x = qobject_cast<QLineEdit*>(w)) {
-        x->setText(v.toString());
-    } else if (auto* x = qobject_cast<RadioGroup*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<QComboBox*>(w)) {
-        x->setCurrentIndex(v.toInt() - 1);
-    } else if (auto* x = qobject_cast<ListBox*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<DatePicker*>(w)) {
-        x->setValue(v.toDate());
-    } else if (auto* x = qobject_cast<QDateEdit*>(w)) {
-        x->setDate(v.toDate());
-    } else if (auto* x = qobject_cast<QTimeEdit*>(w)) {
-        x->setTime(v.toTime());
-    } else if (auto* x = qobject_cast<QSpinBox*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<QPlainTextEdit*>(w)) {
-        x->setPlainText(v.toString());
-    } else if (auto* x = qobject_cast<QTextEdit*>(w)) {
-        x->setPlainText(v.toString());
-    } else if (auto* x = qobject_cast<ArrayGrid*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<BrowseGrid*>(w)) {
-        x->setValue(static_cast<uint32_t>(v.toULongLong()));
-    } else if (auto* x = qobject_cast<QAbstractButton*>(w)) {
-        if (!x->isCheckable())
-            return false;
-        x->setChecked(v.toBool());
-    } else if (auto* x = qobject_cast<QProgressBar*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<QTabWidget*>(w)) {
-        x->setCurrentIndex(v.toInt() - 1);
-    } else if (auto* x = qobject_cast<QLabel*>(w)) {
-        x->setText(v.toString());
-    } else {
-        return false;
-    }
-    return true;
+    for (const PropertyRow& r : propertyTable())
+        if (property == r.property && r.is(w))
+            return &r;
+    return nullptr;
 }
 
 } // namespace
 
-QVariant controlProperty(QWidget* w, const QString& p, int index)
+QVariant controlProperty(QWidget* w, const QString& property, int index)
 {
-    if (!w)
-        return {};
-    if (p == QLatin1String("Value"))
-        return valueOf(w);
-    if (p == QLatin1String("Enabled"))
-        return w->isEnabled();
-    if (p == QLatin1String("Visible"))
-        return w->isVisible();
-    if (p == QLatin1String("Title"))
-        return w->window()->windowTitle();
-    if (p == QLatin1String("ReadOnly")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w))
-            return x->isReadOnly();
-        if (auto* x = qobject_cast<QAbstractSpinBox*>(w))
-            return x->isReadOnly();
-        if (auto* x = qobject_cast<QPlainTextEdit*>(w))
-            return x->isReadOnly();
-        if (auto* x = qobject_cast<QTextEdit*>(w))
-            return x->isReadOnly();
-        return {};
-    }
-    if (p == QLatin1String("Caption")) {
-        if (auto* x = qobject_cast<QAbstractButton*>(w))
-            return x->text();
-        if (auto* x = qobject_cast<QGroupBox*>(w))
-            return x->title();
-        if (auto* x = qobject_cast<QLabel*>(w))
-            return x->text();
-        if (auto* x = qobject_cast<QRadioButton*>(w))
-            return x->text();
-        return {};
-    }
-    if (p == QLatin1String("CaretPos")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w))
-            return x->cursorPosition();
-        return {};
-    }
-    if (p == QLatin1String("FontName"))
-        return fontOf(w).family();
-    if (p == QLatin1String("FontSize"))
-        return fontOf(w).pointSizeF();
-    if (p == QLatin1String("FontBold"))
-        return fontOf(w).bold();
-    if (p == QLatin1String("FontItalic"))
-        return fontOf(w).italic();
-    if (p == QLatin1String("FontUnderline"))
-        return fontOf(w).underline();
-    if (p == QLatin1String("FontColor"))
-        return w->palette().color(w->foregroundRole());
-    if (p == QLatin1String("RangeMin") || p == QLatin1String("RangeMax")) {
-        const bool min = p == QLatin1String("RangeMin");
-        if (auto* x = qobject_cast<QProgressBar*>(w))
-            return min ? x->minimum() : x->maximum();
-        if (auto* x = qobject_cast<QSpinBox*>(w))
-            return min ? x->minimum() : x->maximum();
-        return {};
-    }
-    if (p == QLatin1String("HeaderImage")) {
-        if (auto* x = qobject_cast<ArrayGrid*>(w))
-            return x->headerImage(index);
-        if (auto* x = qobject_cast<BrowseGrid*>(w))
-            return x->headerImage(index);
-        return {};
-    }
-    if (p == QLatin1String("RichValue")) {
-        if (auto* x = qobject_cast<QTextEdit*>(w))
-            return x->toHtml();
-        return {};
-    }
-    if (p == QLatin1String("Item")) {
-        if (auto* x = qobject_cast<ArrayGrid*>(w))
-            return x->item(index);
-        if (auto* x = qobject_cast<QComboBox*>(w))
-            return x->itemText(index - 1);
-        if (auto* x = qobject_cast<QListWidget*>(w))
-            return x->item(index - 1) ? x->item(index - 1)->text() : QString();
-        if (auto* x = qobject_cast<BrowseGrid*>(w))
-            return x->browseModel()->rowTexts(index - 1);
-        return {};
-    }
-    return {};
+    const PropertyRow* r = w ? findRow(w, property) : nullptr;
+    return r && r->get ? r->get(w, index) : QVariant();
 }
 
-bool setControlProperty(QWidget* w, const QString& p, const QVariant& v, int index)
+bool setControlProperty(QWidget* w, const QString& property, const QVariant& value, int index)
 {
-    if (!w)
+    const PropertyRow* r = w ? findRow(w, property) : nullptr;
+    if (!r || !r->set)
         return false;
-    if (p == QLatin1String("Value"))
-        return setValueOf(w, v);
-    if (p == QLatin1String("Enabled")) {
-        w->setEnabled(v.toBool());
-        return true;
-    }
-    if (p == QLatin1String("Visible")) {
-        w->setVisible(v.toBool());
-        return true;
-    }
-    if (p == QLatin1String("Title")) {
-        w->window()->setWindowTitle(v.toString());
-        return true;
-    }
-    if (p == QLatin1String("ReadOnly")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w))
-            x->setReadOnly(v.toBool());
-        else if (auto* x = qobject_cast<QAbstractSpinBox*>(w))
-            x->setReadOnly(v.toBool());
-        else if (auto* x = qobject_cast<QPlainTextEdit*>(w))
-            x->setReadOnly(v.toBool());
-        else if (auto* x = qobject_cast<QTextEdit*>(w))
-            x->setReadOnly(v.toBool());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("Caption")) {
-        if (auto* x = qobject_cast<QAbstractButton*>(w))
-            x->setText(v.toString());
-        else if (auto* x = qobject_cast<QGroupBox*>(w))
-            x->setTitle(v.toString());
-        else if (auto* x = qobject_cast<QLabel*>(w))
-            x->setText(v.toString());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("CaretPos")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w)) {
-            x->setCursorPosition(v.toInt());
-            return true;
-        }
+    // A button that is not a check or an option has no value to set.
+    if (auto* b = qobject_cast<QAbstractButton*>(w); b && property == QLatin1String("Value") && !b->isCheckable())
         return false;
-    }
-    if (p.startsWith(QLatin1String("Font")) && p != QLatin1String("FontColor"))
-        return setFontPart(w, p, v);
-    if (p == QLatin1String("FontColor")) {
-        QPalette pal = w->palette();
-        pal.setColor(w->foregroundRole(), v.value<QColor>());
-        pal.setColor(QPalette::Text, v.value<QColor>());
-        w->setPalette(pal);
-        return true;
-    }
-    if (p == QLatin1String("RangeMin") || p == QLatin1String("RangeMax")) {
-        const bool min = p == QLatin1String("RangeMin");
-        if (auto* x = qobject_cast<QProgressBar*>(w))
-            min ? x->setMinimum(v.toInt()) : x->setMaximum(v.toInt());
-        else if (auto* x = qobject_cast<QSpinBox*>(w))
-            min ? x->setMinimum(v.toInt()) : x->setMaximum(v.toInt());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("HeaderImage")) {
-        if (auto* x = qobject_cast<ArrayGrid*>(w))
-            x->setHeaderImage(index, v.toInt());
-        else if (auto* x = qobject_cast<BrowseGrid*>(w))
-            x->setHeaderImage(index, v.toInt());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("RichValue")) {
-        if (auto* x = qobject_cast<QTextEdit*>(w)) {
-            x->setHtml(v.toString());
-            return true;
-        }
-        return false;
-    }
-    return false;
+    r->set(w, value, index);
+    return true;
 }
 
 // ---------------------------------------------------------------- events

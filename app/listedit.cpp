@@ -93,7 +93,8 @@ bool ListEditForm::seekName(const QString& name)
     if (!a)
         return false;
     (void)a->setOrder(spec_.nameOrder);
-    return a->seek(keyBytes(QStringLiteral("F") + keyUpper(trimBlanks(name))));
+    const bool found = a->seek(keyBytes(QStringLiteral("F") + keyUpper(trimBlanks(name))));
+    return moved() && found;
 }
 
 bool ListEditForm::toSelected()
@@ -106,7 +107,7 @@ bool ListEditForm::toSelected()
         if (rec == 0)
             return false;
         a->goTo(rec);
-        return !a->eof();
+        return moved() && !a->eof();
     }
     const QString name = rows_->item(rows_->value()).value(0);
     return !trimBlanks(name).isEmpty() && seekName(name);
@@ -151,6 +152,7 @@ void ListEditForm::seek()
     } else {
         (void)a->setOrder(spec_.nameOrder);
         a->seek(keyBytes(QStringLiteral("F") + keyUpper(trimBlanks(seek_->text()))), true);
+        moved();
         // The grid re-reads the table and selects the row of the record found
         // (none at the end of the table); the edit frame follows the new row.
         const uint32_t before = live_->value();
@@ -188,8 +190,7 @@ void ListEditForm::seekRows()
             MESGINFO(spec_.texts.blankRows);
         rows_->addItem({name});
     }
-    if (!a->lastError().empty())
-        MESGSTOP(QStringLiteral("The list could not be read !!\n") + QString::fromStdString(a->lastError()));
+    moved();
     if (rows_->itemCount() > 0)
         rows_->setValue(1);
     get();
@@ -300,7 +301,22 @@ bool ListEditForm::duplicateAccepted(bool appending)
 
 void ListEditForm::failed(const QString& what, const data::Status& s)
 {
-    MESGSTOP(what + QLatin1Char('\n') + QString::fromStdString(s.message()));
+    MESGSTOP(what + QLatin1Char('\n') + problemText(s));
+}
+
+bool ListEditForm::moved()
+{
+    data::WorkArea* a = table();
+    const std::string error = a ? a->lastError() : std::string();
+    if (error.empty())
+        return true;
+    // Told once while the window is open, not on every keystroke that meets
+    // the same damage again (in another page of the same file).
+    if (!toldReadFailure_) {
+        toldReadFailure_ = true;
+        MESGSTOP(spec_.texts.readFailed + QLatin1Char('\n') + QString::fromStdString(error));
+    }
+    return false;
 }
 
 void ListEditForm::save()
@@ -377,7 +393,12 @@ void ListEditForm::saveChanged()
         return;
     }
     (void)a->setOrder(spec_.codeOrder);
-    if (!a->seek("F" + data::strNum(static_cast<double>(CODETOEDIT), 10))) {
+    const bool found = a->seek("F" + data::strNum(static_cast<double>(CODETOEDIT), 10));
+    if (!moved()) {
+        backToNameOrder();
+        return;
+    }
+    if (!found) {
         backToNameOrder();
         MESGEXCLAMATION(spec_.texts.notFound);
         return;

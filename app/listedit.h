@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 
 class QLineEdit;
 
@@ -57,6 +58,7 @@ struct ListEditTexts {
     QString deleteFailed = QStringLiteral("The record could not be deleted !!");
     QString inUseFailed = QStringLiteral("Whether the record is in use could not be checked !!");
     QString notOpen = QStringLiteral("The table is not open !!");
+    QString readFailed = QStringLiteral("The list could not be read !!");
 };
 
 struct ListEditSpec {
@@ -143,6 +145,9 @@ private:
     void saveNew();
     void saveChanged();
     void failed(const QString& what, const data::Status& s);
+    // False, after telling the user once, when the last move of the area met
+    // a damaged file or a read error (the area is then at its end).
+    bool moved();
 
     ListEditSpec spec_;
     std::unique_ptr<FieldBindings> fields_;
@@ -158,6 +163,7 @@ private:
     QList<QWidget*> alwaysOn_;
     QList<QWidget*> alwaysOff_;
     bool entry_ = false;
+    bool toldReadFailure_ = false;
 };
 
 // The text that tells the user another program changed the record being

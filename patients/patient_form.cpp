@@ -117,6 +117,7 @@ ListEditSpec patientSpec()
     t.deleteFailed = QStringLiteral("The patient could not be deleted !!");
     t.inUseFailed = QStringLiteral("The visits of the patient could not be checked !!");
     t.notOpen = QStringLiteral("The patient table is not open !!");
+    t.readFailed = QStringLiteral("The patient list could not be read !!");
     return s;
 }
 

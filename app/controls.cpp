@@ -205,22 +205,30 @@ void RadioGroup::setValue(int n)
 
 void RadioGroup::fitOptions()
 {
-    // Stacked options take the group's width and the rows between them; one
-    // whose caption needs more gets a smaller type rather than losing letters.
+    // Stacked options take the group's width and the rows between them; when
+    // a caption needs more, every option of the group gets the same smaller
+    // type rather than one of them losing letters.
+    if (horizontal_)
+        return;
     const QList<QAbstractButton*> buttons = group_->buttons();
-    for (qsizetype i = 0; i < buttons.size(); ++i) {
-        QAbstractButton* b = buttons[i];
-        if (horizontal_)
-            continue;
-        const int room = i + 1 < buttons.size() ? std::min(buttons[i + 1]->y() - b->y(), height() - b->y())
-                                                : height() - b->y();
-        QFont f = b->font();
-        while ((b->sizeHint().width() > width() || b->sizeHint().height() > room) && f.pointSizeF() > 7.0) {
-            f.setPointSizeF(f.pointSizeF() - 0.5);
+    auto roomOf = [&](qsizetype i) {
+        const int below = height() - buttons[i]->y();
+        return i + 1 < buttons.size() ? std::min(buttons[i + 1]->y() - buttons[i]->y(), below) : below;
+    };
+    auto allFit = [&] {
+        for (qsizetype i = 0; i < buttons.size(); ++i)
+            if (buttons[i]->sizeHint().width() > width() || buttons[i]->sizeHint().height() > roomOf(i))
+                return false;
+        return true;
+    };
+    QFont f = font();
+    while (!allFit() && f.pointSizeF() > 7.0) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        for (QAbstractButton* b : buttons)
             b->setFont(f);
-        }
-        b->resize(width(), std::max(0, std::min(room, b->sizeHint().height())));
     }
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        buttons[i]->resize(width(), std::max(0, std::min(roomOf(i), buttons[i]->sizeHint().height())));
 }
 
 int RadioGroup::count() const { return static_cast<int>(group_->buttons().size()); }

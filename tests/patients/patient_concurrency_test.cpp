@@ -37,14 +37,24 @@ int changeInAnotherProgram(const QString& folder, uint32_t rec, const char* fiel
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
-TEST_F(PatientRegisterTest, ChangeMadeInAnotherWindowMeanwhileIsNotOverwritten)
+class ChangedElsewhereTest : public PatientRegisterTest {
+protected:
+    // Patient 2 in the register, being changed here: `box` retyped, not saved.
+    uint32_t startChanging(const char* first, const char* box, const QString& typed)
+    {
+        const uint32_t rec = addPatient(2, first, "Elsewhere");
+        open();
+        seek(QString::fromLatin1(first));
+        click("Modify_Patient");
+        retype(box, typed);
+        return rec;
+    }
+};
+
+TEST_F(ChangedElsewhereTest, ChangeMadeInAnotherWindowMeanwhileIsNotOverwritten)
 {
     ScopedMessages messages;
-    const uint32_t rec = addPatient(2, "Lena", "Lost");
-    open();
-    seek(QStringLiteral("lena"));
-    click("Modify_Patient");
-    retype("TxtPatFName", QStringLiteral("Mine"));
+    const uint32_t rec = startChanging("Lena", "TxtPatFName", QStringLiteral("Mine"));
 
     // Another window's work area on the same table changes the patient.
     data::WorkArea* other = area(QStringLiteral("patnt01"));
@@ -75,14 +85,10 @@ TEST_F(PatientRegisterTest, ChangeMadeInAnotherWindowMeanwhileIsNotOverwritten)
     EXPECT_EQ(field("PATCITY"), QStringLiteral("Pune")) << "the other change is kept";
 }
 
-TEST_F(PatientRegisterTest, ChangeMadeByAnotherCopyOfTheProgramIsNotOverwritten)
+TEST_F(ChangedElsewhereTest, ChangeMadeByAnotherCopyOfTheProgramIsNotOverwritten)
 {
     ScopedMessages messages;
-    const uint32_t rec = addPatient(2, "Omar", "Other");
-    open();
-    seek(QStringLiteral("omar"));
-    click("Modify_Patient");
-    retype("TxtPatPh1", QStringLiteral("111"));
+    const uint32_t rec = startChanging("Omar", "TxtPatPh1", QStringLiteral("111"));
 
     ASSERT_EQ(changeInAnotherProgram(folder_.path(), rec, "PATCITY", "Delhi"), 0);
     click("Bt_Save");

@@ -91,9 +91,11 @@ FieldBindings::FieldBindings(Form& form, const QString& alias, std::span<const F
         }
         const std::string field = QString::fromLatin1(b.field).toUpper().toStdString();
         const data::FieldDef def = catalogueField(alias, field);
-        if (def.name.empty())
+        if (def.name.empty()) {
             form.noteFault(QStringLiteral("%1 is bound to %2, which %3 does not have")
                                .arg(QLatin1String(b.control), QLatin1String(b.field), alias));
+            continue;
+        }
         if (!w)
             continue;
         // Limits from the field's definition, never typed again per window.
@@ -236,6 +238,12 @@ FieldValues FieldBindings::stored(const data::WorkArea& a) const
     for (const Entry& e : entries_)
         v.values.push_back(e.type == 'M' ? a.memo(e.field) : a.raw(e.field));
     return v;
+}
+
+bool FieldBindings::changedSince(const FieldValues& loaded, const data::WorkArea& a) const
+{
+    const FieldValues now = stored(a);
+    return now.recNo != loaded.recNo || now.values != loaded.values;
 }
 
 void FieldBindings::restore(data::WorkArea& a, const FieldValues& before) const

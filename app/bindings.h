@@ -100,6 +100,11 @@ public:
     // that failed half way); restore commits.
     FieldValues stored(const data::WorkArea& a) const;
     void restore(data::WorkArea& a, const FieldValues& before) const;
+    // True when the current record of `a` is not the one `loaded` was taken
+    // from, or its bound fields no longer hold what they held then: another
+    // window or program changed it, and writing the controls now would undo
+    // that. Ask it with the record locked (the lock reads it again).
+    bool changedSince(const FieldValues& loaded, const data::WorkArea& a) const;
 
 private:
     struct Entry {

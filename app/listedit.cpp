@@ -410,14 +410,14 @@ void ListEditForm::saveChanged()
     // Under the lock the record is read again from the file: when it is no
     // longer what the frame was loaded from, another window or program
     // changed it meanwhile, and writing now would silently undo that.
-    const FieldValues before = fields_->stored(*a);
-    if (!loaded_.empty() && (before.recNo != loaded_.recNo || before.values != loaded_.values)) {
+    if (!loaded_.empty() && fields_->changedSince(loaded_, *a)) {
         a->unlock();
         backToNameOrder();
         MESGEXCLAMATION(changedElsewhereText());
         get();
         return;
     }
+    const FieldValues before = fields_->stored(*a);
     if (data::Status s = flush(); !s) {
         // Put back what was there, so the record is not left half changed.
         fields_->restore(*a, before);

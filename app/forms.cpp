@@ -129,7 +129,9 @@ void Form::noteFault(const QString& what)
 {
     faults_ << what;
     qWarning("%s: %s", qPrintable(name_), qPrintable(what));
-    Q_ASSERT_X(false, "Form::need", qPrintable(name_ + QStringLiteral(": ") + what));
+    if (faultsAssert) {
+        Q_ASSERT_X(false, "Form::need", qPrintable(name_ + QStringLiteral(": ") + what));
+    }
 }
 
 void Form::maximize() { showMaximized(); }

@@ -68,6 +68,9 @@ public:
     }
     void noteFault(const QString& what);
     const QStringList& faults() const { return faults_; }
+    // Whether a fault stops a debug build at once (a test that provokes
+    // faults on purpose turns it off while it does).
+    static inline bool faultsAssert = true;
     // The names of the controls built from declaration tables, in the order
     // declared (which is also the order Tab visits them).
     const QStringList& declared() const { return declared_; }

@@ -160,8 +160,12 @@ void Writer::switchTo(const RunProps& p)
         p.strike ? word("strike") : word("strike", 0);
     if (p.color != cur_.color)
         word("cf", p.color);
-    if (p.highlight != cur_.highlight)
+    if (p.highlight != cur_.highlight) {
+        // Highlight for rich-text controls and word processors, character
+        // shading for those that keep only that (and 0 for none in both).
+        word("chcbpat", p.highlight);
         word("highlight", p.highlight);
+    }
     if (p.vertical != cur_.vertical)
         word(p.vertical > 0 ? "super" : p.vertical < 0 ? "sub" : "nosupersub");
     cur_ = p;

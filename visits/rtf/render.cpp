@@ -26,6 +26,9 @@ namespace cn::rtf {
 namespace {
 
 constexpr int kLayoutDpi = 1440;
+// Block property of the laid-out copy: how far a list item's bullet stands
+// left of its text, in twips (taken before the margins are scaled).
+constexpr int kMarkerOffsetProperty = QTextFormat::UserProperty + 0x5210;
 
 // How much longer a length of the document is on the layout device.
 qreal layoutScale()
@@ -46,6 +49,8 @@ void toLayoutDevice(QTextDocument* doc)
     qreal previousAfter = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         QTextBlockFormat f = b.blockFormat();
+        if (b.textList())
+            f.setProperty(kMarkerOffsetProperty, markerOffset(indents(b)));
         const qreal after = f.bottomMargin();
         f.setLeftMargin(f.leftMargin() * k);
         f.setRightMargin(f.rightMargin() * k);
@@ -100,14 +105,14 @@ void drawListMarker(QPainter* painter, const QTextBlock& block)
     if (!list || !tl || tl->lineCount() == 0)
         return;
     const QTextLine first = tl->lineAt(0);
-    QFont font = block.charFormat().font();
+    QFont font = block.charFormat().font().resolve(block.document()->defaultFont());
     // A pixel size, so that the painter's device does not size it again.
     const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
     font.setPixelSize(std::max(1, qRound(points * kLayoutDpi / 72.0)));
     const QFontMetricsF fm(font);
     const qreal textX = tl->position().x() + first.x();
     const qreal baseline = tl->position().y() + first.y() + first.ascent();
-    const qreal markerX = textX - markerOffset(indents(block)) * kLayoutDpi / 1440.0;
+    const qreal markerX = textX - block.blockFormat().intProperty(kMarkerOffsetProperty) * kLayoutDpi / 1440.0;
     QString text;
     switch (list->format().style()) {
     case QTextListFormat::ListDisc: text = QStringLiteral("\u2022"); break;

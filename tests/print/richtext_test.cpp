@@ -2,6 +2,7 @@
 // drawing surface keeps its font sizes, line spacing, space between
 // paragraphs, tab stops, highlight and bullet positions, and lands where the
 // word processor that wrote it puts the same text.
+#include "app/testing.h"
 #include "fakedialogs.h"
 #include "pdfprobe.h"
 #include "print/printjob.h"
@@ -10,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,15 +32,6 @@ using cn::test::ScopedFakeDialogs;
 
 constexpr double kMmPerTwip = 25.4 / 1440;
 constexpr double kMmPerPoint = 25.4 / 72;
-
-void ensureApp()
-{
-    static int argc = 1;
-    static char name[] = "test_print";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
-}
 
 QByteArray corpusFile(const QString& name)
 {
@@ -101,7 +92,7 @@ PdfText printBody(const QString& pdf, const QTextDocument& doc, bool preview = f
 
 std::unique_ptr<QTextDocument> readRtf(const QByteArray& rtf)
 {
-    ensureApp();
+    cn::testing::app();
     auto doc = std::make_unique<QTextDocument>();
     cn::rtf::read(rtf, doc.get());
     return doc;
@@ -118,7 +109,7 @@ class RichTextOnPaper : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureApp();
+        cn::testing::app();
         if (!havePdfTools())
             GTEST_SKIP() << "pdftotext is not installed (Debian package poppler-utils)";
         ASSERT_TRUE(dir.isValid());

@@ -290,41 +290,41 @@ void forEachBlock(QTextCursor& cursor, F f)
         b = b.next();
     }
 }
+
+// Changes the block format of every paragraph the selection touches, in one
+// edit; `change` gets the format, its paragraph and the default tab stop.
+template <class F>
+void changeBlockFormats(QTextCursor& cursor, F change)
+{
+    QTextDocument* doc = cursor.document();
+    if (!doc)
+        return;
+    const int deftab = defaultTab(*doc);
+    cursor.beginEditBlock();
+    forEachBlock(cursor, [&](const QTextBlock& b) {
+        QTextBlockFormat f = b.blockFormat();
+        change(f, b, deftab);
+        QTextCursor(b).setBlockFormat(f);
+    });
+    cursor.endEditBlock();
+}
 } // namespace
 
 void setIndents(QTextCursor& cursor, const Indents& ind)
 {
-    QTextDocument* doc = cursor.document();
-    if (!doc)
-        return;
-    const int deftab = defaultTab(*doc);
-    cursor.beginEditBlock();
-    forEachBlock(cursor, [&](const QTextBlock& b) {
-        QTextCursor c(b);
-        QTextBlockFormat f = b.blockFormat();
+    changeBlockFormats(cursor, [&](QTextBlockFormat& f, const QTextBlock& b, int deftab) {
         const bool listItem = b.textList() != nullptr;
         const QList<TabStop> stops = tabStopsOf(f, indents(b), listItem, deftab);
         applyIndents(f, ind, listItem);
         storeTabStops(f, stops, ind, listItem, deftab);
-        c.setBlockFormat(f);
     });
-    cursor.endEditBlock();
 }
 
 void setTabStops(QTextCursor& cursor, const QList<TabStop>& stops)
 {
-    QTextDocument* doc = cursor.document();
-    if (!doc)
-        return;
-    const int deftab = defaultTab(*doc);
-    cursor.beginEditBlock();
-    forEachBlock(cursor, [&](const QTextBlock& b) {
-        QTextCursor c(b);
-        QTextBlockFormat f = b.blockFormat();
+    changeBlockFormats(cursor, [&](QTextBlockFormat& f, const QTextBlock& b, int deftab) {
         storeTabStops(f, stops, indents(b), b.textList() != nullptr, deftab);
-        c.setBlockFormat(f);
     });
-    cursor.endEditBlock();
 }
 
 void setDefaultTab(QTextDocument* doc, int twips)

@@ -57,8 +57,11 @@ int pixelsToTwips(qreal pixels);
 
 // Paragraph indents in twips as RTF states them: `left` is where the text's
 // lines start (\li), `firstLine` is the first line's offset from there (\fi,
-// negative = hanging), `right` the right indent (\ri). For a bulleted
-// paragraph the bullet sits at left + firstLine and the text at left.
+// negative = hanging), `right` the right indent (\ri). For a bulleted or
+// numbered paragraph the bullet or number stands at left + firstLine, where
+// word processors put it, and the text at left (a first line that does not
+// hang starts its text 360 twips after the bullet). The layout itself would
+// draw the bullet just before the text; the renderer draws it in its place.
 // The editor's "start indent" is left + firstLine and its "offset" -firstLine.
 struct Indents {
     int left = 0;

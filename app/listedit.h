@@ -10,7 +10,7 @@
 // the test that nobody changed the record since it was loaded, delete with
 // its in-use check and question, cancel, the seek, and the return to the name
 // order after a save that was given up. The window declares its controls,
-// binds its fields and names its handlers after its Part:
+// binds its fields and gives its handlers the window's routine names:
 //
 //   class ChamberForm : public ListEditForm { ... };
 //   void ChamberForm::BT_SAVE_CHAMBER() { save(); }
@@ -96,7 +96,7 @@ public:
     ListEditForm(const QString& formName, const ListEditSpec& spec, QWidget* owner = nullptr);
 
     // The operations every list-and-edit window has; the windows give them
-    // their Part's names.
+    // their own routine names (BT_SAVE_PATIENT, SEEK_CHAMBER ...).
     void get();                          // show the selected record (blank while appending)
     void entry(int mode);                // 1 append, 2 modify
     void save();

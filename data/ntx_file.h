@@ -16,6 +16,7 @@
 #include "data/status.h"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -68,6 +69,64 @@ struct NtxRank {
     bool have = false;
     NtxEntry at;
 };
+
+// What an index holds, summed up so that it can be compared with its table
+// without keeping its keys: the number of entries and the sum (modulo 2^64)
+// of ntxEntryHash over every (key, record number). The sum does not depend on
+// order, so the table's side computes the same figure in record order; a key
+// that differs from its record's, or a record with another's key, changes it.
+struct NtxDigest {
+    uint64_t entries = 0;
+    uint64_t sum = 0;
+};
+
+// Memory a whole index file is read into for a check, kept by a caller that
+// checks several so that it is allocated once.
+class NtxScanBuffer {
+public:
+    unsigned char* reserve(size_t n)
+    {
+        if (n > size_) {
+            bytes_.reset(new unsigned char[n]);
+            size_ = n;
+        }
+        return bytes_.get();
+    }
+private:
+    std::unique_ptr<unsigned char[]> bytes_;
+    size_t size_ = 0;
+};
+
+// A 64-bit hash of one entry: the key bytes and the record number, mixed so
+// that swapping two records' keys changes the sum of the two. Keys are read a
+// word at a time, the last word overlapping the one before it.
+inline uint64_t ntxEntryHash(const char* key, size_t length, uint32_t recNo)
+{
+    uint64_t h = (static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull ^ (length * 0xD6E8FEB86659FD93ull);
+    auto absorb = [&h](uint64_t w) {
+        h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+    };
+    if (length < 8) {
+        uint64_t w = 0;
+        for (size_t i = 0; i < length; ++i)
+            w = w << 8 | static_cast<unsigned char>(key[i]);
+        absorb(w);
+    } else {
+        uint64_t w;
+        size_t i = 0;
+        for (; i + 8 < length; i += 8) {
+            std::memcpy(&w, key + i, 8);
+            absorb(w);
+        }
+        std::memcpy(&w, key + length - 8, 8);
+        absorb(w);
+    }
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return h;
+}
 
 // Sorted input for building an index: keys packed, keyLength bytes each.
 struct NtxBuildInput {
@@ -139,9 +198,16 @@ public:
 
     // Raw page access for checkers: a page as stored, validated.
     Result<NtxPage> readPage(uint32_t offset);
-    // Walks the whole tree checking its structure (no cycles, pages in the file,
-    // counts within capacity, keys in order); the first problem found.
+    // Walks the whole tree checking its structure (no page reached twice or
+    // pointing back up the tree, pages in the file, counts within capacity,
+    // items inside their page, leaves at one depth, keys in order); the first
+    // problem found.
     Status verify();
+    // The same walk, which also requires every record number to lie in
+    // 1..recordCount and to occur once, and sums the entries up. The file is
+    // read once, whole, and walked in memory: this is the index check of
+    // every start-up.
+    Status digest(uint32_t recordCount, NtxDigest& out, NtxScanBuffer& buffer);
 
     // Offset of the update lock (1 byte) in the index file.
     static constexpr uint64_t updateLockOffset() { return kLockBase; }
@@ -171,6 +237,8 @@ private:
     Status endUpdate();
     std::string padKey(std::string_view key) const;
     Status error(const std::string& what) const;
+    template <class Visit>
+    Status scanTree(NtxScanBuffer& buffer, Visit&& visit);
 
     OsFile file_;
     NtxHeader header_;

@@ -66,7 +66,7 @@ std::optional<std::string> argumentOf(const std::string& text, std::string_view 
 } // namespace
 
 KeyWriter::KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields)
-    : expr_(&expr), length_(expr.keyLength())
+    : expr_(&expr), length_(expr.keyLength()), pieces_{expr.keyLength()}
 {
     auto field = [&](const std::string& name) -> const FieldLayout* {
         for (const auto& f : fields)
@@ -97,8 +97,12 @@ KeyWriter::KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields)
         plan.push_back(s);
         total += s.width;
     }
-    if (total == length_ && expr.type() == ValueType::Character)
+    if (total == length_ && expr.type() == ValueType::Character) {
         plan_ = std::move(plan);
+        pieces_.clear();
+        for (const Segment& s : plan_)
+            pieces_.push_back(s.width);
+    }
 }
 
 namespace {
@@ -239,6 +243,66 @@ void KeyWriter::write(const char* record, char* out)
     std::memcpy(out, scratch_.data(), length_);
 }
 
+// As writeDirect, but each piece goes to the hash straight from the record
+// (or, for upper(), from the word it upper-cases): no key is assembled.
+bool KeyWriter::hashDirect(const char* record, NtxEntryHash& h) const
+{
+    for (const Segment& s : plan_) {
+        const char* in = record + s.offset;
+        switch (s.kind) {
+        case Segment::Flag:
+            h.word(static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F'));
+            break;
+        case Segment::Copy:
+            h.piece(in, s.width);
+            break;
+        case Segment::Str:
+            if (!canonicalWhole(in, s.width))
+                return false;
+            h.piece(in, s.width);
+            break;
+        case Segment::Dtos: {
+            const uint64_t w = load(in);
+            h.word(allDigits(w) ? w : 0x2020202020202020ull);
+            break;
+        }
+        case Segment::Upper: {
+            uint64_t high = 0;
+            size_t i = 0;
+            for (; i + 8 <= s.width; i += 8)
+                high |= load(in + i);
+            for (; i < s.width; ++i)
+                high |= static_cast<unsigned char>(in[i]);
+            if (high & kHighBits)
+                return false;
+            if (s.width < 8) {
+                char up[8];
+                for (size_t j = 0; j < s.width; ++j)
+                    up[j] = static_cast<char>(in[j] >= 'a' && in[j] <= 'z' ? in[j] - 32 : in[j]);
+                h.word(NtxEntryHash::shortPiece(up, s.width));
+                break;
+            }
+            for (size_t j = 0; j + 8 < s.width; j += 8)
+                h.word(upperWord(load(in + j)));
+            h.word(upperWord(load(in + s.width - 8)));
+            break;
+        }
+        }
+    }
+    return true;
+}
+
+uint64_t KeyWriter::hash(const char* record, uint32_t recNo)
+{
+    if (!plan_.empty()) {
+        NtxEntryHash h(recNo);
+        if (hashDirect(record, h))
+            return h.done();
+    }
+    expr_->key(record, scratch_);
+    return ntxEntryHash(pieces_, scratch_.data(), recNo);
+}
+
 namespace {
 
 struct TableSide {
@@ -254,19 +318,15 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
     const uint32_t length = std::max<uint32_t>(dbf.recordLength(), 1);
     const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
     std::unique_ptr<char[]> buf(new char[static_cast<size_t>(chunk) * length]);
-    char key[256];
     for (uint32_t first = 1; first <= count; first += chunk) {
         const uint32_t n = std::min(chunk, count - first + 1);
         if (auto st = dbf.readMany(first, n, buf.get()); !st)
             return st;
         for (TableSide* side : sides) {
             KeyWriter& w = *side->writer;
-            const uint16_t k = w.keyLength();
             uint64_t sum = side->sum;
-            for (uint32_t i = 0; i < n; ++i) {
-                w.write(buf.get() + static_cast<size_t>(i) * length, key);
-                sum += ntxEntryHash(key, k, first + i);
-            }
+            for (uint32_t i = 0; i < n; ++i)
+                sum += w.hash(buf.get() + static_cast<size_t>(i) * length, first + i);
             side->sum = sum;
         }
     }
@@ -333,7 +393,7 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     NtxScanBuffer buffer;
     for (size_t i = 0; i < indexes.size(); ++i)
         if (files[i])
-            out[i] = files[i]->digest(count, digests[i], buffer);
+            out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);
     if (worker.joinable())
         worker.join();
 

@@ -7,9 +7,11 @@
 // table front to back, computing the keys of all its indexes from each record
 // (on a second thread), while each index file is read whole and walked in key
 // order (NtxFile::digest). The two sides are compared by entry count and by a
-// sum of one hash per (key, record), so no key is kept in memory.
+// sum of one hash per (key, record), so no key is kept in memory, and the
+// table's side hashes each key from the record's fields as they lie.
 #include "data/dbf_file.h"
 #include "data/expr.h"
+#include "data/ntx_file.h"
 #include "data/status.h"
 
 #include <string>
@@ -30,8 +32,14 @@ public:
     KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields);
     uint16_t keyLength() const { return length_; }
     bool direct() const { return !plan_.empty(); }   // false: every key through the expression
+    // The widths the key is hashed in (ntxEntryHash): one piece per term, or
+    // the whole key when the expression is not of the program's kind.
+    const std::vector<uint16_t>& pieces() const { return pieces_; }
     // Writes keyLength() bytes to out.
     void write(const char* record, char* out);
+    // ntxEntryHash(pieces(), key, recNo) of the record's key, hashed from the
+    // record's fields where they lie.
+    uint64_t hash(const char* record, uint32_t recNo);
 
 private:
     struct Segment {
@@ -40,10 +48,12 @@ private:
         uint16_t width;
     };
     bool writeDirect(const char* record, char* out) const;
+    bool hashDirect(const char* record, NtxEntryHash& h) const;
 
     const Expr* expr_;
     uint16_t length_;
     std::vector<Segment> plan_;
+    std::vector<uint16_t> pieces_;
     std::string scratch_;
 };
 

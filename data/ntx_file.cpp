@@ -1173,10 +1173,16 @@ Status NtxFile::verify()
     return scanTree(buffer, [](const char*, uint32_t) { return true; });
 }
 
-Status NtxFile::digest(uint32_t recordCount, NtxDigest& out, NtxScanBuffer& buffer)
+Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
+                       NtxScanBuffer& buffer)
 {
     out = {};
-    const uint16_t K = header_.keyLength;
+    size_t total = 0;
+    for (uint16_t w : pieces)
+        total += w;
+    if (total != header_.keyLength)
+        return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
+                             " bytes long, not " + std::to_string(total));
     std::vector<uint64_t> seen(recordCount / 64 + 1, 0);
     Status problem;
     Status st = scanTree(buffer, [&](const char* key, uint32_t rec) __attribute__((always_inline)) {
@@ -1193,7 +1199,7 @@ Status NtxFile::digest(uint32_t recordCount, NtxDigest& out, NtxScanBuffer& buff
         }
         word |= bit;
         ++out.entries;
-        out.sum += ntxEntryHash(key, K, rec);
+        out.sum += ntxEntryHash(pieces, key, rec);
         return true;
     });
     return st ? problem : st;

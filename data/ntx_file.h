@@ -97,35 +97,62 @@ private:
     size_t size_ = 0;
 };
 
-// A 64-bit hash of one entry: the key bytes and the record number, mixed so
-// that swapping two records' keys changes the sum of the two. Keys are read a
-// word at a time, the last word overlapping the one before it.
-inline uint64_t ntxEntryHash(const char* key, size_t length, uint32_t recNo)
-{
-    uint64_t h = (static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull ^ (length * 0xD6E8FEB86659FD93ull);
-    auto absorb = [&h](uint64_t w) {
-        h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 31;
-    };
-    if (length < 8) {
-        uint64_t w = 0;
-        for (size_t i = 0; i < length; ++i)
-            w = w << 8 | static_cast<unsigned char>(key[i]);
-        absorb(w);
-    } else {
-        uint64_t w;
-        size_t i = 0;
-        for (; i + 8 < length; i += 8) {
-            std::memcpy(&w, key + i, 8);
-            absorb(w);
-        }
-        std::memcpy(&w, key + length - 8, 8);
-        absorb(w);
+// A 64-bit hash of one entry: its record number and its key, taken in pieces
+// of fixed widths (a key's terms, so that a table's side can hash each field
+// where it lies in the record, without assembling the key). A piece is taken
+// a word at a time, its last word overlapping the one before; a piece shorter
+// than a word as one word of its bytes. Record number and key are mixed so
+// that two records trading keys change the sum of the two hashes.
+class NtxEntryHash {
+public:
+    explicit NtxEntryHash(uint32_t recNo) : h_((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull) {}
+    void word(uint64_t w)
+    {
+        h_ = (h_ ^ w) * 0xBF58476D1CE4E5B9ull;
+        h_ ^= h_ >> 31;
     }
-    h ^= h >> 32;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 32;
-    return h;
+    // A piece shorter than a word, as word() takes it.
+    static uint64_t shortPiece(const char* bytes, size_t width)
+    {
+        uint64_t w = 0;
+        for (size_t i = 0; i < width; ++i)
+            w = w << 8 | static_cast<unsigned char>(bytes[i]);
+        return w;
+    }
+    void piece(const char* bytes, size_t width)
+    {
+        if (width < 8) {
+            word(shortPiece(bytes, width));
+            return;
+        }
+        uint64_t w;
+        for (size_t i = 0; i + 8 < width; i += 8) {
+            std::memcpy(&w, bytes + i, 8);
+            word(w);
+        }
+        std::memcpy(&w, bytes + width - 8, 8);
+        word(w);
+    }
+    uint64_t done() const
+    {
+        uint64_t h = h_ ^ (h_ >> 32);
+        h *= 0xD6E8FEB86659FD93ull;
+        return h ^ (h >> 32);
+    }
+
+private:
+    uint64_t h_;
+};
+
+// The hash of a key cut into pieces of these widths (summing to its length).
+inline uint64_t ntxEntryHash(const std::vector<uint16_t>& pieces, const char* key, uint32_t recNo)
+{
+    NtxEntryHash h(recNo);
+    for (uint16_t width : pieces) {
+        h.piece(key, width);
+        key += width;
+    }
+    return h.done();
 }
 
 // Sorted input for building an index: keys packed, keyLength bytes each.
@@ -207,7 +234,8 @@ public:
     // 1..recordCount and to occur once, and sums the entries up. The file is
     // read once, whole, and walked in memory: this is the index check of
     // every start-up.
-    Status digest(uint32_t recordCount, NtxDigest& out, NtxScanBuffer& buffer);
+    // pieces: the widths each key is hashed in (see ntxEntryHash).
+    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out, NtxScanBuffer& buffer);
 
     // Offset of the update lock (1 byte) in the index file.
     static constexpr uint64_t updateLockOffset() { return kLockBase; }

@@ -66,6 +66,7 @@ TEST(KeyWriter, WritesTheExpressionsOwnKeyForEveryCatalogueIndex)
             expr->key(record.data(), want);
             writer.write(record.data(), got.data());
             ASSERT_EQ(got, want) << ix.key;
+            ASSERT_EQ(writer.hash(record.data(), 9), ntxEntryHash(writer.pieces(), want.data(), 9)) << ix.key;
         }
         ws.closeAll();
         (void)ws.erase(file);

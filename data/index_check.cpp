@@ -381,14 +381,19 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     if (wanted.empty())
         return out;
 
-    // The table on a second thread, the index files on this one.
+    // A large table on a second thread, the index files on this one. A
+    // small one is quicker done here than a thread is started and waited for.
+    constexpr uint64_t kWorthAThread = 4u << 20;
     Status tableStatus;
     std::thread worker;
-    try {
-        worker = std::thread([&] { tableStatus = sumTable(dbf, wanted); });
-    } catch (const std::system_error&) {
-        tableStatus = sumTable(dbf, wanted);
+    if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
+        try {
+            worker = std::thread([&] { tableStatus = sumTable(dbf, wanted); });
+        } catch (const std::system_error&) {
+        }
     }
+    if (!worker.joinable())
+        tableStatus = sumTable(dbf, wanted);
     std::vector<NtxDigest> digests(indexes.size());
     NtxScanBuffer buffer;
     for (size_t i = 0; i < indexes.size(); ++i)

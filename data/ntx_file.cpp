@@ -1025,7 +1025,7 @@ namespace {
 
 // memcmp of two keys of the same length, a word at a time (a walk compares
 // every key with the one before it).
-int compareKeys(const unsigned char* a, const unsigned char* b, size_t n)
+inline __attribute__((always_inline)) int compareKeys(const unsigned char* a, const unsigned char* b, size_t n)
 {
     if (n < 8)
         return std::memcmp(a, b, n);
@@ -1177,13 +1177,27 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
                        NtxScanBuffer& buffer)
 {
     out = {};
+    // The words ntxEntryHash takes from a key, worked out once: where each
+    // starts in the key, and its width (8, or a short piece's own).
+    struct Word {
+        uint16_t at;
+        uint16_t width;
+    };
+    std::vector<Word> words;
     size_t total = 0;
-    for (uint16_t w : pieces)
+    for (uint16_t w : pieces) {
+        if (w < 8) {
+            words.push_back({static_cast<uint16_t>(total), w});
+        } else {
+            for (size_t i = 0; i + 8 < w; i += 8)
+                words.push_back({static_cast<uint16_t>(total + i), 8});
+            words.push_back({static_cast<uint16_t>(total + w - 8), 8});
+        }
         total += w;
+    }
     if (total != header_.keyLength)
         return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
                              " bytes long, not " + std::to_string(total));
-    std::vector<uint64_t> seen(recordCount / 64 + 1, 0);
     Status problem;
     Status st = scanTree(buffer, [&](const char* key, uint32_t rec) __attribute__((always_inline)) {
         if (rec == 0 || rec > recordCount) {
@@ -1191,15 +1205,18 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
                             std::to_string(recordCount));
             return false;
         }
-        uint64_t& word = seen[rec / 64];
-        const uint64_t bit = uint64_t(1) << (rec % 64);
-        if (word & bit) {
-            problem = error("record " + std::to_string(rec) + " has more than one entry");
-            return false;
-        }
-        word |= bit;
         ++out.entries;
-        out.sum += ntxEntryHash(pieces, key, rec);
+        NtxEntryHash h(rec);
+        for (const Word& w : words) {
+            if (w.width == 8) {
+                uint64_t v;
+                std::memcpy(&v, key + w.at, 8);
+                h.word(v);
+            } else {
+                h.word(NtxEntryHash::shortPiece(key + w.at, w.width));
+            }
+        }
+        out.sum += h.done();
         return true;
     });
     return st ? problem : st;

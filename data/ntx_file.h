@@ -15,6 +15,7 @@
 #include "data/os_file.h"
 #include "data/status.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -101,16 +102,14 @@ private:
 // of fixed widths (a key's terms, so that a table's side can hash each field
 // where it lies in the record, without assembling the key). A piece is taken
 // a word at a time, its last word overlapping the one before; a piece shorter
-// than a word as one word of its bytes. Record number and key are mixed so
-// that two records trading keys change the sum of the two hashes.
+// than a word as one word of its bytes. The words are weighted by odd
+// constants of their position and summed, so they are taken independently of
+// one another, and the sum is mixed with the record number so that two
+// records trading keys change the sum of the two hashes.
 class NtxEntryHash {
 public:
-    explicit NtxEntryHash(uint32_t recNo) : h_((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull) {}
-    void word(uint64_t w)
-    {
-        h_ = (h_ ^ w) * 0xBF58476D1CE4E5B9ull;
-        h_ ^= h_ >> 31;
-    }
+    explicit NtxEntryHash(uint32_t recNo) : rec_((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull) {}
+    void word(uint64_t w) { sum_ += w * weight(n_++); }
     // A piece shorter than a word, as word() takes it.
     static uint64_t shortPiece(const char* bytes, size_t width)
     {
@@ -135,13 +134,30 @@ public:
     }
     uint64_t done() const
     {
-        uint64_t h = h_ ^ (h_ >> 32);
-        h *= 0xD6E8FEB86659FD93ull;
-        return h ^ (h >> 32);
+        uint64_t h = sum_ ^ rec_;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        return h ^ (h >> 33);
     }
 
 private:
-    uint64_t h_;
+    // An odd constant per word position; a key has at most 250 bytes, so
+    // fewer than 64 words.
+    static constexpr std::array<uint64_t, 64> kWeights = [] {
+        std::array<uint64_t, 64> w{};
+        for (uint64_t i = 0; i < w.size(); ++i) {
+            uint64_t z = (i + 1) * 0x9E3779B97F4A7C15ull;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            w[i] = (z ^ (z >> 27)) | 1;
+        }
+        return w;
+    }();
+    static uint64_t weight(unsigned i) { return kWeights[i & 63]; }
+    uint64_t rec_;
+    uint64_t sum_ = 0;
+    unsigned n_ = 0;
 };
 
 // The hash of a key cut into pieces of these widths (summing to its length).
@@ -231,9 +247,10 @@ public:
     // problem found.
     Status verify();
     // The same walk, which also requires every record number to lie in
-    // 1..recordCount and to occur once, and sums the entries up. The file is
-    // read once, whole, and walked in memory: this is the index check of
-    // every start-up.
+    // 1..recordCount, and sums the entries up. The file is read once, whole,
+    // and walked in memory: this is the index check of every start-up. (A
+    // record with two entries shows as entries and sum that differ from the
+    // table's.)
     // pieces: the widths each key is hashed in (see ntxEntryHash).
     Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out, NtxScanBuffer& buffer);
 

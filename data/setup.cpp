@@ -437,9 +437,13 @@ void Setup::CHKINITVALS()
             reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : "it cannot be read");
             return;
         }
+        const uint32_t before = a->lastRec();
         body(def, *a);
         a->unlock();
-        (void)a->commit();
+        // Written to disk only when a row was added: a commit syncs the table
+        // and its indexes, which costs a start-up with nothing to add dearly.
+        if (a->lastRec() != before)
+            (void)a->commit();
         ws_.closeArea(name);
     };
 

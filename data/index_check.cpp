@@ -145,6 +145,18 @@ uint64_t upperWord(uint64_t w)
     return w - (((atLeastA & ~pastZ) & kHighBits) >> 2);
 }
 
+// No byte above 0x7F.
+bool ascii(const char* in, size_t width)
+{
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= width; i += 8)
+        high |= load(in + i);
+    for (; i < width; ++i)
+        high |= static_cast<unsigned char>(in[i]);
+    return (high & kHighBits) == 0;
+}
+
 bool allDigits(uint64_t w)
 {
     return (w & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull &&
@@ -201,15 +213,9 @@ bool KeyWriter::writeDirect(const char* record, char* out) const
         case Segment::Copy:
             copyWords(in, out, s.width, same);
             break;
-        case Segment::Upper: {
+        case Segment::Upper:
             // Letters above ASCII take the code page's own upper case.
-            uint64_t high = 0;
-            size_t i = 0;
-            for (; i + 8 <= s.width; i += 8)
-                high |= load(in + i);
-            for (; i < s.width; ++i)
-                high |= static_cast<unsigned char>(in[i]);
-            if (high & kHighBits)
+            if (!ascii(in, s.width))
                 return false;
             copyWords(in, out, s.width, [](auto v) {
                 if constexpr (sizeof(v) == 8)
@@ -218,7 +224,6 @@ bool KeyWriter::writeDirect(const char* record, char* out) const
                     return v >= 'a' && v <= 'z' ? v - 32 : v;
             });
             break;
-        }
         case Segment::Dtos: {
             const uint64_t w = load(in);
             store(out, allDigits(w) ? w : 0x2020202020202020ull);
@@ -267,13 +272,7 @@ bool KeyWriter::hashDirect(const char* record, NtxEntryHash& h) const
             break;
         }
         case Segment::Upper: {
-            uint64_t high = 0;
-            size_t i = 0;
-            for (; i + 8 <= s.width; i += 8)
-                high |= load(in + i);
-            for (; i < s.width; ++i)
-                high |= static_cast<unsigned char>(in[i]);
-            if (high & kHighBits)
+            if (!ascii(in, s.width))
                 return false;
             if (s.width < 8) {
                 char up[8];

@@ -11,6 +11,7 @@
 #include "data/workspace.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -499,6 +500,16 @@ CheckResult checkFolder(const std::string& folder)
         result.problems.insert(result.problems.end(), table.problems.begin(), table.problems.end());
     }
     return result;
+}
+
+std::string printProblems(const CheckResult& r, const std::string& what)
+{
+    for (const auto& p : r.problems)
+        std::printf("%s\n", p.c_str());
+    const std::string found = std::to_string(r.problems.size()) + " problem" + (r.problems.size() == 1 ? "" : "s") +
+                              " found";
+    std::printf("%s: %s\n", what.c_str(), found.c_str());
+    return what + ": " + found + (r.problems.empty() ? "" : ", the first: " + r.problems.front());
 }
 
 } // namespace cn::tool

@@ -33,4 +33,8 @@ CheckResult checkTable(const std::string& dbfPath, const std::vector<std::string
 // by a set-up or clean-up that did not finish. records counts every table's.
 CheckResult checkFolder(const std::string& folder);
 
+// Lists the problems of r on standard output and a last line saying how many
+// were found in what; returns the one line for standard error.
+std::string printProblems(const CheckResult& r, const std::string& what);
+
 } // namespace cn::tool

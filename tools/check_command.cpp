@@ -19,11 +19,7 @@ int run(Invocation& inv)
                     indexes.size() == 1 ? "" : "es");
         return 0;
     }
-    for (const auto& p : r.problems)
-        std::printf("%s\n", p.c_str());
-    std::printf("%s: %zu problem%s found\n", table.c_str(), r.problems.size(), r.problems.size() == 1 ? "" : "s");
-    return inv.fail(table + ": " + std::to_string(r.problems.size()) + " problem" +
-                    (r.problems.size() == 1 ? "" : "s") + " found, the first: " + r.problems.front());
+    return inv.fail(printProblems(r, table));
 }
 
 const Register reg(Command("check", "FILE.dbf [FILE.ntx ...]",

@@ -17,12 +17,7 @@ int run(Invocation& inv)
                     cn::data::catalog::kTableCount, cn::data::catalog::kIndexCount, r.records);
         return 0;
     }
-    for (const auto& p : r.problems)
-        std::printf("%s\n", p.c_str());
-    std::printf("%s: %zu problem%s found\n", inv.folder().c_str(), r.problems.size(),
-                r.problems.size() == 1 ? "" : "s");
-    return inv.fail(inv.folder() + ": " + std::to_string(r.problems.size()) + " problem" +
-                    (r.problems.size() == 1 ? "" : "s") + " found, the first: " + r.problems.front());
+    return inv.fail(printProblems(r, inv.folder()));
 }
 
 const Register reg(Command("verify", "[DIR]",

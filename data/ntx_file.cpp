@@ -1063,7 +1063,11 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
     const uint16_t K = header_.keyLength;
     const uint16_t M = header_.maxItems;
     const uint64_t pageCount = *size / kNtxPageSize;
+    if (pageCount == 0)
+        return error("the file is shorter than an index header");
     unsigned char* const bytes = buffer.reserve(pageCount * kNtxPageSize);
+    if (!bytes)
+        return Status::error(ErrorCode::Io, "The index " + path() + " is too large to be checked in memory");
     if (auto st = file_.readAt(0, bytes, pageCount * kNtxPageSize); !st)
         return st;
     std::vector<bool> seen(pageCount, false);

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -85,11 +86,12 @@ struct NtxDigest {
 // checks several so that it is allocated once.
 class NtxScanBuffer {
 public:
+    // nullptr when there is not that much memory.
     unsigned char* reserve(size_t n)
     {
         if (n > size_) {
-            bytes_.reset(new unsigned char[n]);
-            size_ = n;
+            bytes_.reset(new (std::nothrow) unsigned char[n]);
+            size_ = bytes_ ? n : 0;
         }
         return bytes_.get();
     }

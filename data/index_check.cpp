@@ -3,6 +3,7 @@
 #include "data/ntx_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -380,24 +381,33 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     if (wanted.empty())
         return out;
 
-    // A large table on a second thread, the index files on this one. A
-    // small one is quicker done here than a thread is started and waited for.
+    // The index files are taken in turn by whichever thread is free: this
+    // one from the start, a second one once it has been through a large
+    // table. A small table is quicker done here than a thread is started and
+    // waited for.
+    std::vector<NtxDigest> digests(indexes.size());
+    std::atomic<size_t> nextIndex{0};
+    auto digestIndexes = [&] {
+        NtxScanBuffer buffer;
+        for (size_t i; (i = nextIndex++) < indexes.size();)
+            if (files[i])
+                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);
+    };
     constexpr uint64_t kWorthAThread = 4u << 20;
     Status tableStatus;
     std::thread worker;
     if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
         try {
-            worker = std::thread([&] { tableStatus = sumTable(dbf, wanted); });
+            worker = std::thread([&] {
+                tableStatus = sumTable(dbf, wanted);
+                digestIndexes();
+            });
         } catch (const std::system_error&) {
         }
     }
     if (!worker.joinable())
         tableStatus = sumTable(dbf, wanted);
-    std::vector<NtxDigest> digests(indexes.size());
-    NtxScanBuffer buffer;
-    for (size_t i = 0; i < indexes.size(); ++i)
-        if (files[i])
-            out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);
+    digestIndexes();
     if (worker.joinable())
         worker.join();
 

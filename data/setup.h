@@ -14,6 +14,7 @@
 #include "data/workspace.h"
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -115,6 +116,7 @@ private:
     Status upgradeTable(const catalog::TableDef& def, const Structure& stored);
     void reportIndexOnce(const std::string& file, const std::string& why);
     bool indexNeedsRebuild(const catalog::IndexDef& ix);
+    bool indexSound(const catalog::IndexDef& ix);
     Status buildIndex(const catalog::IndexDef& ix);
     void hit(std::string_view step) { if (checkpoint) checkpoint(step); }
 
@@ -123,6 +125,7 @@ private:
     int current_ = 0;                        // the table of the loop
     std::set<std::string> reported_;         // files already reported in this run
     std::set<int> unusable_;                 // tables that could not be opened
+    std::map<int, bool> indexSound_;         // index number -> checked against its table in this run
     Log log_;
 
     friend class Cleanup;

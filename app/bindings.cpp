@@ -7,6 +7,7 @@
 #include "data/catalog.h"
 
 #include <QTextDocument>
+#include <algorithm>
 #include <cstdlib>
 
 namespace cn {
@@ -29,6 +30,21 @@ data::FieldDef catalogueField(const QString& alias, const std::string& field)
         if (const int pos = open->fieldPos(field))
             return open->fieldInfo(pos);
     return {};
+}
+
+int catalogueOrder(const QString& alias, const QString& index)
+{
+    namespace cat = data::catalog;
+    const std::string a = alias.toStdString();
+    const std::string ix = index.toStdString();
+    for (const cat::OpenStep& step : cat::openSteps()) {
+        if (!cat::sameName(step.alias, a))
+            continue;
+        for (size_t i = 0; i < step.orders.size(); ++i)
+            if (cat::sameName(cat::index(step.orders[i]).name, ix))
+                return static_cast<int>(i) + 1;
+    }
+    return 0;
 }
 
 namespace {
@@ -79,41 +95,60 @@ void setMemoText(QWidget* w, const QString& text)
 
 } // namespace
 
-FieldBindings::FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table)
+FieldBindings::FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table,
+                             std::span<const FieldBinding> writtenOnly)
     : alias_(alias)
 {
-    for (const FieldBinding& b : table) {
-        QWidget* w = form.need<QWidget>(QLatin1String(b.control));
-        if (w && !fits(b.kind, w)) {
-            form.noteFault(QStringLiteral("%1 is not the kind of control its binding to %2 needs")
-                               .arg(QLatin1String(b.control), QLatin1String(b.field)));
-            w = nullptr;
-        }
-        const std::string field = QString::fromLatin1(b.field).toUpper().toStdString();
-        const data::FieldDef def = catalogueField(alias, field);
-        if (def.name.empty()) {
-            form.noteFault(QStringLiteral("%1 is bound to %2, which %3 does not have")
-                               .arg(QLatin1String(b.control), QLatin1String(b.field), alias));
-            continue;
-        }
-        if (!w)
-            continue;
-        // Limits from the field's definition, never typed again per window.
-        if (auto* box = qobject_cast<QLineEdit*>(w); box && def.type == 'C' && def.width > 0)
-            box->setMaxLength(def.width);
-        if (auto* n = qobject_cast<NumberBox*>(w))
-            n->setPicture(b.picture.isEmpty() ? pictureFor(def.width, def.decimals) : b.picture);
-        if (auto* t = qobject_cast<TextBox*>(w); t && b.kind == Bind::Upper)
-            t->setUpperCase(true);
-        entries_.push_back({&b, w, field, def.type, def.width, def.decimals});
-        widgets_ << w;
+    for (const FieldBinding& b : table)
+        bind(form, b, true);
+    for (const FieldBinding& b : writtenOnly)
+        bind(form, b, false);
+}
+
+void FieldBindings::bind(Form& form, const FieldBinding& b, bool loads)
+{
+    QWidget* w = form.need<QWidget>(QLatin1String(b.control));
+    if (w && !fits(b.kind, w)) {
+        form.noteFault(QStringLiteral("%1 is not the kind of control its binding to %2 needs")
+                           .arg(QLatin1String(b.control), QLatin1String(b.field)));
+        w = nullptr;
+    }
+    const std::string field = QString::fromLatin1(b.field).toUpper().toStdString();
+    const data::FieldDef def = catalogueField(alias_, field);
+    if (def.name.empty()) {
+        form.noteFault(QStringLiteral("%1 is bound to %2, which %3 does not have")
+                           .arg(QLatin1String(b.control), QLatin1String(b.field), alias_));
+        return;
+    }
+    if (!w)
+        return;
+    // Limits from the field's definition, never typed again per window.
+    if (auto* box = qobject_cast<QLineEdit*>(w); box && def.type == 'C' && def.width > 0)
+        box->setMaxLength(def.width);
+    if (auto* n = qobject_cast<NumberBox*>(w))
+        n->setPicture(b.picture.isEmpty() ? pictureFor(def.width, def.decimals) : b.picture);
+    if (auto* t = qobject_cast<TextBox*>(w); t && b.kind == Bind::Upper)
+        t->setUpperCase(true);
+    entries_.push_back({&b, w, field, def.type, def.width, def.decimals, loads});
+    widgets_ << w;
+}
+
+void FieldBindings::alsoKeep(std::initializer_list<const char*> fields)
+{
+    for (const char* f : fields) {
+        const std::string field = QString::fromLatin1(f).toUpper().toStdString();
+        if (std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.field == field; }))
+            continue;   // bound to a control already
+        const data::FieldDef def = catalogueField(alias_, field);
+        if (!def.name.empty())
+            entries_.push_back({nullptr, nullptr, field, def.type, def.width, def.decimals, false});
     }
 }
 
 QWidget* FieldBindings::controlFor(const char* field) const
 {
     for (const Entry& e : entries_)
-        if (data::catalog::sameName(e.field, field))
+        if (e.widget && data::catalog::sameName(e.field, field))
             return e.widget;
     return nullptr;
 }
@@ -129,6 +164,8 @@ QWidget* FieldBindings::unfinishedDate() const
 void FieldBindings::clear() const
 {
     for (const Entry& e : entries_) {
+        if (!e.def || !e.loads)
+            continue;
         QWidget* w = e.widget;
         switch (e.def->kind) {
         case Bind::Text:
@@ -148,6 +185,8 @@ void FieldBindings::clear() const
 void FieldBindings::load(const data::WorkArea& a) const
 {
     for (const Entry& e : entries_) {
+        if (!e.def || !e.loads)
+            continue;
         QWidget* w = e.widget;
         const QString name = QString::fromStdString(e.field);
         switch (e.def->kind) {
@@ -155,9 +194,13 @@ void FieldBindings::load(const data::WorkArea& a) const
         case Bind::Upper: static_cast<QLineEdit*>(w)->setText(fieldText(a, name)); break;
         case Bind::Number: static_cast<NumberBox*>(w)->setValue(a.num(e.field)); break;
         case Bind::Date: static_cast<DatePicker*>(w)->setValue(toQDate(a.date(e.field))); break;
-        case Bind::Time:
-            static_cast<QTimeEdit*>(w)->setTime(QTime::fromString(fieldText(a, name), QStringLiteral("HH:mm:ss")));
+        case Bind::Time: {
+            // An empty or unreadable time shows as midnight (a time picker
+            // keeps its last time when given none).
+            const QTime t = QTime::fromString(fieldText(a, name), QStringLiteral("HH:mm:ss"));
+            static_cast<QTimeEdit*>(w)->setTime(t.isValid() ? t : QTime(0, 0));
             break;
+        }
         case Bind::Option: {
             auto* g = static_cast<RadioGroup*>(w);
             if (e.def->codes.isEmpty()) {
@@ -192,6 +235,8 @@ void FieldBindings::load(const data::WorkArea& a) const
 data::Status FieldBindings::flush(data::WorkArea& a) const
 {
     for (const Entry& e : entries_) {
+        if (!e.def)
+            continue;
         QWidget* w = e.widget;
         const QString name = QString::fromStdString(e.field);
         data::Status s;

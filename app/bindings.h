@@ -77,7 +77,16 @@ struct FieldValues {
 // declaration, reported by the form (Form::faults()) when the table is made.
 class FieldBindings {
 public:
-    FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table);
+    // `writtenOnly`: controls whose values are written with the record but
+    // never loaded from it, because the window computes them (a copy of the
+    // patient's register values kept with a visit, for example).
+    FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table,
+                  std::span<const FieldBinding> writtenOnly = {});
+
+    // Fields the window writes itself, from values that are no control's
+    // (a code it resolved, a flag it derives): kept in the stored copy, so
+    // that changedSince sees a change of them and restore puts them back.
+    void alsoKeep(std::initializer_list<const char*> fields);
 
     const QString& alias() const { return alias_; }
     // The controls in table order, for enabling them together.
@@ -108,13 +117,15 @@ public:
 
 private:
     struct Entry {
-        const FieldBinding* def;
+        const FieldBinding* def;   // nullptr: a field kept only (alsoKeep)
         QWidget* widget;
         std::string field;   // upper case
         char type;           // the field's type in the catalogue
         int width;
         int decimals;
+        bool loads = true;
     };
+    void bind(Form& form, const FieldBinding& b, bool loads);
     QString alias_;
     std::vector<Entry> entries_;
     QList<QWidget*> widgets_;
@@ -124,5 +135,10 @@ private:
 // (the alias's table, by the opening steps); falls back to the open area's
 // structure for an alias the catalogue does not know.
 data::FieldDef catalogueField(const QString& alias, const std::string& field);
+// The order number of the index named `index` in an area opened under
+// `alias` at start-up (its indexes are attached in the catalogue's order);
+// 0 when the alias or the index is not the catalogue's. Letter case does
+// not matter ("Chamber2" on "xChamber" is order 2).
+int catalogueOrder(const QString& alias, const QString& index);
 
 } // namespace cn

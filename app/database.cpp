@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "app/text.h"
+#include "data/catalog.h"
 
 #include <QDir>
 #include <memory>
@@ -90,6 +91,41 @@ QString problemText(const data::Status& s)
     }
     const QString detail = QString::fromStdString(s.message());
     return what.isEmpty() ? detail : what + QLatin1Char('\n') + detail;
+}
+
+OwnArea::OwnArea(data::Workspace& ws, const std::string& table, const std::string& alias, data::OpenMode mode)
+    : ws_(ws), alias_(alias), previous_(ws.currentAlias())
+{
+    namespace cat = data::catalog;
+    const cat::TableDef* def = cat::findTable(table);
+    if (!def) {
+        status_ = data::Status::error("The table " + table + " is not in the catalogue");
+        return;
+    }
+    auto used = ws_.use(def->fileName(), alias_, mode);
+    if (!used) {
+        status_ = used.status();
+        return;
+    }
+    area_ = used.value();
+    for (int n : def->indexes) {
+        if (data::Status s = area_->setIndex(ws_.resolve(cat::index(n).fileName())); !s) {
+            status_ = s;
+            ws_.closeArea(alias_);
+            area_ = nullptr;
+            return;
+        }
+    }
+    (void)area_->setOrder(1);
+    area_->goTop();
+}
+
+OwnArea::~OwnArea()
+{
+    if (area_)
+        ws_.closeArea(alias_);
+    if (!previous_.empty())
+        ws_.select(previous_);
 }
 
 } // namespace cn

@@ -1,16 +1,23 @@
 #include "program/windows.h"
 
 #include "app/setupform.h"
+#include "masters/dbfmenu.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
+#include "visits/pvhist_form.h"
+#include "visits/pvisit_form.h"
 
 namespace cn::program {
 
 namespace {
 
-// Window, menu item, View item, opener.
+// Window, menu item, View item, opener. A window opened only by another
+// window's request (the pick list) has no opener of its own here.
 const WindowEntry kWindows[] = {
     {"Form_Patient", "Set_Patient", "WinPatnt", PATNT},
+    {"Form_PVisit", "Ent_PatVisit", "WinPVisit", PVISIT},
+    {"Form_PVHist", nullptr, "WinPVHist", PVHIST},
+    {"Form_DBFMenu", nullptr, "WinDBFMenu", nullptr},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
     {"Form_About", "Help_About", nullptr, ABOUT},
 };

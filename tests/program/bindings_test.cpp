@@ -159,6 +159,44 @@ TEST_F(BindingsTest, StoredValuesUndoAWriteAndShowAChangeMadeElsewhere)
     EXPECT_EQ(a->memo("PATNOTE1"), "Line one\nLine two");
 }
 
+TEST_F(BindingsTest, WrittenOnlyControlsAndKeptFieldsTakePartInTheStoredCopy)
+{
+    const FieldBinding shown[] = {{"TxtPatNote", "PATNOTE"}, {"TxtVisitTm", "VISITTM", Bind::Time}};
+    const FieldBinding computed[] = {{"TxtPatTemp", "PATTEMP", Bind::Number}};
+    FieldBindings b(*w_, QStringLiteral("pvisit"), shown, computed);
+    b.alsoKeep({"CHCODE", "PATNOTE"});   // PATNOTE is bound already: kept once
+    data::WorkArea* a = area(QStringLiteral("pvisit"));
+    ASSERT_TRUE(a->append());
+    get<TextBox>("TxtPatNote")->setText(QStringLiteral("Seen"));
+    get<NumberBox>("TxtPatTemp")->setValue(99.5);
+    ASSERT_TRUE(a->setNum("CHCODE", 2));
+    ASSERT_TRUE(b.flush(*a));
+    a->unlock();
+    EXPECT_DOUBLE_EQ(a->num("PATTEMP"), 99.5) << "written";
+    const FieldValues loaded = b.stored(*a);
+    EXPECT_EQ(loaded.values.size(), 4u);
+
+    get<NumberBox>("TxtPatTemp")->setValue(0);
+    get<QTimeEdit>("TxtVisitTm")->setTime(QTime(8, 0));
+    b.load(*a);
+    EXPECT_EQ(get<NumberBox>("TxtPatTemp")->value(), 0) << "never loaded";
+    EXPECT_EQ(get<TextBox>("TxtPatNote")->text(), QStringLiteral("Seen"));
+    EXPECT_EQ(get<QTimeEdit>("TxtVisitTm")->time(), QTime(0, 0)) << "an empty time shows as midnight";
+
+    // A kept field changed elsewhere is a change; restore puts it back.
+    data::WorkArea* other = area(QStringLiteral("pvisit01"));
+    other->goTo(a->recNo());
+    ASSERT_TRUE(other->rlock());
+    ASSERT_TRUE(other->setNum("CHCODE", 5));
+    other->unlock();
+    ASSERT_TRUE(a->rlock());
+    EXPECT_TRUE(b.changedSince(loaded, *a));
+    b.restore(*a, loaded);
+    a->unlock();
+    EXPECT_EQ(a->num("CHCODE"), 2);
+    EXPECT_FALSE(b.changedSince(loaded, *a));
+}
+
 TEST_F(BindingsTest, ATableThatNamesWhatIsNotThereIsAFaultOfTheWindow)
 {
     const FieldBinding wrong[] = {

@@ -4,7 +4,9 @@
 #include "app/text.h"
 #include "data/codes.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace cn::visits {
 
@@ -41,11 +43,27 @@ long long nextPatientVisitNo(data::WorkArea& pvisit, long long patientCode)
 
 QString tableLockQuestion() { return QStringLiteral("Cannot lock. Visits in use. Retry ??"); }
 
+namespace {
+
+// Another copy's save holds the table for a few milliseconds: a moment's
+// wait before the user is asked.
+bool lockTable(data::WorkArea& pvisit)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (pvisit.flock())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+} // namespace
+
 data::Result<NewVisit> appendVisit(data::WorkArea& pvisit, long long patientCode,
                                    const std::function<data::Status(data::WorkArea&)>& write,
                                    const std::function<bool()>& retry)
 {
-    while (!pvisit.flock()) {
+    while (!lockTable(pvisit)) {
         if (!retry || !retry())
             return data::Status::error(data::ErrorCode::InUse,
                                        "The visit table " + pvisit.path() + " is locked by another user");

@@ -50,8 +50,9 @@ struct NewVisit {
 // Asked while another copy of the program holds the visit table.
 QString tableLockQuestion();
 
-// Creates a visit of the patient: takes the lock of the whole table (asking
-// `retry` again while another program holds it; false gives up), computes
+// Creates a visit of the patient: takes the lock of the whole table (waiting
+// a second for another program's save to finish, then asking `retry` again
+// and again while it holds the table; false gives up), computes
 // both numbers, appends the record, sets the numbers and the patient's
 // code, lets `write` fill in every other field, commits and unlocks. Nothing stays behind when it
 // fails: a record whose fields could not all be written is marked deleted

@@ -9,8 +9,13 @@
 #include "visits/rtf/rtf.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QCheckBox>
 #include <QTimeEdit>
+#include <csignal>
+#include <set>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,6 +375,120 @@ TEST_F(PVisitTest, VisitChangedByAnotherCopyMeanwhileIsNotOverwritten)
     v = storedVisit(1);
     EXPECT_EQ(v->num("PATPULSE"), 72);
     EXPECT_EQ(v->num("PATFEES"), 777) << "the other change is kept";
+}
+
+// While it lives, the files of this process cannot grow: every append to a
+// table, memo or index fails as on a full disk.
+class FilesCannotGrow {
+public:
+    explicit FilesCannotGrow(const QString& largest)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit cut = before_;
+        cut.rlim_cur = static_cast<rlim_t>(QFileInfo(largest).size());
+        ::setrlimit(RLIMIT_FSIZE, &cut);
+    }
+    ~FilesCannotGrow()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit before_{};
+    void (*previous_)(int) = nullptr;
+};
+
+TEST_F(PVisitTest, FailedAppendKeepsTheNewEntryAndSavingAgainNeverChangesAnotherVisit)
+{
+    open();
+    click("Modify_PVisit");   // Joan's PV 1, visit 1: its number is noted
+    click("Bt_Cancel");
+    click("Append_PVisit");
+    fillNewVisit();
+    ctl<DatePicker>("TxtNextVisit")->setValue(QDate());
+    {
+        const FilesCannotGrow full(QDir(folder_.path()).filePath(QStringLiteral("PVISIT.dbf")));
+        click("Bt_Save");
+    }
+    ASSERT_EQ(messages().shown().size(), 1u);
+    EXPECT_TRUE(messages().last()->text.startsWith(QStringLiteral("The visit could not be added !!")))
+        << messages().last()->text.toStdString();
+    EXPECT_EQ(messages().last()->kind, MessageKind::Stop);
+    EXPECT_TRUE(window()->entryMode()) << "the entry is kept";
+    EXPECT_TRUE(window()->LNEW) << "still a new visit";
+    EXPECT_EQ(ctl<RichTextBox>("TxtPatPres")->toPlainText(), QStringLiteral("Paracetamol 500 mg"));
+    EXPECT_EQ(numbersOf(2).size(), 3u) << "no visit added";
+
+    messages().clear();
+    click("Bt_Save");
+    EXPECT_EQ(messages().texts(), QStringList{QStringLiteral("Append Successful")});
+    EXPECT_EQ(numbersOf(2).size(), 4u);
+    data::WorkArea* first = storedVisit(1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->memo("PATPRES"), "Rest") << "the visit noted before is untouched";
+    EXPECT_EQ(first->num("PATFEES"), 300);
+}
+
+TEST_F(PVisitTest, VisitsHeldByAnotherCopyAreAskedAboutAndGivingUpKeepsTheEntry)
+{
+    Gate start, held;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        data::Workspace other(folder_.path().toStdString());
+        auto used = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
+        const bool locked = used && (*used)->flock();
+        held.open();
+        start.wait();
+        ::_exit(locked ? 0 : 1);
+    }
+    held.wait();
+    open();
+    click("Append_PVisit");
+    fillNewVisit();
+    ctl<DatePicker>("TxtNextVisit")->setValue(QDate());
+    messages().answerYes();
+    messages().answerNo();
+    click("Bt_Save");
+    EXPECT_EQ(messages().texts(), (QStringList{visits::tableLockQuestion(), visits::tableLockQuestion()}));
+    EXPECT_EQ(messages().last()->kind, MessageKind::YesNo);
+    EXPECT_TRUE(window()->entryMode());
+    EXPECT_TRUE(window()->LNEW);
+    EXPECT_EQ(numbersOf(2).size(), 3u) << "nothing written";
+
+    start.open();
+    ASSERT_EQ(exitCode(pid), 0);
+    messages().clear();
+    click("Bt_Save");
+    EXPECT_EQ(messages().texts(), QStringList{QStringLiteral("Append Successful")});
+}
+
+TEST_F(PVisitTest, TwoCopiesSavingForThePatientAtOnceGiveDistinctNumbers)
+{
+    constexpr int kMine = 12, kTheirs = 60;
+    Gate gate;
+    const pid_t other = otherCopySaving(folder_.path(), 2, kTheirs, gate);
+    open();
+    gate.open();
+    for (int i = 0; i < kMine; ++i) {
+        messages().clear();
+        click("Append_PVisit");
+        fillNewVisit();
+        ctl<DatePicker>("TxtNextVisit")->setValue(QDate());
+        click("Bt_Save");
+        ASSERT_EQ(messages().texts(), QStringList{QStringLiteral("Append Successful")}) << i;
+    }
+    ASSERT_EQ(exitCode(other), 0);
+    const auto numbers = numbersOf(2);
+    ASSERT_EQ(numbers.size(), size_t(3 + kMine + kTheirs));
+    std::set<long long> visitNos, pvNos;
+    for (auto [visitNo, pvNo] : numbers) {
+        visitNos.insert(visitNo);
+        pvNos.insert(pvNo);
+    }
+    EXPECT_EQ(visitNos.size(), numbers.size());
+    EXPECT_EQ(pvNos.size(), numbers.size());
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace cn::testing {
 
@@ -30,6 +32,50 @@ struct StoredVisit {
     const char* prescription = "Rest";
     double fees = 300;
 };
+
+// Waits on a pipe so that two processes start their saves together.
+struct Gate {
+    int fd[2] = {-1, -1};
+    Gate() { EXPECT_EQ(::pipe(fd), 0); }
+    ~Gate() { ::close(fd[0]); ::close(fd[1]); }
+    void open() { EXPECT_EQ(::write(fd[1], "gogo", 4), 4); }
+    void wait() { char c[4]; (void)!::read(fd[0], c, 4); }
+};
+
+// Another copy of the program: its own process and workspace on the folder,
+// saving `count` visits of the patient as fast as it can.
+inline pid_t otherCopySaving(const QString& folder, long long patientCode, int count, Gate& gate)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    int rc = 0;
+    {
+        data::Workspace other(folder.toStdString());
+        auto used = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
+        if (!used)
+            ::_exit(3);
+        data::WorkArea& v = **used;
+        for (const char* ix : {"PVISIT1.ntx", "PVISIT2.ntx", "PVISIT3.ntx", "PVISIT4.ntx", "PVISIT5.ntx"})
+            if (!v.setIndex(other.resolve(ix)))
+                ::_exit(4);
+        gate.wait();
+        for (int i = 0; i < count && rc == 0; ++i) {
+            auto r = visits::appendVisit(v, patientCode, [](data::WorkArea& a) { return a.setNum("PVSTATUS", 2); },
+                                 [] { return ::usleep(1000), true; });
+            if (!r)
+                rc = 2;
+        }
+    }
+    ::_exit(rc);
+}
+
+inline int exitCode(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
 
 class VisitWindowTest : public ::testing::Test {
 protected:

@@ -521,6 +521,9 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent)
 {
     setLineWrapMode(QTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes on to the next control as everywhere in a window; a tab
+    // character is typed with Ctrl+Tab.
+    setTabChangesFocus(true);
 }
 
 int RichTextBox::length() const { return std::max(0, document()->characterCount() - 1); }
@@ -539,6 +542,14 @@ void RichTextBox::tell(const QString& text)
 
 void RichTextBox::keyPressEvent(QKeyEvent* e)
 {
+    if (e->key() == Qt::Key_Tab && e->modifiers() == Qt::ControlModifier && !isReadOnly()) {
+        if (max_ > 0 && room() < 1)
+            tell(QStringLiteral("At most %1 characters").arg(max_));
+        else
+            textCursor().insertText(QStringLiteral("\t"));
+        e->accept();
+        return;
+    }
     const QString typed = e->text();
     const bool inserts = !typed.isEmpty()
         && (typed[0].isPrint() || typed[0] == QLatin1Char('\t') || typed[0] == QLatin1Char('\r'));

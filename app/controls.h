@@ -201,6 +201,7 @@ protected:
 // dropping beyond that many characters (a paragraph break counts as one),
 // and says so in a tip at the box; a stored text that is already longer is
 // still shown whole, and can be shortened. Lines wrap at the box's width.
+// Tab goes on to the next control; Ctrl+Tab types a tab character.
 class RichTextBox : public QTextEdit {
     Q_OBJECT
 public:

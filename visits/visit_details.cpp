@@ -237,6 +237,10 @@ void VisitDetailsForm::attachDetails(const Areas& areas, std::span<const FieldBi
     if (!faults().isEmpty())
         return;
 
+    // The date of birth is shown, never picked: a box without the picker's
+    // buttons, so that the whole date fits.
+    dob_->setCalendarPopup(false);
+    dob_->setButtonSymbols(QAbstractSpinBox::NoButtons);
     // The amount picture of the options, whatever grouping they set.
     fees_->setPicture(settings().numPicture(8, 2));
     for (RichTextBox* box : {prescription_, notes_})
@@ -245,6 +249,14 @@ void VisitDetailsForm::attachDetails(const Areas& areas, std::span<const FieldBi
     gridPatients_->setColumns({fieldColumn(QStringLiteral("Code"), 60, QStringLiteral("PATCODE")),
                                fieldColumn(QStringLiteral("First Name"), 150, QStringLiteral("PATFNAME")),
                                fieldColumn(QStringLiteral("Last Name"), 150, QStringLiteral("PATLNAME"))});
+    // One patient's visits are few: the list counts and numbers them by
+    // walking them, which costs nothing, rather than by their places among
+    // all the practice's visits. Until a patient is chosen it holds none.
+    if (data::WorkArea* v = visits()) {
+        (void)v->setOrder(areas_.visitOrder);
+        v->setScope(visits::patientKey(0));
+    }
+    gridVisits_->browseModel()->setCountByWalking(true);
     gridVisits_->setAlias(areas_.visits);
     gridVisits_->setColumns({fieldColumn(QStringLiteral("PV No"), 60, QStringLiteral("PVNO")),
                              fieldColumn(QStringLiteral("Date"), 90, QStringLiteral("VISITDT")),

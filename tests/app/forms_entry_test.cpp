@@ -86,13 +86,18 @@ TEST_F(FormsEntryTest, NoneCheckClearsTheDateAndBringsItBack)
     EXPECT_FALSE(none->isEnabled());
 }
 
-TEST_F(FormsEntryTest, TabLeavesATimePickerFromAnyPart)
+TEST_F(FormsEntryTest, TabLeavesATimePickerFromAnyPartAndARichTextBox)
 {
     auto* t = get<QTimeEdit>("TxtVisitTm");
     EXPECT_EQ(t->displayFormat(), QStringLiteral("HH:mm:ss"));
     t->setFocus(Qt::TabFocusReason);
     QTest::keyClick(t, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), get<RichTextBox>("TxtPatPres"));
+    auto* r = get<RichTextBox>("TxtPatPres");
+    EXPECT_EQ(QApplication::focusWidget(), r);
+    QTest::keyClick(r, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(r->toPlainText(), QStringLiteral("\t")) << "Ctrl+Tab types a tab";
+    QTest::keyClick(r, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), get<TextBox>("TxtPatNote"));
 }
 
 TEST_F(FormsEntryTest, RichTextBoxRefusesTextBeyondItsLength)

@@ -3,6 +3,7 @@
 #include "app/setupform.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
+#include "setup/options_form.h"
 
 namespace cn::program {
 
@@ -12,6 +13,7 @@ namespace {
 const WindowEntry kWindows[] = {
     {"Form_Patient", "Set_Patient", "WinPatnt", PATNT},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
+    {"Form_Options", "Set_Options", nullptr, SETOPT},
     {"Form_About", "Help_About", nullptr, ABOUT},
 };
 

@@ -710,6 +710,17 @@ void fitCaption(QWidget* w)
             return m.horizontalAdvance(drawnCaption(button->text())) + 8 <= button->width()
                 && m.height() + 4 <= button->height();
         });
+    } else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 0) {
+        // The widest item has to show whole beside the arrow.
+        auto widest = [&](const QFont& f) {
+            const QFontMetrics m(f);
+            int most = 0;
+            for (int i = 0; i < combo->count(); ++i)
+                most = std::max(most, m.horizontalAdvance(combo->itemText(i)));
+            return most;
+        };
+        const int frame = combo->sizeHint().width() - widest(combo->font());
+        shrinkUntil(combo, [&](const QFont& f) { return widest(f) + frame <= combo->width(); });
     } else if (auto* frame = qobject_cast<QGroupBox*>(w); frame && !frame->title().isEmpty()) {
         shrinkUntil(frame, [&](const QFont& f) {
             return QFontMetrics(f).horizontalAdvance(frame->title()) + 20 <= frame->width();

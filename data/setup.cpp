@@ -231,7 +231,7 @@ Status Setup::CHK_DBF_STRUCT(const Structure& wanted)
         if (!area) {
             // Held by another copy of the program: it can still be used shared,
             // so it is left as it is. Otherwise it cannot be used at all.
-            const bool inUse = ws_.netErr();
+            const bool inUse = area.code() == ErrorCode::InUse;
             auto shared = ws_.use(def.fileName(), "_struct", OpenMode{true, true});
             if (shared) {
                 ws_.closeArea("_struct");
@@ -390,7 +390,7 @@ bool Setup::indexNeedsRebuild(const IndexDef& ix)
     const TableDef& def = catalog::table(ix.table);
     auto area = ws_.use(def.fileName(), "_check", OpenMode{true, true});
     if (!area) {
-        const bool inUse = ws_.netErr();
+        const bool inUse = area.code() == ErrorCode::InUse;
         unusable_.insert(def.number);
         reportOnce(def.fileName(), inUse ? "it is in use by another program" : area.message());
         return false;
@@ -413,7 +413,7 @@ Status Setup::buildIndex(const IndexDef& ix)
     ws_.closeAll();
     auto area = ws_.use(def.fileName(), "_index", OpenMode{false, false});
     if (!area) {
-        if (!ws_.netErr()) {
+        if (area.code() != ErrorCode::InUse) {
             unusable_.insert(def.number);
             reportOnce(def.fileName(), area.message());
         }
@@ -433,11 +433,11 @@ Status Setup::buildIndex(const IndexDef& ix)
 namespace {
 
 // Opens a table shared with all its orders for the initial rows.
-WorkArea* openWithOrders(Workspace& ws, const TableDef& def, const char* alias)
+Result<WorkArea*> openWithOrders(Workspace& ws, const TableDef& def, const char* alias)
 {
     auto area = ws.use(def.fileName(), alias, OpenMode{true, false});
     if (!area)
-        return nullptr;
+        return area;
     for (int n : def.indexes)
         (void)(*area)->setIndex(catalog::index(n).fileName());
     if (!def.indexes.empty())
@@ -459,11 +459,13 @@ void Setup::CHKINITVALS()
         const TableDef& def = *catalog::findTable(name);
         if (unusable_.count(def.number))
             return;
-        WorkArea* a = openWithOrders(ws_, def, name);
-        if (!a) {
-            reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : "it cannot be read");
+        auto opened = openWithOrders(ws_, def, name);
+        if (!opened) {
+            reportOnce(def.fileName(),
+                       opened.code() == ErrorCode::InUse ? "it is in use by another program" : opened.message());
             return;
         }
+        WorkArea* a = *opened;
         body(def, *a);
         a->unlock();
         (void)a->commit();
@@ -550,7 +552,7 @@ void Setup::CN_OPENDATA()
             continue;
         auto area = ws_.use(def.fileName(), step.alias, OpenMode{true, false});
         if (!area) {
-            reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : area.message());
+            reportOnce(def.fileName(), area.code() == ErrorCode::InUse ? "it is in use by another program" : area.message());
             continue;
         }
         WorkArea& a = **area;

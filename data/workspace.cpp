@@ -87,7 +87,6 @@ struct Workspace::Impl {
     std::map<std::string, std::shared_ptr<Table>> tables;
     std::vector<std::unique_ptr<Area>> areas;
     Area* current = nullptr;
-    bool netErr = false;
     bool deletedVisible = false;
     std::string dateFormat = "MM/dd/yyyy";
 
@@ -1667,7 +1666,6 @@ Status Workspace::Impl::closeArea(Area* a)
 Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std::string& alias, OpenMode mode,
                            bool internal)
 {
-    ws->netErr = false;
     if (ws->find(alias))
         return Status::error("The alias " + alias + " is already in use");
     // Each area has its own open of the file for its locks, so that areas of
@@ -1680,7 +1678,6 @@ Result<WorkArea*> openArea(Workspace::Impl* ws, const std::string& p, const std:
         return lf.status();
     const bool exclusiveLock = !mode.shared && lf->writable();
     if (!internal && !lf->tryLock(kOpenLockOffset, 1, exclusiveLock)) {
-        ws->netErr = true;
         return Status::error(ErrorCode::InUse, "The table " + p + " is in use by another user");
     }
     const std::string canon = canonical(p);
@@ -1779,7 +1776,6 @@ Result<WorkArea*> Workspace::use(std::string_view file, std::string_view alias, 
     return openArea(d_.get(), p, a, mode);
 }
 
-bool Workspace::netErr() const { return d_->netErr; }
 WorkArea* Workspace::area(std::string_view alias) const { return d_->find(alias); }
 WorkArea* Workspace::current() const { return d_->current; }
 

@@ -204,6 +204,8 @@ private:
     // moving on is refused.
     Status finishChange();
     Status checkWritable(const char* what);
+    // The field to change, checked to be of the type wanted (kind names it).
+    Result<const FieldLayout*> fieldToChange(std::string_view field, char type, const char* kind);
     Status writeField(const FieldLayout& f, const char* bytes);
     Status writeRecord(const std::string& bytes);
     Status setFlag(char flag);

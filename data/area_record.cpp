@@ -191,78 +191,70 @@ Status Area::setFlag(char flag)
     return writeRecord(next);
 }
 
-Status Area::setStr(std::string_view field, std::string_view value)
+Result<const FieldLayout*> Area::fieldToChange(std::string_view field, char type, const char* kind)
 {
     const FieldLayout* f = layout(field);
     if (!f)
         return fieldError(alias_, field, "no such field");
-    if (f->def.type == 'M')
-        return setMemo(field, value);
-    if (f->def.type != 'C')
-        return fieldError(alias_, field, "not a character field");
-    if (auto st = checkWritable("change a field"); !st)
+    if (f->def.type != type)
+        return fieldError(alias_, field, std::string("not a ") + kind + " field");
+    if (auto st = checkWritable(type == 'M' ? "change a memo" : "change a field"); !st)
         return st;
-    if (value.size() > static_cast<size_t>(f->def.width))
-        return fieldError(alias_, field,
-                          "the text is longer than the field's " + std::to_string(f->def.width) + " characters",
+    return f;
+}
+
+Status Area::setStr(std::string_view field, std::string_view value)
+{
+    if (const FieldLayout* m = layout(field); m && m->def.type == 'M')
+        return setMemo(field, value);
+    auto f = fieldToChange(field, 'C', "character");
+    if (!f)
+        return f.status();
+    const int width = (*f)->def.width;
+    if (value.size() > static_cast<size_t>(width))
+        return fieldError(alias_, field, "the text is longer than the field's " + std::to_string(width) + " characters",
                           ErrorCode::TooLong);
     std::string bytes(value);
-    bytes.resize(static_cast<size_t>(f->def.width), ' ');
-    return writeField(*f, bytes.data());
+    bytes.resize(static_cast<size_t>(width), ' ');
+    return writeField(**f, bytes.data());
 }
 
 Status Area::setNum(std::string_view field, double value)
 {
-    const FieldLayout* f = layout(field);
+    auto f = fieldToChange(field, 'N', "numeric");
     if (!f)
-        return fieldError(alias_, field, "no such field");
-    if (f->def.type != 'N')
-        return fieldError(alias_, field, "not a numeric field");
-    if (auto st = checkWritable("change a field"); !st)
-        return st;
-    std::string bytes(static_cast<size_t>(f->def.width), ' ');
-    if (auto st = encodeNumeric(value, f->def.width, f->def.decimals, bytes.data()); !st)
+        return f.status();
+    std::string bytes(static_cast<size_t>((*f)->def.width), ' ');
+    if (auto st = encodeNumeric(value, (*f)->def.width, (*f)->def.decimals, bytes.data()); !st)
         return fieldError(alias_, field, st.message(), st.code());
-    return writeField(*f, bytes.data());
+    return writeField(**f, bytes.data());
 }
 
 Status Area::setDate(std::string_view field, Date value)
 {
-    const FieldLayout* f = layout(field);
+    auto f = fieldToChange(field, 'D', "date");
     if (!f)
-        return fieldError(alias_, field, "no such field");
-    if (f->def.type != 'D')
-        return fieldError(alias_, field, "not a date field");
-    if (auto st = checkWritable("change a field"); !st)
-        return st;
+        return f.status();
     if (!value.empty() && !value.valid())
         return fieldError(alias_, field, "not a valid date");
     const std::string bytes = value.dtos();
-    return writeField(*f, bytes.data());
+    return writeField(**f, bytes.data());
 }
 
 Status Area::setLogical(std::string_view field, bool value)
 {
-    const FieldLayout* f = layout(field);
+    auto f = fieldToChange(field, 'L', "logical");
     if (!f)
-        return fieldError(alias_, field, "no such field");
-    if (f->def.type != 'L')
-        return fieldError(alias_, field, "not a logical field");
-    if (auto st = checkWritable("change a field"); !st)
-        return st;
+        return f.status();
     const char c = value ? 'T' : 'F';
-    return writeField(*f, &c);
+    return writeField(**f, &c);
 }
 
 Status Area::setMemo(std::string_view field, std::string_view text)
 {
-    const FieldLayout* f = layout(field);
+    auto f = fieldToChange(field, 'M', "memo");
     if (!f)
-        return fieldError(alias_, field, "no such field");
-    if (f->def.type != 'M')
-        return fieldError(alias_, field, "not a memo field");
-    if (auto st = checkWritable("change a memo"); !st)
-        return st;
+        return f.status();
     if (!t_->memo)
         return Status::error("The table " + path_ + " has no memo file");
     if (changed_ != 0 && changed_ != rec_)
@@ -271,14 +263,14 @@ Status Area::setMemo(std::string_view field, std::string_view text)
     ensure();
     // The text goes to the memo file now, where nothing points to it until
     // the record itself is written.
-    const uint32_t old = decodeMemoBlock(std::string_view(buf_.data() + f->offset, 10)).value_or(0);
+    const uint32_t old = decodeMemoBlock(std::string_view(buf_.data() + (*f)->offset, 10)).value_or(0);
     changed_ = rec_;
     auto block = t_->writeMemo(rec_, text, old);
     if (!block)
         return block.status();
     char bytes[10];
     encodeMemoBlock(*block, bytes);
-    return writeField(*f, bytes);
+    return writeField(**f, bytes);
 }
 
 Status Area::append()

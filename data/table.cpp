@@ -179,26 +179,12 @@ Status Table::endChange(uint32_t recNo)
     return {};
 }
 
-Status Table::endChanges()
+Status Table::endChanges(bool movedKeysOnly)
 {
     Status result;
     // A change that cannot be written stays; the others are still written.
     for (size_t i = 0; i < changes_.size();) {
-        const size_t before = changes_.size();
-        Status st = write(i);
-        if (!st && result)
-            result = st;
-        if (changes_.size() == before)
-            ++i;
-    }
-    return result;
-}
-
-Status Table::syncKeys()
-{
-    Status result;
-    for (size_t i = 0; i < changes_.size();) {
-        if (!keysMoved(changes_[i])) {
+        if (movedKeysOnly && !keysMoved(changes_[i])) {
             ++i;
             continue;
         }

@@ -93,9 +93,10 @@ public:
     // Ends the change of recNo: the record in one write, then its index
     // entries. A record that cannot be written stays in the buffer.
     Status endChange(uint32_t recNo);
-    Status endChanges();
+    // Every change, or only those that moved a key.
+    Status endChanges(bool movedKeysOnly = false);
     // Before an index read: ends every change that moved one of its keys.
-    Status syncKeys();
+    Status syncKeys() { return endChanges(true); }
 
     // Ends every change and writes what an exclusive table keeps in memory.
     Status flush();

@@ -151,4 +151,11 @@ inline std::vector<std::string> column(Workspace& ws, const std::string& table, 
     return out;
 }
 
+// No temporary file of set-up or clean-up is left in the folder.
+inline void expectNoLeftovers(const TempFolder& dir)
+{
+    for (const char* f : {"packtemp.dbf", "packtemp.dbt", "packtemp.job", "_temp.dbf", "_temp.dbt"})
+        EXPECT_FALSE(fs::exists(dir / f)) << f;
+}
+
 } // namespace cn::data::testing

@@ -48,12 +48,6 @@ std::vector<std::string> shortIndexes(const TempFolder& dir)
     return bad;
 }
 
-void expectNoLeftovers(const TempFolder& dir)
-{
-    for (const char* f : {"packtemp.dbf", "packtemp.dbt", "packtemp.job", "_temp.dbf", "_temp.dbt"})
-        EXPECT_FALSE(fs::exists(dir / f)) << f;
-}
-
 // A set-up folder whose visit table needs far more room to rebuild than the
 // pretend disk will have.
 void bigVisits(const TempFolder& dir, Workspace& ws)

@@ -65,12 +65,6 @@ std::vector<std::string> visits(Workspace& ws)
     return out;
 }
 
-void expectNoLeftovers(const TempFolder& dir)
-{
-    for (const char* f : {"packtemp.dbf", "packtemp.dbt", "packtemp.job", "_temp.dbf", "_temp.dbt"})
-        EXPECT_FALSE(fs::exists(dir / f)) << f;
-}
-
 } // namespace
 
 TEST(SetupRecovery, UpgradeKilledAtEveryStepLosesNoVisit)

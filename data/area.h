@@ -204,15 +204,34 @@ private:
     // moving on is refused.
     Status finishChange();
     Status checkWritable(const char* what);
-    // The field to change, checked to be of the type wanted (kind names it).
-    Result<const FieldLayout*> fieldToChange(std::string_view field, char type, const char* kind);
+    // The field f (looked up by name) to change, checked to be of the type
+    // wanted (kind names it) and writable.
+    Result<const FieldLayout*> fieldToChange(const FieldLayout* f, std::string_view field, char type,
+                                             const char* kind);
     Status writeField(const FieldLayout& f, const char* bytes);
-    Status writeRecord(const std::string& bytes);
+    Status writeRecord(std::string&& bytes);
+    // Hands the buffer, changed in place, to the table as this area's change.
+    Status changeBuffer();
     Status setFlag(char flag);
 
     // --- navigation (area_navigation.cpp) ---
     // Positions on r (fresh from the file) and says whether it is visible.
-    bool positionVisible(uint32_t r, bool ahead = false);
+    bool positionVisible(uint32_t r, bool ahead = false)
+    {
+        if (r < 1 || r > t_->count()) {
+            (void)t_->refreshCount();
+            if (r < 1 || r > t_->count())
+                return false;
+        }
+        eof_ = false;
+        rec_ = r;
+        bufRec_ = 0;
+        if (!load(r, ahead))
+            return false;
+        if (!deletedVisible() && buf_[0] == kRecordDeleted)
+            return false;
+        return !filter_ || filter_(*this);
+    }
     bool inBottom(std::string_view key) const;
     bool inTop(std::string_view key) const;
     // Keys starting with the live flag let deleted records be skipped by key alone.

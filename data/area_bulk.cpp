@@ -187,7 +187,7 @@ Status Area::appendFrom(const std::string& file, const AppendFromOptions& option
             break;
         if (del)
             out[0] = kRecordDeleted;
-        if (auto st = writeRecord(out); !st) {
+        if (auto st = writeRecord(std::move(out)); !st) {
             result = st;
             break;
         }

@@ -37,30 +37,12 @@ bool Area::prepareIndex(bool refresh)
 bool Area::prepareMove(bool refresh)
 {
     error_.clear();
-    if (auto st = finishChange(); !st) {
-        fail(st);
-        return false;
-    }
-    return prepareIndex(refresh);
-}
-
-bool Area::positionVisible(uint32_t r, bool ahead)
-{
-    if (r < 1 || r > t_->count()) {
-        (void)t_->refreshCount();
-        if (r < 1 || r > t_->count())
+    if (changed_ != 0)
+        if (auto st = finishChange(); !st) {
+            fail(st);
             return false;
-    }
-    eof_ = false;
-    rec_ = r;
-    bufRec_ = 0;
-    if (!load(r, ahead))
-        return false;
-    if (!deletedVisible() && buf_[0] == kRecordDeleted)
-        return false;
-    if (filter_ && !filter_(*this))
-        return false;
-    return true;
+        }
+    return prepareIndex(refresh);
 }
 
 void Area::restorePosition(bool wasEof, uint32_t rec)

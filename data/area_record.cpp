@@ -157,15 +157,25 @@ Status Area::checkWritable(const char* what)
     return {};
 }
 
-Status Area::writeRecord(const std::string& bytes)
+Status Area::writeRecord(std::string&& bytes)
+{
+    ensure();
+    buf_ = std::move(bytes);
+    return changeBuffer();
+}
+
+Status Area::changeBuffer()
 {
     if (changed_ != 0 && changed_ != rec_)
-        if (auto st = finishChange(); !st)
+        if (auto st = finishChange(); !st) {
+            bufRec_ = 0;   // read again: the buffer holds what was refused
             return st;
-    if (auto st = t_->change(rec_, bytes.data()); !st)
+        }
+    if (auto st = t_->change(rec_, buf_.data()); !st) {
+        bufRec_ = 0;
         return st;
+    }
     changed_ = rec_;
-    buf_ = bytes;
     bufRec_ = rec_;
     bufGen_ = t_->gen;
     return {};
@@ -174,9 +184,8 @@ Status Area::writeRecord(const std::string& bytes)
 Status Area::writeField(const FieldLayout& f, const char* bytes)
 {
     ensure();
-    std::string next = buf_;
-    std::memcpy(next.data() + f.offset, bytes, static_cast<size_t>(f.def.width));
-    return writeRecord(next);
+    std::memcpy(buf_.data() + f.offset, bytes, static_cast<size_t>(f.def.width));
+    return changeBuffer();
 }
 
 Status Area::setFlag(char flag)
@@ -186,14 +195,13 @@ Status Area::setFlag(char flag)
     ensure();
     if (buf_[0] == flag)
         return {};
-    std::string next = buf_;
-    next[0] = flag;
-    return writeRecord(next);
+    buf_[0] = flag;
+    return changeBuffer();
 }
 
-Result<const FieldLayout*> Area::fieldToChange(std::string_view field, char type, const char* kind)
+Result<const FieldLayout*> Area::fieldToChange(const FieldLayout* f, std::string_view field, char type,
+                                               const char* kind)
 {
-    const FieldLayout* f = layout(field);
     if (!f)
         return fieldError(alias_, field, "no such field");
     if (f->def.type != type)
@@ -205,23 +213,26 @@ Result<const FieldLayout*> Area::fieldToChange(std::string_view field, char type
 
 Status Area::setStr(std::string_view field, std::string_view value)
 {
-    if (const FieldLayout* m = layout(field); m && m->def.type == 'M')
+    const FieldLayout* layoutOf = layout(field);
+    if (layoutOf && layoutOf->def.type == 'M')
         return setMemo(field, value);
-    auto f = fieldToChange(field, 'C', "character");
+    auto f = fieldToChange(layoutOf, field, 'C', "character");
     if (!f)
         return f.status();
     const int width = (*f)->def.width;
     if (value.size() > static_cast<size_t>(width))
         return fieldError(alias_, field, "the text is longer than the field's " + std::to_string(width) + " characters",
                           ErrorCode::TooLong);
-    std::string bytes(value);
-    bytes.resize(static_cast<size_t>(width), ' ');
-    return writeField(**f, bytes.data());
+    ensure();
+    char* at = buf_.data() + (*f)->offset;
+    std::memcpy(at, value.data(), value.size());
+    std::memset(at + value.size(), ' ', static_cast<size_t>(width) - value.size());
+    return changeBuffer();
 }
 
 Status Area::setNum(std::string_view field, double value)
 {
-    auto f = fieldToChange(field, 'N', "numeric");
+    auto f = fieldToChange(layout(field), field, 'N', "numeric");
     if (!f)
         return f.status();
     std::string bytes(static_cast<size_t>((*f)->def.width), ' ');
@@ -232,7 +243,7 @@ Status Area::setNum(std::string_view field, double value)
 
 Status Area::setDate(std::string_view field, Date value)
 {
-    auto f = fieldToChange(field, 'D', "date");
+    auto f = fieldToChange(layout(field), field, 'D', "date");
     if (!f)
         return f.status();
     if (!value.empty() && !value.valid())
@@ -243,7 +254,7 @@ Status Area::setDate(std::string_view field, Date value)
 
 Status Area::setLogical(std::string_view field, bool value)
 {
-    auto f = fieldToChange(field, 'L', "logical");
+    auto f = fieldToChange(layout(field), field, 'L', "logical");
     if (!f)
         return f.status();
     const char c = value ? 'T' : 'F';
@@ -252,7 +263,7 @@ Status Area::setLogical(std::string_view field, bool value)
 
 Status Area::setMemo(std::string_view field, std::string_view text)
 {
-    auto f = fieldToChange(field, 'M', "memo");
+    auto f = fieldToChange(layout(field), field, 'M', "memo");
     if (!f)
         return f.status();
     if (!t_->memo)

@@ -90,13 +90,14 @@ public:
     // an exclusive one when the change ends.
     Result<uint32_t> append(const char* bytes);
     bool changing(uint32_t recNo) const { return find(recNo) != nullptr; }
+    bool hasChanges() const { return !changes_.empty(); }
     // Ends the change of recNo: the record in one write, then its index
     // entries. A record that cannot be written stays in the buffer.
     Status endChange(uint32_t recNo);
     // Every change, or only those that moved a key.
     Status endChanges(bool movedKeysOnly = false);
     // Before an index read: ends every change that moved one of its keys.
-    Status syncKeys() { return endChanges(true); }
+    Status syncKeys() { return changes_.empty() ? Status() : endChanges(true); }
 
     // Ends every change and writes what an exclusive table keeps in memory.
     Status flush();

@@ -8,5 +8,6 @@ const Register r2("index_build", runIndexBuild);
 const Register r3("seek", runSeek);
 const Register r4("scan_words", runScanWords);
 const Register r5("check", runCheck);
+const Register r6("setup_idle", runSetupIdle);
 } // namespace
 } // namespace cn::bench

@@ -9,5 +9,6 @@ void runIndexBuild(const Context& ctx);
 void runSeek(const Context& ctx);
 void runScanWords(const Context& ctx);
 void runCheck(const Context& ctx);
+void runSetupIdle(const Context& ctx);
 
 } // namespace cn::bench

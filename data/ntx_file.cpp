@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <unordered_set>
+#include <memory>
 
 namespace cn::data {
 
@@ -1021,51 +1021,209 @@ Status NtxFile::replace(std::string_view oldKey, std::string_view newKey, uint32
 
 // --- checking -----------------------------------------------------------------
 
-Status NtxFile::verify()
+namespace {
+
+// memcmp of two keys of the same length, a word at a time (a walk compares
+// every key with the one before it).
+inline __attribute__((always_inline)) int compareKeys(const unsigned char* a, const unsigned char* b, size_t n)
+{
+    if (n < 8)
+        return std::memcmp(a, b, n);
+    auto word = [](const unsigned char* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return __builtin_bswap64(w);
+    };
+    for (size_t i = 0;; i += 8) {
+        const size_t at = i + 8 < n ? i : n - 8;   // the last word overlaps the one before
+        const uint64_t x = word(a + at), y = word(b + at);
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (at == n - 8)
+            return 0;
+    }
+}
+
+} // namespace
+
+// The whole file is read at once and the tree walked in key order over its
+// bytes, without decoding pages: this runs over every index at every start.
+// visit(key, recNo) is called for each entry and returns false to stop.
+template <class Visit>
+Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
 {
     NTX_READ_GUARD();
+    // Check what is on disk: write our own pending pages first.
+    if (!shared_)
+        if (auto st = flush(); !st)
+            return st;
+    auto size = file_.size();
+    if (!size)
+        return size.status();
     const uint16_t K = header_.keyLength;
-    std::unordered_set<uint32_t> seen;
-    std::string prevKey;
-    uint32_t prevRec = 0;
-    bool havePrev = false;
-    Status problem;
-    std::function<Status(uint32_t, int, int&)> visit = [&](uint32_t off, int depth, int& leafDepth) -> Status {
+    const uint16_t M = header_.maxItems;
+    const uint64_t pageCount = *size / kNtxPageSize;
+    if (pageCount == 0)
+        return error("the file is shorter than an index header");
+    unsigned char* const bytes = buffer.reserve(pageCount * kNtxPageSize);
+    if (!bytes)
+        return Status::error(ErrorCode::Io, "The index " + path() + " is too large to be checked in memory");
+    if (auto st = file_.readAt(0, bytes, pageCount * kNtxPageSize); !st)
+        return st;
+    std::vector<bool> seen(pageCount, false);
+
+    struct Frame {
+        const unsigned char* page;
+        uint32_t off;
+        uint16_t count;
+        uint16_t next;       // branch: the child to go down next, then the item of that number
+        bool leaf;
+    };
+    Frame stack[kMaxDepth];
+    int depth = 0;
+    int leafDepth = -1;
+    auto item = [&](const Frame& f, size_t i) { return f.page + get16(f.page + 2 + 2 * i); };
+    auto enter = [&](uint32_t off) -> Status {
+        const std::string at = "the page at " + std::to_string(off);
+        if (off < kNtxPageSize || off % kNtxPageSize != 0 || off / kNtxPageSize >= pageCount)
+            return error("a page offset " + std::to_string(off) + " is outside the file");
+        if (depth > 0 && stack[depth - 1].off == off)
+            return error(at + " points to itself");
+        for (int d = 0; d < depth; ++d)
+            if (stack[d].off == off)
+                return error(at + " points back up the tree");
+        if (seen[off / kNtxPageSize])
+            return error(at + " is reached twice (a cycle or shared page)");
         if (depth >= kMaxDepth)
             return error("the tree is deeper than any real index");
-        if (!seen.insert(off).second)
-            return error("the page at " + std::to_string(off) + " is reached twice (a cycle or shared page)");
-        auto pr = readPage(off);
-        if (!pr)
-            return pr.status();
-        NtxPage pg = std::move(*pr);
-        if (pg.leaf()) {
+        seen[off / kNtxPageSize] = true;
+        Frame f{bytes + off, off, get16(bytes + off), 0, false};
+        if (f.count > M)
+            return error(at + " claims " + std::to_string(f.count) + " keys, more than the " + std::to_string(M) +
+                         " that fit");
+        for (size_t i = 0; i <= f.count; ++i) {
+            const uint16_t o = get16(f.page + 2 + 2 * i);
+            if (o < 2 || o + 8u + K > kNtxPageSize)
+                return error("an item of " + at + " lies outside the page");
+        }
+        f.leaf = get32(item(f, 0)) == 0;
+        for (size_t i = 0; i <= f.count; ++i) {
+            const uint32_t child = get32(item(f, i));
+            if (f.leaf && child != 0)
+                return error(at + " mixes leaf and branch items");
+            if (!f.leaf && child == 0)
+                return error(at + " has a bad child pointer");
+        }
+        if (f.leaf) {
             if (leafDepth < 0)
                 leafDepth = depth;
             else if (leafDepth != depth)
                 return error("leaves at different depths (page " + std::to_string(off) + ")");
         }
-        for (size_t i = 0; i <= pg.count; ++i) {
-            if (!pg.leaf())
-                if (auto st = visit(pg.child[i], depth + 1, leafDepth); !st)
-                    return st;
-            if (i < pg.count) {
-                std::string_view k = pg.key(i, K);
-                if (havePrev && cmpEntry(prevKey, prevRec, k, pg.recNo[i]) >= 0)
-                    return error("keys out of order in the page at " + std::to_string(off));
-                prevKey.assign(k);
-                prevRec = pg.recNo[i];
-                havePrev = true;
-            }
-        }
+        stack[depth++] = f;
         return {};
     };
-    int leafDepth = -1;
-    // Check what is on disk: write our own pending pages first.
-    if (!shared_)
-        if (auto st = flush(); !st)
+
+    const unsigned char* prevKey = nullptr;
+    uint32_t prevRec = 0;
+    // False when the walk is to end: keys out of order (problem says so) or
+    // the visitor stopped it.
+    auto emit = [&](const Frame& f, size_t i, Status& problem) __attribute__((always_inline)) {
+        const unsigned char* it = item(f, i);
+        const unsigned char* key = it + 8;
+        const uint32_t rec = get32(it + 4);
+        if (prevKey) {
+            const int c = compareKeys(prevKey, key, K);
+            if (c > 0 || (c == 0 && prevRec >= rec)) {
+                problem = error("keys out of order in the page at " + std::to_string(f.off));
+                return false;
+            }
+        }
+        prevKey = key;
+        prevRec = rec;
+        return visit(reinterpret_cast<const char*>(key), rec);
+    };
+
+    if (auto st = enter(header_.root); !st)
+        return st;
+    Status problem;
+    while (depth > 0) {
+        Frame& f = stack[depth - 1];
+        if (f.leaf) {
+            for (size_t i = 0; i < f.count; ++i)
+                if (!emit(f, i, problem))
+                    return problem;
+            --depth;
+            continue;
+        }
+        // A branch: child 0, item 0, child 1, item 1, ..., child count.
+        if (f.next > 0 && f.next - 1 < f.count && !emit(f, f.next - 1, problem))
+            return problem;
+        if (f.next > f.count) {
+            --depth;
+            continue;
+        }
+        const uint32_t child = get32(item(f, f.next));
+        ++f.next;
+        if (auto st = enter(child); !st)
             return st;
-    return visit(header_.root, 0, leafDepth);
+    }
+    return {};
+}
+
+Status NtxFile::verify()
+{
+    NtxScanBuffer buffer;
+    return scanTree(buffer, [](const char*, uint32_t) { return true; });
+}
+
+Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
+                       NtxScanBuffer& buffer)
+{
+    out = {};
+    // The words ntxEntryHash takes from a key, worked out once: where each
+    // starts in the key, and its width (8, or a short piece's own).
+    struct Word {
+        uint16_t at;
+        uint16_t width;
+    };
+    std::vector<Word> words;
+    size_t total = 0;
+    for (uint16_t w : pieces) {
+        if (w < 8) {
+            words.push_back({static_cast<uint16_t>(total), w});
+        } else {
+            for (size_t i = 0; i + 8 < w; i += 8)
+                words.push_back({static_cast<uint16_t>(total + i), 8});
+            words.push_back({static_cast<uint16_t>(total + w - 8), 8});
+        }
+        total += w;
+    }
+    if (total != header_.keyLength)
+        return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
+                             " bytes long, not " + std::to_string(total));
+    Status problem;
+    Status st = scanTree(buffer, [&](const char* key, uint32_t rec) __attribute__((always_inline)) {
+        if (rec == 0 || rec > recordCount) {
+            problem = error("an entry names record " + std::to_string(rec) + " but the table has " +
+                            std::to_string(recordCount));
+            return false;
+        }
+        ++out.entries;
+        NtxEntryHash h(rec);
+        for (const Word& w : words) {
+            if (w.width == 8) {
+                uint64_t v;
+                std::memcpy(&v, key + w.at, 8);
+                h.word(v);
+            } else {
+                h.word(NtxEntryHash::shortPiece(key + w.at, w.width));
+            }
+        }
+        out.sum += h.done();
+        return true;
+    });
+    return st ? problem : st;
 }
 
 // --- building -----------------------------------------------------------------

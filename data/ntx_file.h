@@ -15,9 +15,12 @@
 #include "data/os_file.h"
 #include "data/status.h"
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -68,6 +71,107 @@ struct NtxRank {
     bool have = false;
     NtxEntry at;
 };
+
+// What an index holds, summed up so that it can be compared with its table
+// without keeping its keys: the number of entries and the sum (modulo 2^64)
+// of ntxEntryHash over every (key, record number). The sum does not depend on
+// order, so the table's side computes the same figure in record order; a key
+// that differs from its record's, or a record with another's key, changes it.
+struct NtxDigest {
+    uint64_t entries = 0;
+    uint64_t sum = 0;
+};
+
+// Memory a whole index file is read into for a check, kept by a caller that
+// checks several so that it is allocated once.
+class NtxScanBuffer {
+public:
+    // nullptr when there is not that much memory.
+    unsigned char* reserve(size_t n)
+    {
+        if (n > size_) {
+            bytes_.reset(new (std::nothrow) unsigned char[n]);
+            size_ = bytes_ ? n : 0;
+        }
+        return bytes_.get();
+    }
+private:
+    std::unique_ptr<unsigned char[]> bytes_;
+    size_t size_ = 0;
+};
+
+// A 64-bit hash of one entry: its record number and its key, taken in pieces
+// of fixed widths (a key's terms, so that a table's side can hash each field
+// where it lies in the record, without assembling the key). A piece is taken
+// a word at a time, its last word overlapping the one before; a piece shorter
+// than a word as one word of its bytes. The words are weighted by odd
+// constants of their position and summed, so they are taken independently of
+// one another, and the sum is mixed with the record number so that two
+// records trading keys change the sum of the two hashes.
+class NtxEntryHash {
+public:
+    explicit NtxEntryHash(uint32_t recNo) : rec_((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull) {}
+    void word(uint64_t w) { sum_ += w * weight(n_++); }
+    // A piece shorter than a word, as word() takes it.
+    static uint64_t shortPiece(const char* bytes, size_t width)
+    {
+        uint64_t w = 0;
+        for (size_t i = 0; i < width; ++i)
+            w = w << 8 | static_cast<unsigned char>(bytes[i]);
+        return w;
+    }
+    void piece(const char* bytes, size_t width)
+    {
+        if (width < 8) {
+            word(shortPiece(bytes, width));
+            return;
+        }
+        uint64_t w;
+        for (size_t i = 0; i + 8 < width; i += 8) {
+            std::memcpy(&w, bytes + i, 8);
+            word(w);
+        }
+        std::memcpy(&w, bytes + width - 8, 8);
+        word(w);
+    }
+    uint64_t done() const
+    {
+        uint64_t h = sum_ ^ rec_;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        return h ^ (h >> 33);
+    }
+
+private:
+    // An odd constant per word position; a key has at most 250 bytes, so
+    // fewer than 64 words.
+    static constexpr std::array<uint64_t, 64> kWeights = [] {
+        std::array<uint64_t, 64> w{};
+        for (uint64_t i = 0; i < w.size(); ++i) {
+            uint64_t z = (i + 1) * 0x9E3779B97F4A7C15ull;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            w[i] = (z ^ (z >> 27)) | 1;
+        }
+        return w;
+    }();
+    static uint64_t weight(unsigned i) { return kWeights[i & 63]; }
+    uint64_t rec_;
+    uint64_t sum_ = 0;
+    unsigned n_ = 0;
+};
+
+// The hash of a key cut into pieces of these widths (summing to its length).
+inline uint64_t ntxEntryHash(const std::vector<uint16_t>& pieces, const char* key, uint32_t recNo)
+{
+    NtxEntryHash h(recNo);
+    for (uint16_t width : pieces) {
+        h.piece(key, width);
+        key += width;
+    }
+    return h.done();
+}
 
 // Sorted input for building an index: keys packed, keyLength bytes each.
 struct NtxBuildInput {
@@ -139,9 +243,18 @@ public:
 
     // Raw page access for checkers: a page as stored, validated.
     Result<NtxPage> readPage(uint32_t offset);
-    // Walks the whole tree checking its structure (no cycles, pages in the file,
-    // counts within capacity, keys in order); the first problem found.
+    // Walks the whole tree checking its structure (no page reached twice or
+    // pointing back up the tree, pages in the file, counts within capacity,
+    // items inside their page, leaves at one depth, keys in order); the first
+    // problem found.
     Status verify();
+    // The same walk, which also requires every record number to lie in
+    // 1..recordCount, and sums the entries up. The file is read once, whole,
+    // and walked in memory: this is the index check of every start-up. (A
+    // record with two entries shows as entries and sum that differ from the
+    // table's.)
+    // pieces: the widths each key is hashed in (see ntxEntryHash).
+    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out, NtxScanBuffer& buffer);
 
     // Offset of the update lock (1 byte) in the index file.
     static constexpr uint64_t updateLockOffset() { return kLockBase; }
@@ -171,6 +284,8 @@ private:
     Status endUpdate();
     std::string padKey(std::string_view key) const;
     Status error(const std::string& what) const;
+    template <class Visit>
+    Status scanTree(NtxScanBuffer& buffer, Visit&& visit);
 
     OsFile file_;
     NtxHeader header_;

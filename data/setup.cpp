@@ -4,6 +4,7 @@
 #include "data/codes.h"
 #include "data/dbf_file.h"
 #include "data/expr.h"
+#include "data/index_check.h"
 #include "data/ntx_file.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ std::string trimRight(std::string s)
     return s;
 }
 
-bool blank(const std::string& s)
+bool blank(std::string_view s)
 {
     for (char c : s)
         if (c != ' ' && c != '\0')
@@ -168,13 +169,14 @@ void Setup::SETUP_PROCESS(bool cleanup)
     MDBFCHANGE = false;
     reported_.clear();
     unusable_.clear();
+    indexSound_.clear();
     log_ = {};
     obs_.setRange(1, 0, catalog::kTableCount);
     obs_.setRange(2, 0, catalog::kIndexCount);
     obs_.setRange(3, 0, 100);
 
-    // Before anything else touches the folder: a table left half-rebuilt by
-    // an interrupted run is put back.
+    // Before anything else touches the folder: a rebuild an interrupted run
+    // left is finished or discarded.
     recover();
 
     collect_ = cleanup;
@@ -405,59 +407,30 @@ void Setup::indexes()
                           "; " + (files.size() == 1 ? "it is" : "they are") + " built at the next start.");
 }
 
-namespace {
-
-// True when the index holds exactly one key per record of the table, each
-// equal to the key computed from its record: what a crash or another program
-// writing the table without the index would break.
-bool indexSound(const std::string& dbfPath, const std::string& ntxPath, const std::string& keyText)
+// Whether an index holds exactly one key per record of the table, each equal
+// to the key computed from its record: what a crash or another program
+// writing the table without the index would break. All indexes of a table are
+// checked in one pass over it, the first time one of them is asked for.
+bool Setup::indexSound(const IndexDef& ix)
 {
-    auto dbf = DbfFile::open(dbfPath, false);
-    auto ntx = NtxFile::open(ntxPath, false);
-    if (!dbf || !ntx)
-        return false;
-    auto expr = Expr::compile(keyText, (*dbf)->fields());
-    if (!expr || expr->keyLength() != (*ntx)->keyLength())
-        return false;
-    const uint32_t count = (*dbf)->recordCount();
-    const size_t length = (*dbf)->recordLength();
-
-    // Record numbers in index order, with their keys, checked in record
-    // order afterwards so that the table is read front to back once.
-    std::vector<std::string> keys(static_cast<size_t>(count) + 1);
-    std::vector<bool> seen(static_cast<size_t>(count) + 1, false);
-    uint32_t entries = 0;
-    bool sound = true;
-    const Status walked = (*ntx)->walk({}, [&](std::string_view key, uint32_t recNo) {
-        if (recNo == 0 || recNo > count || seen[recNo] || ++entries > count) {
-            sound = false;
-            return false;
-        }
-        seen[recNo] = true;
-        keys[recNo] = std::string(key);
-        return true;
-    });
-    if (!walked || !sound || entries != count)
-        return false;
-
-    constexpr uint32_t chunk = 256;
-    std::string buf;
-    std::string computed;
-    for (uint32_t first = 1; first <= count; first += chunk) {
-        const uint32_t n = std::min(chunk, count - first + 1);
-        buf.resize(static_cast<size_t>(n) * length);
-        if (!(*dbf)->readMany(first, n, buf.data()))
-            return false;
-        for (uint32_t i = 0; i < n; ++i) {
-            expr->key(buf.data() + static_cast<size_t>(i) * length, computed);
-            if (computed != keys[first + i])
-                return false;
-        }
+    if (auto it = indexSound_.find(ix.number); it != indexSound_.end())
+        return it->second;
+    const TableDef& def = catalog::table(ix.table);
+    std::vector<IndexToCheck> files;
+    std::vector<int> numbers;
+    for (int n : def.indexes) {
+        const IndexDef& other = catalog::index(n);
+        if (!ws_.exists(other.fileName()))
+            continue;
+        files.push_back({ws_.resolve(other.fileName()), other.key});
+        numbers.push_back(n);
     }
-    return true;
+    const std::vector<Status> verdicts = checkIndexes(ws_.resolve(def.fileName()), files);
+    for (size_t i = 0; i < numbers.size(); ++i)
+        indexSound_[numbers[i]] = verdicts[i].isOk();
+    auto it = indexSound_.find(ix.number);
+    return it != indexSound_.end() && it->second;
 }
-
-} // namespace
 
 bool Setup::indexNeedsRebuild(const IndexDef& ix)
 {
@@ -476,7 +449,7 @@ bool Setup::indexNeedsRebuild(const IndexDef& ix)
         stale = true;   // built from another key
     ws_.closeArea("_check");
     if (!stale)
-        stale = !indexSound(ws_.resolve(def.fileName()), ws_.resolve(ix.fileName()), ix.key);
+        stale = !indexSound(ix);
     return stale;
 }
 
@@ -539,9 +512,13 @@ void Setup::CHKINITVALS()
             return;
         }
         WorkArea* a = *opened;
+        const uint32_t before = a->lastRec();
         body(def, *a);
         a->unlock();
-        (void)a->commit();
+        // Written to disk only when a row was added: a commit syncs the table
+        // and its indexes, which costs a start-up with nothing to add dearly.
+        if (a->lastRec() != before)
+            (void)a->commit();
         ws_.closeArea(name);
     };
 
@@ -617,6 +594,66 @@ void Setup::CHKINITVALS()
 
 // --- opening ------------------------------------------------------------------
 
+namespace {
+
+// Zero as a code: blank, or a number that reads as 0.
+bool zeroCode(std::string_view text)
+{
+    bool simple = true, nonZeroDigit = false;
+    for (char c : text) {
+        if (c >= '1' && c <= '9')
+            nonZeroDigit = true;
+        else if (c != ' ' && c != '0')
+            simple = false;
+    }
+    return simple ? !nonZeroDigit : decodeNumeric(text) == 0;
+}
+
+// A blank check: is there a visible record with a blank name or a zero code
+// (or parent code)? Only whether there is one matters, so the table file is
+// read in record order, a block at a time, rather than through the order with
+// a descent and a lock per record.
+bool faultyRecord(WorkArea& area, const catalog::BlankCheck& check, bool deletedVisible)
+{
+    auto viaArea = [&] {
+        return area.locate([&check](WorkArea& r) {
+            return blank(r.str(check.nameField)) || r.num(check.codeField) == 0 ||
+                   (!check.parentField.empty() && r.num(check.parentField) == 0);
+        });
+    };
+    auto opened = DbfFile::open(area.path(), false);
+    if (!opened)
+        return viaArea();
+    const DbfFile& dbf = **opened;
+    const int name = dbf.fieldIndex(check.nameField), code = dbf.fieldIndex(check.codeField);
+    const int parent = check.parentField.empty() ? -1 : dbf.fieldIndex(check.parentField);
+    if (name < 0 || code < 0 || (!check.parentField.empty() && parent < 0))
+        return viaArea();
+    auto bytes = [&](const char* rec, int field) {
+        const FieldLayout& f = dbf.fields()[static_cast<size_t>(field)];
+        return std::string_view(rec + f.offset, static_cast<size_t>(f.def.width));
+    };
+    const uint32_t length = dbf.recordLength();
+    const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
+    std::string buf(static_cast<size_t>(chunk) * length, '\0');
+    for (uint32_t first = 1; first <= dbf.recordCount(); first += chunk) {
+        const uint32_t n = std::min(chunk, dbf.recordCount() - first + 1);
+        if (!dbf.readMany(first, n, buf.data()))
+            return viaArea();
+        for (uint32_t i = 0; i < n; ++i) {
+            const char* rec = buf.data() + static_cast<size_t>(i) * length;
+            if (rec[0] == kRecordDeleted && !deletedVisible)
+                continue;
+            if (blank(bytes(rec, name)) || zeroCode(bytes(rec, code)) ||
+                (parent >= 0 && zeroCode(bytes(rec, parent))))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void Setup::CN_OPENDATA()
 {
     for (const auto& step : catalog::openSteps()) {
@@ -637,11 +674,7 @@ void Setup::CN_OPENDATA()
         if (a.orderCount() > 0)
             (void)a.setOrder(1);
         if (const auto* check = step.check) {
-            const bool faulty = a.locate([check](WorkArea& r) {
-                return blank(r.str(check->nameField)) || r.num(check->codeField) == 0 ||
-                       (!check->parentField.empty() && r.num(check->parentField) == 0);
-            });
-            if (faulty)
+            if (faultyRecord(a, *check, ws_.deletedVisible()))
                 obs_.message(SetupBox::Info, check->message);
         }
         a.goTop();

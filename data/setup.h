@@ -14,6 +14,7 @@
 #include "data/workspace.h"
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -124,6 +125,7 @@ private:
     Status createTable(const catalog::TableDef& def, const Structure& fields);
     Status upgradeTable(const catalog::TableDef& def);
     bool indexNeedsRebuild(const catalog::IndexDef& ix);
+    bool indexSound(const catalog::IndexDef& ix);
     Status buildIndex(const catalog::IndexDef& ix);
     void hit(std::string_view step) { if (checkpoint) checkpoint(step); }
 
@@ -134,6 +136,7 @@ private:
     std::set<int> unusable_;                 // tables that could not be opened
     bool collect_ = false;                   // a clean-up run gathers its problems
     std::vector<std::string> failures_;      // ... here
+    std::map<int, bool> indexSound_;         // index number -> checked against its table in this run
     Log log_;
 
     friend class Cleanup;

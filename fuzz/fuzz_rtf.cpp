@@ -18,15 +18,19 @@ namespace {
 // own shows in the document's default font.
 QString signature(const QTextDocument& doc)
 {
-    QString out;
+    QString out = QString::number(cn::rtf::defaultTab(doc));
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const cn::rtf::Indents ind = cn::rtf::indents(b);
         const QTextList* list = b.textList();
         Qt::Alignment a = b.blockFormat().alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
         if (a == 0 || a == Qt::AlignLeading)
             a = Qt::AlignLeft;
-        out += QStringLiteral("\nP%1 %2 %3 %4 %5|").arg(int(a)).arg(ind.left).arg(ind.right).arg(ind.firstLine)
-                   .arg(list ? int(list->format().style()) : 0);
+        const cn::rtf::LineSpacing sl = cn::rtf::lineSpacing(b.blockFormat());
+        QString tabs;
+        for (const cn::rtf::TabStop& t : cn::rtf::tabStops(b))
+            tabs += QStringLiteral("%1:%2,").arg(t.position).arg(int(t.type));
+        out += QStringLiteral("\nP%1 %2 %3 %4 %5 %6:%7 %8|").arg(int(a)).arg(ind.left).arg(ind.right).arg(ind.firstLine)
+                   .arg(list ? int(list->format().style()) : 0).arg(int(sl.rule)).arg(sl.value).arg(tabs);
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
             const QTextCharFormat cf = f.charFormat();
@@ -34,7 +38,7 @@ QString signature(const QTextDocument& doc)
             if (face.isEmpty())
                 face = doc.defaultFont().family();
             const qreal size = cf.fontPointSize() > 0 ? cf.fontPointSize() : doc.defaultFont().pointSizeF();
-            out += QStringLiteral("[%1|%2|%3|%4%5%6%7|%8|%9]")
+            out += QStringLiteral("[%1|%2|%3|%4%5%6%7|%8|%9|%10]")
                        .arg(f.text(), face)
                        .arg(size)
                        .arg(cf.fontWeight() >= QFont::DemiBold)
@@ -42,6 +46,7 @@ QString signature(const QTextDocument& doc)
                        .arg(cf.fontUnderline())
                        .arg(cf.fontStrikeOut())
                        .arg(cf.hasProperty(QTextFormat::ForegroundBrush) ? cf.foreground().color().name() : "auto")
+                       .arg(cf.hasProperty(QTextFormat::BackgroundBrush) ? cf.background().color().name() : "none")
                        .arg(int(cf.verticalAlignment()));
         }
     }

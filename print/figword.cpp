@@ -19,6 +19,8 @@ const char* const kTens[10] = {"", "", "Twenty", "Thirty", "Forty",
 // lower case ("Twenty-one").
 QString wordBelowHundred(int n)
 {
+    if (n < 0 || n > 99)
+        return {};
     if (n < 20)
         return QString::fromLatin1(kUnits[n]);
     QString w = QString::fromLatin1(kTens[n / 10]);
@@ -66,7 +68,22 @@ QString wholeWords(long long r, int grouping)
     return text;
 }
 
+// Whole hundredths of the amount as shown on the receipt, so that 0.29 gives
+// twenty-nine and never twenty-eight, and 0.999 carries into the units
+// instead of giving a hundred hundredths. Only for amounts that have words.
+long long hundredthsOf(double amount)
+{
+    return std::llround(std::fabs(amount) * 100.0);
+}
+
 } // namespace
+
+bool amountHasWords(double amount)
+{
+    // Checked before rounding so that the rounding cannot overflow, and after
+    // it, since 999,999,999,999.995 shows as a million million.
+    return std::isfinite(amount) && std::fabs(amount) < 1e12 && hundredthsOf(amount) <= std::llround(kMaxAmountInWords * 100);
+}
 
 QString groupWords(long long n, int grouping)
 {
@@ -87,12 +104,11 @@ QString groupWords(long long n, int grouping)
 
 QString amountInWords(double amount, int grouping, const QString& hundredthText)
 {
-    if (!std::isfinite(amount))
-        return QStringLiteral("only");
-    // Work in whole hundredths of the amount as shown on the receipt, so that
-    // 0.29 gives twenty-nine and never twenty-eight, and 0.999 carries into
-    // the units instead of giving a hundred hundredths.
-    const long long cents = std::llround(std::fabs(amount) * 100.0);
+    if (std::isnan(amount))
+        return kNotAnAmountText;
+    if (!amountHasWords(amount))
+        return kAmountTooLargeText;
+    const long long cents = hundredthsOf(amount);
     const long long whole = cents / 100;
     const int hundredths = int(cents % 100);
 

@@ -1,20 +1,23 @@
 #include "tools/check.h"
 
+#include "data/catalog.h"
+#include "data/cleanup.h"
 #include "data/cp1252.h"
 #include "data/dbf_file.h"
 #include "data/expr.h"
 #include "data/memo_file.h"
 #include "data/ntx_file.h"
 #include "data/os_file.h"
+#include "data/workspace.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 namespace cn::tool {
 
@@ -85,9 +88,19 @@ struct IndexUnderCheck {
 struct MemoUnderCheck {
     std::string path;
     std::unique_ptr<MemoFile> file;
+    OsFile raw;
     uint64_t size = 0;
     uint32_t nextFree = 0;
-    std::unordered_map<uint32_t, uint32_t> owner;   // first block -> record
+    // Every memo pointer met: first block, record, field (an index into fields).
+    struct Start {
+        uint32_t block;
+        uint32_t recNo;
+        uint32_t field;
+        bool operator<(const Start& o) const { return block != o.block ? block < o.block : recNo < o.recNo; }
+    };
+    std::vector<Start> starts;
+    std::vector<std::string> fields;
+    std::string owner(const Start& s) const { return "record " + std::to_string(s.recNo) + " " + fields[s.field]; }
 };
 
 void checkHeaderAgainstSize(DbfFile& dbf, Reporter& rep, const std::string& path)
@@ -140,18 +153,23 @@ std::optional<MemoUnderCheck> openMemo(const std::string& dbfPath, Reporter& rep
         return std::nullopt;
     }
     m.size = raw->size() ? *raw->size() : 0;
+    m.raw = std::move(*raw);
     m.nextFree = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;
     const uint64_t blocksInFile = (m.size + kMemoBlockSize - 1) / kMemoBlockSize;
     if (m.nextFree < blocksInFile)
         rep.add(m.path, "memo problems",
                 "next free block " + std::to_string(m.nextFree) + " lies inside the file (" +
                     std::to_string(blocksInFile) + " blocks): new memos would overwrite old ones");
+    else if (m.nextFree > blocksInFile)
+        rep.add(m.path, "memo problems",
+                "next free block " + std::to_string(m.nextFree) + " lies beyond the end of the file (" +
+                    std::to_string(blocksInFile) + " blocks)");
     return m;
 }
 
-void checkMemoField(MemoUnderCheck& memo, std::string_view field, const std::string& name, uint32_t recNo,
-                    Reporter& rep)
+void checkMemoField(MemoUnderCheck& memo, std::string_view field, uint32_t fieldNo, uint32_t recNo, Reporter& rep)
 {
+    const std::string& name = memo.fields[fieldNo];
     if (field.find_first_not_of(' ') == std::string_view::npos)
         return;
     if (field.find_first_not_of("0123456789 ") != std::string_view::npos) {
@@ -170,12 +188,79 @@ void checkMemoField(MemoUnderCheck& memo, std::string_view field, const std::str
     if (*block >= memo.nextFree)
         rep.add(memo.path, "bad memo pointers", where + " lies at or past the next free block " +
                                                     std::to_string(memo.nextFree));
-    auto [it, fresh] = memo.owner.emplace(*block, recNo);
-    if (!fresh)
-        rep.add(memo.path, "bad memo pointers", where + " is also used by record " + std::to_string(it->second));
-    auto text = memo.file->read(*block);
-    if (!text)
-        rep.add(memo.path, "bad memo pointers", where + ": " + text.message());
+    memo.starts.push_back({*block, recNo, fieldNo});
+}
+
+// Reads a memo file front to back through one window, for finding where
+// memos end.
+class MemoScanner {
+public:
+    explicit MemoScanner(const OsFile& file) : file_(file), buf_(1 << 20) {}
+    // The offset of the first terminator (0x1A) in [from, to), or to when there
+    // is none; nullopt when the file cannot be read.
+    std::optional<uint64_t> terminator(uint64_t from, uint64_t to)
+    {
+        for (uint64_t pos = from; pos < to;) {
+            if (pos < at_ || pos >= at_ + len_) {
+                auto got = file_.readSome(pos, buf_.data(), buf_.size());
+                if (!got)
+                    return std::nullopt;
+                at_ = pos;
+                len_ = *got;
+                if (len_ == 0)
+                    return to;
+            }
+            const size_t offset = static_cast<size_t>(pos - at_);
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(to - pos, len_ - offset));
+            if (const void* hit = std::memchr(buf_.data() + offset, 0x1A, n))
+                return pos + static_cast<uint64_t>(static_cast<const char*>(hit) - (buf_.data() + offset));
+            pos += n;
+        }
+        return to;
+    }
+
+private:
+    const OsFile& file_;
+    std::vector<char> buf_;
+    uint64_t at_ = 0;
+    size_t len_ = 0;
+};
+
+// Each memo must end (0x1A) before the next one begins and before the end of
+// the file; otherwise reading it runs on into the next memo or to the end.
+void checkMemoEnds(MemoUnderCheck& memo, Reporter& rep)
+{
+    std::sort(memo.starts.begin(), memo.starts.end());
+    MemoScanner scan(memo.raw);
+    for (size_t i = 0; i < memo.starts.size(); ++i) {
+        const auto& here = memo.starts[i];
+        const std::string where = memo.owner(here) + ": the memo at block " + std::to_string(here.block);
+        if (i > 0 && memo.starts[i - 1].block == here.block) {
+            rep.add(memo.path, "overlapping memos",
+                    where + " is also used by " + memo.owner(memo.starts[i - 1]) + ": the two memos overlap");
+            continue;
+        }
+        const uint64_t from = uint64_t(here.block) * kMemoBlockSize;
+        if (from >= memo.size)
+            continue;   // reported with the pointer
+        size_t n = i + 1;
+        while (n < memo.starts.size() && memo.starts[n].block == here.block)
+            ++n;
+        const bool last = n == memo.starts.size();
+        const uint64_t to = last ? memo.size : std::min(memo.size, uint64_t(memo.starts[n].block) * kMemoBlockSize);
+        const auto end = scan.terminator(from, to);
+        if (!end)
+            rep.add(memo.path, "memo problems", where + " cannot be read");
+        else if (*end < to)
+            continue;
+        else if (last || to == memo.size)
+            rep.add(memo.path, "memos without an end", where + " has no terminator before the end of the file");
+        else
+            rep.add(memo.path, "memos without an end",
+                    where + " has no terminator before block " + std::to_string(memo.starts[n].block) +
+                        ", where the memo of " + memo.owner(memo.starts[n]) +
+                        " begins: reading it runs on into that memo");
+    }
 }
 
 void openIndexes(const DbfFile& dbf, const std::vector<std::string>& paths, std::vector<IndexUnderCheck>& out,
@@ -214,8 +299,11 @@ void scanRecords(DbfFile& dbf, std::optional<MemoUnderCheck>& memo, std::vector<
 {
     std::vector<const FieldLayout*> memoFields;
     for (const auto& f : dbf.fields())
-        if (f.def.type == 'M')
+        if (f.def.type == 'M') {
             memoFields.push_back(&f);
+            if (memo)
+                memo->fields.push_back(f.def.name);
+        }
 
     const uint32_t count = dbf.recordCount();
     const uint32_t len = dbf.recordLength();
@@ -236,9 +324,10 @@ void scanRecords(DbfFile& dbf, std::optional<MemoUnderCheck>& memo, std::vector<
                         "record " + std::to_string(recNo) + " has deletion flag " + shown(std::string_view(rec, 1)) +
                             " (neither live nor deleted)");
             if (memo) {
-                for (const auto* f : memoFields)
-                    checkMemoField(*memo, std::string_view(rec + f->offset, size_t(f->def.width)), f->def.name, recNo,
-                                   rep);
+                for (uint32_t m = 0; m < memoFields.size(); ++m) {
+                    const FieldLayout* f = memoFields[m];
+                    checkMemoField(*memo, std::string_view(rec + f->offset, size_t(f->def.width)), m, recNo, rep);
+                }
             }
             for (auto& ix : indexes) {
                 if (!ix.expr)
@@ -320,11 +409,107 @@ CheckResult checkTable(const std::string& dbfPath, const std::vector<std::string
     std::vector<IndexUnderCheck> indexes;
     openIndexes(dbf, indexPaths, indexes, rep);
     scanRecords(dbf, memo, indexes, rep);
+    if (memo)
+        checkMemoEnds(*memo, rep);
     for (auto& ix : indexes)
         walkIndex(ix, dbf.recordCount(), rep);
 
     rep.finish();
     return result;
+}
+
+namespace {
+
+std::string fieldText(const FieldDef& f)
+{
+    return std::string(1, f.type) + " " + std::to_string(f.width) + "," + std::to_string(f.decimals);
+}
+
+// The table's stored fields against the catalogue's, as set-up compares them.
+void checkStructure(const DbfFile& dbf, const catalog::TableDef& def, CheckResult& out)
+{
+    for (const auto& want : def.fields) {
+        const FieldDef* have = nullptr;
+        for (const auto& f : dbf.structure())
+            if (catalog::sameName(f.name, want.name))
+                have = &f;
+        if (!have)
+            out.problems.push_back(dbf.path() + ": the field " + want.name + " (" + fieldText(want) + ") is missing");
+        else if (std::toupper(static_cast<unsigned char>(have->type)) != want.type || have->width != want.width ||
+                 have->decimals != want.decimals)
+            out.problems.push_back(dbf.path() + ": the field " + want.name + " is " + fieldText(*have) +
+                                   ", not " + fieldText(want));
+    }
+}
+
+} // namespace
+
+CheckResult checkFolder(const std::string& folder)
+{
+    CheckResult result;
+    Workspace ws(folder);
+    for (std::string_view left : {kPackTempJob, kPackTempDbf, kPackTempDbt, kTempDbf, kTempDbt})
+        if (ws.exists(left))
+            result.problems.push_back(ws.resolve(left) +
+                                      ": left by a set-up or clean-up that did not finish (the next set-up deals "
+                                      "with it)");
+    // Copies a recovery could not put back are kept aside for the user.
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(ws.folder(), ec)) {
+        const std::string name = lower(e.path().filename().string());
+        if (name.starts_with(kPackSave) && name.ends_with(".dbf"))
+            result.problems.push_back(e.path().string() +
+                                      ": a copy of a table set aside by a recovery that could not put it back");
+    }
+    for (const auto& def : catalog::tables()) {
+        const std::string path = ws.resolve(def.fileName());
+        if (!ws.exists(def.fileName())) {
+            result.problems.push_back(path + ": the table is missing");
+            continue;
+        }
+        {
+            auto dbf = DbfFile::open(path, false);
+            if (!dbf) {
+                result.problems.push_back(dbf.message());
+                continue;
+            }
+            checkStructure(**dbf, def, result);
+        }
+        std::vector<std::string> indexes;
+        for (int n : def.indexes) {
+            const catalog::IndexDef& ix = catalog::index(n);
+            const std::string ixPath = ws.resolve(ix.fileName());
+            if (!ws.exists(ix.fileName())) {
+                result.problems.push_back(ixPath + ": the index is missing");
+                continue;
+            }
+            auto ntx = NtxFile::open(ixPath, false);
+            if (!ntx) {
+                result.problems.push_back(ntx.message());
+                continue;
+            }
+            if (!catalog::sameName((*ntx)->keyText(), ix.key)) {
+                result.problems.push_back(ixPath + ": built from the key \"" + (*ntx)->keyText() +
+                                          "\", not \"" + ix.key + "\"");
+                continue;
+            }
+            indexes.push_back(ixPath);
+        }
+        CheckResult table = checkTable(path, indexes);
+        result.records += table.records;
+        result.problems.insert(result.problems.end(), table.problems.begin(), table.problems.end());
+    }
+    return result;
+}
+
+std::string printProblems(const CheckResult& r, const std::string& what)
+{
+    for (const auto& p : r.problems)
+        std::printf("%s\n", p.c_str());
+    const std::string found = std::to_string(r.problems.size()) + " problem" + (r.problems.size() == 1 ? "" : "s") +
+                              " found";
+    std::printf("%s: %s\n", what.c_str(), found.c_str());
+    return what + ": " + found + (r.problems.empty() ? "" : ", the first: " + r.problems.front());
 }
 
 } // namespace cn::tool

@@ -3,8 +3,10 @@
 #include "tools/command.h"
 
 #include "data/cp1252.h"
+#include "data/ntx_file.h"
 #include "data/workspace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -12,20 +14,6 @@ namespace cn::tool {
 namespace {
 
 using cn::data::cp1252ToUtf8;
-
-const char* const kUsage =
-    "  curanote-data dump FILE.dbf [--index FILE.ntx] [--prefix KEY] [--deleted] [--json]\n"
-    "      Prints the records: record number, deleted flag, every field and the\n"
-    "      memo texts. In record order, or in the order of the given index, then\n"
-    "      optionally only the records whose key starts with KEY (keys start with\n"
-    "      F for a live and T for a deleted record). Deleted records are hidden\n"
-    "      unless --deleted is given. --json prints one JSON array of records.";
-
-int usageError(const std::string& why)
-{
-    std::fprintf(stderr, "curanote-data dump: %s\nusage:\n%s\n", why.c_str(), kUsage);
-    return 2;
-}
 
 std::string rtrim(std::string_view s)
 {
@@ -84,11 +72,6 @@ bool isJsonNumber(std::string_view s)
     }
     return i == s.size();
 }
-
-struct Options {
-    std::string table, index, prefix;
-    bool deleted = false, json = false;
-};
 
 class Dumper {
 public:
@@ -175,77 +158,79 @@ private:
     bool json_;
 };
 
-int run(const std::vector<std::string>& args)
+int run(Invocation& inv)
 {
-    Options o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const auto& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::printf("usage:\n%s\n", kUsage);
-            return 0;
-        }
-        if (a == "--index" || a == "--prefix") {
-            if (i + 1 >= args.size())
-                return usageError(a + " needs a value");
-            (a == "--index" ? o.index : o.prefix) = args[++i];
-        } else if (a == "--deleted") {
-            o.deleted = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usageError("unknown option " + a);
-        } else if (o.table.empty()) {
-            o.table = a;
-        } else {
-            return usageError("more than one table given");
-        }
-    }
-    if (o.table.empty())
-        return usageError("no table given");
-    if (!o.prefix.empty() && o.index.empty())
-        return usageError("--prefix needs --index: keys belong to an index");
-    const auto prefix = cn::data::utf8ToCp1252(o.prefix);
+    const std::string table = inv.files().front();
+    const std::string index = inv.value("--index");
+    const bool json = inv.has("--json");
+    if (inv.has("--prefix") && index.empty())
+        return inv.usageError("--prefix needs --index: keys belong to an index");
+    const auto prefix = cn::data::utf8ToCp1252(inv.value("--prefix"));
     if (!prefix)
-        return usageError("the prefix has characters a table cannot hold");
+        return inv.usageError("the prefix has characters a table cannot hold");
 
     namespace fs = std::filesystem;
-    const fs::path tablePath = fs::absolute(o.table);
+    const fs::path tablePath = fs::absolute(table);
     cn::data::Workspace ws(tablePath.parent_path().string());
-    ws.setDeletedVisible(o.deleted);
+    ws.setDeletedVisible(inv.has("--deleted"));
     // Shared and read-only: the program may have the folder open.
     auto opened = ws.use(tablePath.filename().string(), "dump", cn::data::OpenMode{true, true});
-    if (!opened) {
-        std::fprintf(stderr, "curanote-data dump: %s\n", opened.message().c_str());
-        return 1;
-    }
+    if (!opened)
+        return inv.fail(opened.message());
     cn::data::WorkArea& area = *opened.value();
-    if (!o.index.empty()) {
-        if (auto s = area.setIndex(fs::absolute(o.index).string()); !s) {
-            std::fprintf(stderr, "curanote-data dump: %s\n", s.message().c_str());
-            return 1;
-        }
-        if (auto s = area.setOrder(1); !s) {
-            std::fprintf(stderr, "curanote-data dump: %s\n", s.message().c_str());
-            return 1;
-        }
+    // Damage found before the first record is printed; reported at the end so
+    // that what can be read is still shown.
+    std::vector<std::string> damage;
+    if (!area.openWarning().empty())
+        damage.push_back(area.openWarning());
+    if (!index.empty()) {
+        const std::string indexPath = fs::absolute(index).string();
+        if (auto s = area.setIndex(indexPath); !s)
+            return inv.fail(s.message());
+        if (auto s = area.setOrder(1); !s)
+            return inv.fail(s.message());
+        // The whole tree, not only the part the records below lead through.
+        if (auto ntx = cn::data::NtxFile::open(indexPath, false); !ntx)
+            damage.push_back(ntx.message());
+        else if (auto s = (*ntx)->verify(); !s)
+            damage.push_back(s.message());
         if (!prefix->empty())
             area.setScope(*prefix);
     }
 
-    Dumper dump(area, o.json);
-    bool sound = true, first = true;
-    if (o.json)
+    Dumper dump(area, json);
+    bool memosSound = true, first = true;
+    if (json)
         std::printf("[");
     for (area.goTop(); !area.eof(); area.skip(1)) {
-        sound = dump.record(first) && sound;
+        memosSound = dump.record(first) && memosSound;
         first = false;
     }
-    if (o.json)
+    if (json)
         std::printf("%s]\n", first ? "" : "\n");
-    return sound ? 0 : 1;
+    std::fflush(stdout);
+    if (const std::string stopped = area.lastError(); !stopped.empty() &&
+        std::find(damage.begin(), damage.end(), stopped) == damage.end())
+        damage.push_back(stopped);
+    for (size_t i = 1; i < damage.size(); ++i)
+        std::fprintf(stderr, "curanote-data dump: %s\n", damage[i].c_str());
+    if (!damage.empty())
+        return inv.fail(damage.front());
+    return memosSound ? 0 : inv.fail(table + ": memos that cannot be read (listed above)");
 }
 
-const Register reg({"dump", kUsage, run});
+const Register reg(Command("dump", "FILE.dbf [--index FILE.ntx] [--prefix KEY] [--deleted] [--json]",
+    "Prints a table's records: number, deleted flag, every field, memo texts.")
+    .describe("      In record order, or in the order of the given index, then optionally\n"
+              "      only the records whose key starts with KEY (keys start with F for a\n"
+              "      live and T for a deleted record). Text is shown as UTF-8. A table or\n"
+              "      index found damaged is reported after what could be read.")
+    .option("--index", "FILE.ntx", "in this index's order")
+    .option("--prefix", "KEY", "only records whose key starts with KEY (needs --index)")
+    .option("--deleted", "", "show deleted records too")
+    .option("--json", "", "one JSON array of records")
+    .takesFiles(1, 1, "table (FILE.dbf)")
+    .runs(run));
 
 } // namespace
 } // namespace cn::tool

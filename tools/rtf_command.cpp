@@ -30,29 +30,14 @@ QString plainWithBullets(const QTextDocument& doc)
     return out;
 }
 
-int runRtf(const std::vector<std::string>& args)
+int run(cn::tool::Invocation& inv)
 {
-    std::string file;
-    std::string mode = "--text";
-    for (const std::string& a : args) {
-        if (a == "--text" || a == "--rtf" || a == "--html")
-            mode = a;
-        else if (file.empty() && !a.starts_with("--"))
-            file = a;
-        else {
-            std::fprintf(stderr, "curanote-data rtf: unexpected argument '%s'\n", a.c_str());
-            return 2;
-        }
-    }
-    if (file.empty()) {
-        std::fprintf(stderr, "usage: curanote-data rtf FILE [--text | --rtf | --html]\n");
-        return 2;
-    }
+    const std::string file = inv.files().front();
+    if (int(inv.has("--text")) + int(inv.has("--rtf")) + int(inv.has("--html")) > 1)
+        return inv.usageError("--text, --rtf and --html choose one form; give one of them");
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "curanote-data rtf: cannot open '%s'\n", file.c_str());
-        return 1;
-    }
+    if (!in)
+        return inv.fail("cannot open '" + file + "'");
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
     // Fonts need a GUI application; no display is needed for that.
@@ -67,21 +52,29 @@ int runRtf(const std::vector<std::string>& args)
     // The prescription editor's own font, for text that names none.
     doc.setDefaultFont(QFont(QStringLiteral("Arial"), 12));
     const cn::rtf::ReadResult r = cn::rtf::read(QByteArrayView(bytes.data(), qsizetype(bytes.size())), &doc);
-    if (r.damaged)
-        std::fprintf(stderr, "curanote-data rtf: '%s' is damaged; showing what could be read\n", file.c_str());
 
     QByteArray out;
-    if (mode == "--rtf")
+    if (inv.has("--rtf"))
         out = cn::rtf::write(doc);
-    else if (mode == "--html")
+    else if (inv.has("--html"))
         out = doc.toHtml().toUtf8();
     else
         out = plainWithBullets(doc).toUtf8() + '\n';
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
+    if (r.damaged)
+        return inv.fail("'" + file + "' is damaged; what could be read is shown above");
     return 0;
 }
 
-const cn::tool::Register reg({"rtf", "  curanote-data rtf FILE [--text | --rtf | --html]", runRtf});
+const cn::tool::Register reg(cn::tool::Command("rtf", "FILE [--text | --rtf | --html]",
+    "Shows a stored prescription (RTF or plain text) as text, RTF or HTML.")
+    .describe("      --text (the default) gives the text with list markers; --rtf the RTF\n"
+              "      the program would write for it; --html the document as HTML.")
+    .option("--text", "", "plain text (the default)")
+    .option("--rtf", "", "RTF as the program writes it")
+    .option("--html", "", "HTML")
+    .takesFiles(1, 1, "file")
+    .runs(run));
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <limits>
+
 namespace {
 
 using cn::amountInWords;
@@ -139,6 +141,41 @@ TEST(AmountInWords, FigwordReadsTheSettings)
     cn::settings().setNumFormat(2);
     EXPECT_EQ(cn::FIGWORD(150000.05), "One Lakh Fifty Thousand and five cents only");
     cn::resetSettings();
+}
+
+} // namespace
+
+namespace {
+
+// Beyond the word table the words would name another amount (and, far
+// enough out, index outside the table): such amounts get a refusal text the
+// receipt can print in their place, never words.
+TEST(AmountInWords, AmountsBeyondTheWordTableAreRefused)
+{
+    EXPECT_TRUE(cn::amountHasWords(cn::kMaxAmountInWords));
+    EXPECT_TRUE(cn::amountHasWords(-cn::kMaxAmountInWords));
+    EXPECT_EQ(words(1, 999999999999.99),
+              "Nine Hundred Ninety-nine Billion Nine Hundred Ninety-nine Million Nine Hundred Ninety-nine "
+              "Thousand Nine Hundred Ninety-nine and ninety-nine paisa only");
+    EXPECT_EQ(words(2, 999999999999.99),
+              "Ninety-nine Thousand Nine Hundred Ninety-nine Crore Ninety-nine Lakh Ninety-nine Thousand Nine "
+              "Hundred Ninety-nine and ninety-nine paisa only");
+    const double refused[] = {999999999999.995, 1e12, -1e12, 9.2e16, 9.3e16, 1e17, 9.3e18, 1e19, -1e19, 1e300,
+                              std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity()};
+    for (double amount : refused) {
+        EXPECT_FALSE(cn::amountHasWords(amount)) << amount;
+        for (int grouping : {1, 2})
+            EXPECT_EQ(words(grouping, amount), cn::kAmountTooLargeText) << amount;
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(cn::amountHasWords(nan));
+    EXPECT_EQ(words(2, nan), cn::kNotAnAmountText);
+    cn::resetSettings();
+    EXPECT_EQ(cn::FIGWORD(1e17), cn::kAmountTooLargeText);
+    // Counts that cannot come from an amount have no words either.
+    EXPECT_EQ(cn::groupWords(0, 1), "");
+    EXPECT_EQ(cn::groupWords(-5, 2), "");
 }
 
 } // namespace

@@ -1,15 +1,18 @@
-// The data tool run as a user runs it: exit status and output of check, keys
-// and dump over tables written by the engine and then damaged on purpose.
+// The data tool run as a user runs it: exit status and output of every
+// command, over tables and folders written by the engine and then damaged on
+// purpose.
 #include "data/dbf_file.h"
 #include "data/workspace.h"
 #include "data/interop_util.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -267,3 +270,294 @@ TEST_F(DataTool, DumpJson)
 }
 
 } // namespace
+
+namespace {
+
+struct Split {
+    int status = -1;
+    std::string out, err;
+};
+
+// The tool run in folder cwd, standard output and error apart.
+Split toolIn(const fs::path& cwd, const std::string& args)
+{
+    const fs::path err = cwd / ".tool-stderr";
+    const auto r = cn::interop::run("cd " + sh(cwd.string()) + " && " + sh(std::string(CURANOTE_BIN_DIR) +
+                                    "/curanote-data") + " " + args + " 2>" + sh(err.string()));
+    Split s{r.status, r.out, readFile(err.string())};
+    fs::remove(err);
+    return s;
+}
+
+// A fresh folder for the folder commands, with "crash/base" inside it.
+class DataFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device rd;
+        root = fs::temp_directory_path() / ("curanote-folder-" + std::to_string(rd()) + std::to_string(rd()));
+        base = root / "crash" / "base";
+        fs::create_directories(base);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    fs::path root, base;
+};
+
+// Rewrites bytes of a file at an offset.
+void patchFile(const fs::path& p, size_t offset, const std::string& bytes)
+{
+    std::string data = readFile(p.string());
+    data.replace(offset, bytes.size(), bytes);
+    writeFile(p.string(), data);
+}
+
+uint32_t le32(const std::string& data, size_t at)
+{
+    return uint32_t(static_cast<unsigned char>(data[at])) | uint32_t(static_cast<unsigned char>(data[at + 1])) << 8 |
+           uint32_t(static_cast<unsigned char>(data[at + 2])) << 16 |
+           uint32_t(static_cast<unsigned char>(data[at + 3])) << 24;
+}
+
+std::string le(uint32_t v, int bytes)
+{
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((v >> (8 * i)) & 0xFF);
+    return out;
+}
+
+} // namespace
+
+TEST_F(DataFolder, SetupAndVerifyWorkOnARelativeFolder)
+{
+    Split r = toolIn(root, "setup crash/base");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "Creating PVISIT ")) << r.out;
+    EXPECT_TRUE(contains(r.out, (base.string() + ": fit for use"))) << r.out;
+    EXPECT_TRUE(fs::exists(base / "PVISIT.dbt"));
+    EXPECT_TRUE(fs::exists(base / "DICT2.ntx"));
+    EXPECT_FALSE(fs::exists(base / "crash"));
+
+    r = toolIn(root, "verify crash/base");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "sound (22 tables, 46 indexes")) << r.out;
+    // The folder defaults to the current one.
+    r = toolIn(base, "verify");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    r = toolIn(base, "setup");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "0 tables created, 0 upgraded, 0 indexes built or rebuilt")) << r.out;
+}
+
+TEST_F(DataFolder, SetupReportsWhatItCouldNotUse)
+{
+    ASSERT_EQ(toolIn(root, "setup crash/base").status, 0);
+    writeFile((base / "CHAMBER.dbf").string(), "not a table");
+    const Split r = toolIn(root, "setup crash/base");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.out, "EXCLAMATION: The table file CHAMBER.dbf could not be opened")) << r.out;
+    EXPECT_TRUE(contains(r.err, "curanote-data setup: ")) << r.err;
+    EXPECT_TRUE(contains(r.err, "CHAMBER.dbf")) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+TEST_F(DataFolder, VerifyNamesEachFileAndFault)
+{
+    ASSERT_EQ(toolIn(root, "setup crash/base").status, 0);
+    {
+        // GREET of another structure, PATNT2 built from another key, and
+        // below a dictionary phrase renamed behind its index and a journal
+        // left by an interrupted rebuild.
+        Workspace ws(base.string());
+        fs::remove(base / "GREET.dbf");
+        ASSERT_TRUE(ws.create("GREET.dbf", {{"GREETFRM", 'D', 8, 0}, {"GREETING", 'C', 30, 0}}));
+        auto p = ws.use("PATNT.dbf");
+        ASSERT_TRUE(p);
+        ASSERT_TRUE((*p)->createIndex(ws.resolve("PATNT2.ntx"), "iif(deleted(), 'T', 'F')+patfname"));
+        ws.closeAll();
+    }
+    std::string dict = readFile((base / "DICT.dbf").string());
+    const size_t header = size_t(static_cast<unsigned char>(dict[8]) | static_cast<unsigned char>(dict[9]) << 8);
+    patchFile(base / "DICT.dbf", header + 1 + 10, "Zz");
+    writeFile((base / "packtemp.job").string(), "PVISIT\n");
+
+    const Split r = toolIn(base, "verify");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "GREET.dbf: the field GREETTO (D 8,0) is missing")) << r.out;
+    EXPECT_TRUE(contains(r.out, "GREET.dbf: the field GREETING is C 30,0, not C 60,0")) << r.out;
+    EXPECT_TRUE(contains(r.out, "PATNT2.ntx: built from the key \"iif(deleted(), 'T', 'F')+patfname\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "DICT2.ntx: record 1: key")) << r.out;
+    EXPECT_FALSE(contains(r.out, "DICT1.ntx")) << r.out;
+    EXPECT_TRUE(contains(r.out, "packtemp.job: left by a set-up or clean-up that did not finish")) << r.out;
+    EXPECT_TRUE(contains(r.err, "curanote-data verify: " + base.string())) << r.err;
+}
+
+TEST_F(DataFolder, CleanupNeedsYesAndThenRemovesDeletedRecords)
+{
+    ASSERT_EQ(toolIn(root, "setup crash/base").status, 0);
+    {
+        Workspace ws(base.string());
+        auto d = ws.use("DICT.dbf");
+        ASSERT_TRUE(d);
+        (*d)->goTo(3);
+        ASSERT_TRUE((*d)->deleteRecord());
+        ws.closeAll();
+    }
+    Split r = toolIn(root, "cleanup crash/base");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_TRUE(contains(r.err, "give --yes")) << r.err;
+    EXPECT_TRUE(contains(r.err, "usage:")) << r.err;
+    EXPECT_EQ(DbfFile::open((base / "DICT.dbf").string(), false).value()->recordCount(), 7u);
+
+    r = toolIn(root, "cleanup --yes crash/base");   // the folder after the option
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "OK/CANCEL: WARNING #1")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Cleaning DICT ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "INFO: Data Cleanup Complete")) << r.out;
+    // The deleted phrase is gone; the initial rows bring it back as a new record.
+    const auto dictAfter = tool("dump " + sh((base / "DICT.dbf").string()) + " --deleted");
+    EXPECT_FALSE(contains(dictAfter.out, "(deleted)")) << dictAfter.out;
+    EXPECT_EQ(toolIn(base, "verify").status, 0);
+}
+
+TEST_F(DataFolder, HelpListsEveryCommandAndUsageErrorsGoToStandardError)
+{
+    Split r = toolIn(root, "help");
+    EXPECT_EQ(r.status, 0);
+    for (const char* c : {"check FILE.dbf", "cleanup [DIR] --yes", "dump FILE.dbf", "keys FILE.ntx", "rtf FILE",
+                          "setup [DIR]", "verify [DIR]"})
+        EXPECT_TRUE(contains(r.out, std::string("curanote-data ") + c)) << c << "\n" << r.out;
+    for (const char* bad : {"verify --frob", "verify a b", "dump", "dump x.dbf --index", "keys x.ntx",
+                            "rtf x --rtf --html", "nosuchcommand"}) {
+        r = toolIn(root, bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_TRUE(r.out.empty()) << bad << ": " << r.out;
+        EXPECT_TRUE(contains(r.err, "usage")) << bad << ": " << r.err;
+    }
+    r = toolIn(root, "verify no/such/folder");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "no/such/folder: no such folder")) << r.err;
+}
+
+// A table whose header counts more records than the file holds: dump shows the
+// whole records and then says the table is damaged.
+TEST_F(DataTool, DumpOfATableShorterThanItsHeaderSaysSo)
+{
+    std::string data = readFile(file("PATNT.dbf"));
+    data[4] = 9;                                      // 4 records -> 9
+    writeFile(file("PATNT.dbf"), data);
+    const Split r = toolIn(dir, "dump PATNT.dbf");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.out, "record 4\n")) << r.out;
+    EXPECT_TRUE(contains(r.err, "its header counts 9 records but the file holds 4 whole records")) << r.err;
+}
+
+namespace {
+
+// A table of 200 codes with an index two levels deep.
+void makeDeepIndex(const fs::path& dir)
+{
+    Workspace ws(dir.string());
+    ASSERT_TRUE(ws.create("CODES.dbf", {{"CODE", 'N', 10, 0}}));
+    auto a = ws.use("CODES.dbf");
+    ASSERT_TRUE(a);
+    for (int i = 1; i <= 200; ++i) {
+        ASSERT_TRUE((*a)->append());
+        ASSERT_TRUE((*a)->setNum("CODE", i));
+    }
+    ASSERT_TRUE((*a)->createIndex(ws.resolve("CODES1.ntx"), "iif(deleted(), 'T', 'F')+str(code)"));
+    ws.closeAll();
+}
+
+} // namespace
+
+TEST_F(DataTool, DumpInTheOrderOfADamagedIndexSaysSo)
+{
+    makeDeepIndex(dir);
+    const fs::path ntx = dir / "CODES1.ntx";
+    const std::string sound = readFile(ntx.string());
+    const uint32_t root = le32(sound, 4);
+    const size_t firstItem = size_t(static_cast<unsigned char>(sound[root + 2]) |
+                                    static_cast<unsigned char>(sound[root + 3]) << 8);
+    const uint32_t child = le32(sound, root + firstItem);
+    ASSERT_NE(child, 0u) << "the root is a leaf";
+
+    const std::pair<std::string, std::function<void()>> damage[] = {
+        {"points to itself", [&] { patchFile(ntx, root + firstItem, le(root, 4)); }},
+        {"points back up the tree",
+         [&] {
+             // The first leaf made a branch whose children are the root.
+             const size_t count = size_t(static_cast<unsigned char>(sound[child]));
+             for (size_t i = 0; i <= count; ++i) {
+                 const size_t item = size_t(static_cast<unsigned char>(sound[child + 2 + 2 * i]) |
+                                            static_cast<unsigned char>(sound[child + 3 + 2 * i]) << 8);
+                 patchFile(ntx, child + item, le(root, 4));
+             }
+         }},
+        {"more than the", [&] { patchFile(ntx, child, le(400, 2)); }},
+        {"lies outside the page", [&] { patchFile(ntx, child + 2, le(1020, 2)); }},
+    };
+    for (const auto& [what, apply] : damage) {
+        writeFile(ntx.string(), sound);
+        apply();
+        const Split r = toolIn(dir, "dump CODES.dbf --index CODES1.ntx");
+        EXPECT_EQ(r.status, 1) << what << "\n" << r.out;
+        EXPECT_TRUE(contains(r.err, "CODES1.ntx")) << what << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, what)) << what << ": " << r.err;
+    }
+}
+
+namespace {
+
+// The memo file's bytes with every terminator (0x1A) turned into a space.
+std::string withoutTerminators(std::string dbt)
+{
+    for (size_t i = 512; i < dbt.size(); ++i)
+        if (dbt[i] == '\x1A')
+            dbt[i] = ' ';
+    return dbt;
+}
+
+} // namespace
+
+TEST_F(DataTool, CheckFindsMemosWithoutAnEndAndOverlappingMemos)
+{
+    const std::string dbt = readFile(file("PATNT.dbt"));
+    writeFile(file("PATNT.dbt"), withoutTerminators(dbt));
+    ToolRun r = tool("check " + table());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "record 1 NOTE: the memo at block 1 has no terminator before block 2, where the "
+                                "memo of record 3 NOTE begins"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "record 3 NOTE: the memo at block 2 has no terminator before the end of the file"))
+        << r.out;
+
+    // Record 4 pointing into the middle of record 3's memo (blocks 2 to 4).
+    writeFile(file("PATNT.dbt"), dbt);
+    patchRecord(4, 1 + 10 + 20 + 10 + 8, "         3");
+    r = tool("check " + table());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "record 3 NOTE: the memo at block 2 has no terminator before block 3, where the "
+                                "memo of record 4 NOTE begins"))
+        << r.out;
+    patchRecord(4, 1 + 10 + 20 + 10 + 8, "         2");
+    r = tool("check " + table());
+    EXPECT_TRUE(contains(r.out, "record 4 NOTE: the memo at block 2 is also used by record 3 NOTE")) << r.out;
+}
+
+TEST_F(DataTool, CheckFindsANextFreeBlockBeyondTheEnd)
+{
+    std::string dbt = readFile(file("PATNT.dbt"));
+    const uint32_t blocks = uint32_t(dbt.size() / 512);
+    dbt.replace(0, 4, le(blocks + 5, 4));
+    writeFile(file("PATNT.dbt"), dbt);
+    const ToolRun r = tool("check " + table());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "next free block " + std::to_string(blocks + 5) + " lies beyond the end of the file"))
+        << r.out;
+}

@@ -56,6 +56,7 @@ struct CharProps {
     int font = -1;               // font number; -1 the document default
     int halfPoints = 24;
     int color = 0;               // colour table index; 0 automatic
+    int background = 0;          // colour table index of the highlight; 0 none
     std::int8_t vertical = 0;    // 1 superscript, -1 subscript
     bool bold = false;
     bool italic = false;
@@ -65,15 +66,12 @@ struct CharProps {
     bool operator==(const CharProps&) const = default;
 };
 
-struct TabStop {
-    int pos = 0;
-    QTextOption::TabType type = QTextOption::LeftTab;
-};
-
 struct ParaProps {
     int align = 0;               // 0 left, 1 centre, 2 right, 3 justified
     int li = 0, ri = 0, fi = 0, sb = 0, sa = 0;
-    std::vector<TabStop> tabs;
+    int sl = 0;                  // \sl: 0 single, > 0 at least, < 0 exactly
+    bool slMult = false;         // \slmult1: \sl is a multiple of single in 240ths
+    QList<TabStop> tabs;
     QTextOption::TabType nextTabType = QTextOption::LeftTab;
     PnKind pn = PnKind::None;
     QTextListFormat::Style pnStyle = QTextListFormat::ListDisc;
@@ -124,13 +122,13 @@ enum Kw : int {
     KwFontTbl, KwColorTbl, KwPnText, KwListText, KwPn, KwPnTxtB, KwPnTxtA, KwListTable, KwList,
     KwListLevel, KwLevelText, KwListOverrideTable, KwListOverride, KwSkipDest, KwFldRslt,
     // document
-    KwAnsi, KwMac, KwPc, KwPca, KwAnsiCpg, KwDeff, KwUc, KwU, KwBin,
+    KwAnsi, KwMac, KwPc, KwPca, KwAnsiCpg, KwDeff, KwDefTab, KwUc, KwU, KwBin,
     // font and colour tables
     KwF, KwFCharset, KwCpg, KwRed, KwGreen, KwBlue,
     // character
-    KwPlain, KwFs, KwB, KwI, KwUl, KwUlNone, KwStrike, KwCf, KwSuper, KwSub, KwNoSuperSub, KwV,
+    KwPlain, KwFs, KwB, KwI, KwUl, KwUlNone, KwStrike, KwCf, KwHighlight, KwSuper, KwSub, KwNoSuperSub, KwV,
     // paragraph
-    KwPard, KwPar, KwLine, KwTab, KwQl, KwQc, KwQr, KwQj, KwLi, KwRi, KwFi, KwSb, KwSa, KwTx, KwTqr,
+    KwPard, KwPar, KwLine, KwTab, KwQl, KwQc, KwQr, KwQj, KwLi, KwRi, KwFi, KwSb, KwSa, KwSl, KwSlMult, KwTx, KwTqr,
     KwTqc, KwTqDec, KwCell, KwRow, KwPage, KwSect, KwLs, KwIlvl,
     // numbering
     KwPnLvlBlt, KwPnLvlBody, KwPnLvlCont, KwPnLvl, KwPnDec, KwPnUcRm, KwPnLcRm, KwPnUcLtr, KwPnLcLtr,
@@ -151,15 +149,17 @@ const QHash<QByteArray, Kw>& keywords()
             {"leveltext", KwLevelText}, {"listoverridetable", KwListOverrideTable},
             {"listoverride", KwListOverride}, {"fldrslt", KwFldRslt},
             {"ansi", KwAnsi}, {"mac", KwMac}, {"pc", KwPc}, {"pca", KwPca}, {"ansicpg", KwAnsiCpg},
-            {"deff", KwDeff}, {"uc", KwUc}, {"u", KwU}, {"bin", KwBin},
+            {"deff", KwDeff}, {"deftab", KwDefTab}, {"uc", KwUc}, {"u", KwU}, {"bin", KwBin},
             {"f", KwF}, {"fcharset", KwFCharset}, {"cpg", KwCpg}, {"red", KwRed},
             {"green", KwGreen}, {"blue", KwBlue},
             {"plain", KwPlain}, {"fs", KwFs}, {"b", KwB}, {"i", KwI}, {"ulnone", KwUlNone},
-            {"strike", KwStrike}, {"striked", KwStrike}, {"cf", KwCf}, {"super", KwSuper},
+            {"strike", KwStrike}, {"striked", KwStrike}, {"cf", KwCf}, {"highlight", KwHighlight},
+            {"cb", KwHighlight}, {"chcbpat", KwHighlight}, {"super", KwSuper},
             {"up", KwSuper}, {"sub", KwSub}, {"dn", KwSub}, {"nosupersub", KwNoSuperSub}, {"v", KwV},
             {"pard", KwPard}, {"par", KwPar}, {"line", KwLine}, {"tab", KwTab}, {"ql", KwQl},
             {"qc", KwQc}, {"qr", KwQr}, {"qj", KwQj}, {"qd", KwQj}, {"li", KwLi}, {"lin", KwLi},
-            {"ri", KwRi}, {"rin", KwRi}, {"fi", KwFi}, {"sb", KwSb}, {"sa", KwSa}, {"tx", KwTx},
+            {"ri", KwRi}, {"rin", KwRi}, {"fi", KwFi}, {"sb", KwSb}, {"sa", KwSa}, {"sl", KwSl},
+            {"slmult", KwSlMult}, {"tx", KwTx},
             {"tb", KwTx}, {"tqr", KwTqr}, {"tqc", KwTqc}, {"tqdec", KwTqDec}, {"cell", KwCell},
             {"nestcell", KwCell}, {"row", KwRow}, {"nestrow", KwRow}, {"page", KwPage},
             {"sect", KwSect}, {"ls", KwLs}, {"ilvl", KwIlvl},
@@ -260,6 +260,7 @@ private:
     void finishFontEntry();
     void finishColorEntry();
     void setDestination(Dest d);
+    void finishDefaultTab();
 
     // document building
     QTextCharFormat charFormat(const CharProps& p, bool plainFace);
@@ -289,6 +290,8 @@ private:
     // document-wide
     int ansiCodePage_ = 1252;
     int defaultFont_ = -1;
+    int defaultTab_ = kDefaultTabTwips;
+    bool lateDefaultTab_ = false;   // \deftab changed after paragraphs were made
     std::map<int, Font> fonts_;
     int fontEntry_ = -1;         // font table entry being read
     QString levelText_;          // a list level's \leveltext so far
@@ -371,7 +374,23 @@ bool Reader::run()
     if (stack_.size() > 1 || overflow_ > 0)
         damaged_ = true;   // truncated: groups left open
     endParagraph(false);
+    finishDefaultTab();
     return damaged_;
+}
+
+void Reader::finishDefaultTab()
+{
+    QTextOption opt = doc_->defaultTextOption();
+    opt.setTabStopDistance(twipsToPixels(defaultTab_));
+    doc_->setDefaultTextOption(opt);
+    if (!lateDefaultTab_)
+        return;
+    for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) {
+        QTextBlockFormat f = b.blockFormat();
+        const bool listItem = b.textList() != nullptr;
+        storeTabStops(f, statedTabStops(f), indents(b), listItem, defaultTab_);
+        QTextCursor(b).setBlockFormat(f);
+    }
 }
 
 void Reader::pushGroup()
@@ -644,6 +663,14 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
     case KwPca: ansiCodePage_ = 850; return;
     case KwAnsiCpg: if (hasParam && param > 0) ansiCodePage_ = param; return;
     case KwDeff: if (hasParam) defaultFont_ = param; return;
+    case KwDefTab:
+        // Stated in the header; paragraphs before it are laid out again at
+        // the end.
+        if (hasParam && param > 0 && usableDefaultTab(param) != defaultTab_) {
+            defaultTab_ = usableDefaultTab(param);
+            lateDefaultTab_ = !firstBlock_;
+        }
+        return;
     case KwUc: if (hasParam && param >= 0 && param < 16) s.uc = param; return;
     case KwU: emitUnicode(param); skipFallback_ = s.uc; return;
 
@@ -683,6 +710,7 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
     case KwUlNone: s.chr.underline = false; return;
     case KwStrike: s.chr.strike = on; return;
     case KwCf: s.chr.color = hasParam ? std::max(param, 0) : 0; return;
+    case KwHighlight: s.chr.background = hasParam ? std::max(param, 0) : 0; return;
     case KwSuper: s.chr.vertical = on ? 1 : 0; return;
     case KwSub: s.chr.vertical = on ? -1 : 0; return;
     case KwNoSuperSub: s.chr.vertical = 0; return;
@@ -723,12 +751,14 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
     case KwFi: s.para.fi = std::clamp(param, -31680, 31680); return;
     case KwSb: s.para.sb = std::clamp(param, 0, 31680); return;
     case KwSa: s.para.sa = std::clamp(param, 0, 31680); return;
+    case KwSl: s.para.sl = std::clamp(param, -31680, 31680); return;
+    case KwSlMult: s.para.slMult = on; return;
     case KwTqr: s.para.nextTabType = QTextOption::RightTab; return;
     case KwTqc: s.para.nextTabType = QTextOption::CenterTab; return;
     case KwTqDec: s.para.nextTabType = QTextOption::DelimiterTab; return;
     case KwTx:
         if (hasParam && param >= 0 && param <= 31680 && s.para.tabs.size() < 64)
-            s.para.tabs.push_back({param, s.para.nextTabType});
+            s.para.tabs.append({param, s.para.nextTabType});
         s.para.nextTabType = QTextOption::LeftTab;
         return;
     case KwLs:
@@ -1024,6 +1054,8 @@ QTextCharFormat Reader::charFormat(const CharProps& p, bool plainFace)
     f.setFontStrikeOut(p.strike);
     if (p.color > 0 && p.color < int(colors_.size()) && colors_[p.color].isValid())
         f.setForeground(colors_[p.color]);
+    if (p.background > 0 && p.background < int(colors_.size()) && colors_[p.background].isValid())
+        f.setBackground(colors_[p.background]);
     if (p.vertical > 0)
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (p.vertical < 0)
@@ -1036,17 +1068,17 @@ QTextBlockFormat Reader::blockFormat(const ParaProps& p, bool bullet) const
     QTextBlockFormat f;
     static const Qt::Alignment aligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
     f.setAlignment(aligns[std::clamp(p.align, 0, 3)] | Qt::AlignAbsolute);
-    applyIndents(f, Indents{p.li, p.ri, p.fi}, bullet);
+    const Indents ind{p.li, p.ri, p.fi};
+    applyIndents(f, ind, bullet);
     if (p.sb)
         f.setTopMargin(twipsToPixels(p.sb));
     if (p.sa)
         f.setBottomMargin(twipsToPixels(p.sa));
-    if (!p.tabs.empty()) {
-        QList<QTextOption::Tab> tabs;
-        for (const TabStop& t : p.tabs)
-            tabs.append(QTextOption::Tab(twipsToPixels(t.pos), t.type));
-        f.setTabPositions(tabs);
-    }
+    if (p.sl < 0)
+        applyLineSpacing(f, {LineSpacing::Exactly, -p.sl});
+    else if (p.sl > 0)
+        applyLineSpacing(f, {p.slMult ? LineSpacing::Multiple : LineSpacing::AtLeast, p.sl});
+    storeTabStops(f, p.tabs, ind, bullet, defaultTab_);
     return f;
 }
 
@@ -1176,6 +1208,8 @@ ReadResult read(QByteArrayView stored, QTextDocument* doc)
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     doc->clear();
+    // RTF's default tab stops unless the document states its own.
+    setDefaultTab(doc, kDefaultTabTwips);
     if (hasRtfHeader(stored)) {
         result.rtf = true;
         // One edit for the whole document: the layout follows once, not
@@ -1213,8 +1247,10 @@ ReadResult read(const QString& stored, QTextDocument* doc)
     }
     if (outside && !hasRtfHeader(bytes)) {
         ReadResult r;
-        if (doc)
+        if (doc) {
+            setDefaultTab(doc, kDefaultTabTwips);
             setPlain(doc, stored);
+        }
         return r;
     }
     return read(QByteArrayView(bytes), doc);

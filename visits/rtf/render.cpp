@@ -1,11 +1,20 @@
 // Page rendering for the prescription printout.
+//
+// The document is laid out on a device of 1440 dots per inch, one dot per
+// twip: font sizes in points become whole dots for every half point (so
+// nothing is rounded to a screen's pixels), and lines break the same way
+// whatever the printer's resolution. The painter is scaled from there to the
+// device it draws on.
 #include "visits/rtf/render.h"
 
 #include "visits/rtf/rtf.h"
+#include "visits/rtf/rtf_internal.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QImage>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTextList>
@@ -14,7 +23,118 @@
 
 namespace cn::rtf {
 
+namespace {
+
+constexpr int kLayoutDpi = 1440;
+// Block property of the laid-out copy: how far a list item's bullet stands
+// left of its text, in twips (taken before the margins are scaled).
+constexpr int kMarkerOffsetProperty = QTextFormat::UserProperty + 0x5210;
+
+// How much longer a length of the document is on the layout device.
+qreal layoutScale()
+{
+    return kLayoutDpi / layoutDpi();
+}
+
+// The document's paragraph lengths for the layout device. The layout scales
+// space before and after, tab positions and line heights to its device by
+// itself; margins and the first-line indent it takes as they are.
+// Space after and space before add up between paragraphs, as in word
+// processors, where the layout would take only the larger of the two.
+void toLayoutDevice(QTextDocument* doc)
+{
+    const qreal k = layoutScale();
+    QTextCursor batch(doc);
+    batch.beginEditBlock();
+    qreal previousAfter = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        QTextBlockFormat f = b.blockFormat();
+        if (b.textList())
+            f.setProperty(kMarkerOffsetProperty, markerOffset(indents(b)));
+        const qreal after = f.bottomMargin();
+        f.setLeftMargin(f.leftMargin() * k);
+        f.setRightMargin(f.rightMargin() * k);
+        f.setTextIndent(f.textIndent() * k);
+        f.setTopMargin(f.topMargin() + previousAfter);
+        if (b.next().isValid())
+            f.setBottomMargin(0);
+        previousAfter = after;
+        QTextCursor(b).setBlockFormat(f);
+    }
+    batch.endEditBlock();
+}
+
+// The band a line takes in its paragraph, from the top of its line spacing
+// to the bottom, in layout coordinates. The layout puts a line of exact
+// height with its baseline four fifths down, and a line of at-least height
+// at the bottom of its band.
+struct Band {
+    qreal top = 0, bottom = 0;
+};
+
+Band bandOf(const QTextLayout* tl, const QTextLine& line, const QTextBlockFormat& fmt)
+{
+    const qreal y = tl->position().y() + line.y();
+    const qreal h = line.height();
+    const qreal stated = fmt.lineHeight() * layoutScale();
+    switch (fmt.hasProperty(QTextFormat::LineHeightType) ? fmt.lineHeightType() : QTextBlockFormat::SingleHeight) {
+    case QTextBlockFormat::ProportionalHeight:
+        return {y, y + h * fmt.lineHeight() / 100.0};
+    case QTextBlockFormat::FixedHeight: {
+        const qreal top = y + line.ascent() + std::max<qreal>(line.leading(), 0) - stated * 4 / 5;
+        return {top, top + stated};
+    }
+    case QTextBlockFormat::MinimumHeight: {
+        const qreal band = std::max(h, stated);
+        return {y + h - band, y + h};
+    }
+    case QTextBlockFormat::LineDistanceHeight:
+        return {y, y + h + stated};
+    default:
+        return {y, y + h};
+    }
+}
+
+// The bullet or number in front of a list item's first line, where word
+// processors put it: at the paragraph's first-line indent, with the text at
+// its hanging indent. A number too wide for that room moves left.
+void drawListMarker(QPainter* painter, const QTextBlock& block)
+{
+    const QTextList* list = block.textList();
+    const QTextLayout* tl = block.layout();
+    if (!list || !tl || tl->lineCount() == 0)
+        return;
+    const QTextLine first = tl->lineAt(0);
+    QFont font = block.charFormat().font().resolve(block.document()->defaultFont());
+    // A pixel size, so that the painter's device does not size it again.
+    const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
+    font.setPixelSize(std::max(1, qRound(points * kLayoutDpi / 72.0)));
+    const QFontMetricsF fm(font);
+    const qreal textX = tl->position().x() + first.x();
+    const qreal baseline = tl->position().y() + first.y() + first.ascent();
+    const qreal markerX = textX - block.blockFormat().intProperty(kMarkerOffsetProperty) * kLayoutDpi / 1440.0;
+    QString text;
+    switch (list->format().style()) {
+    case QTextListFormat::ListDisc: text = QStringLiteral("\u2022"); break;
+    case QTextListFormat::ListCircle: text = QStringLiteral("\u25E6"); break;
+    case QTextListFormat::ListSquare: text = QStringLiteral("\u25AA"); break;
+    default: text = list->itemText(block); break;
+    }
+    const qreal width = fm.horizontalAdvance(text);
+    const qreal x = std::min(markerX, textX - width - fm.horizontalAdvance(u' ') / 2);
+    painter->save();
+    painter->setFont(font);
+    painter->setPen(block.charFormat().hasProperty(QTextFormat::ForegroundBrush)
+                        ? block.charFormat().foreground().color()
+                        : QColor(Qt::black));
+    painter->drawText(QPointF(x, baseline), text);
+    painter->restore();
+}
+
+} // namespace
+
 struct PageRenderer::Impl {
+    QImage device{1, 1, QImage::Format_Mono};   // reports kLayoutDpi to the layout
     std::unique_ptr<QTextDocument> doc;
     qreal width = -1;
 
@@ -29,61 +149,23 @@ struct PageRenderer::Impl {
     }
 };
 
-namespace {
-
-// The bullet or number in front of a list item's first line, as the
-// document layout would draw it; sizes in layout pixels like the text.
-void drawListMarker(QPainter* painter, const QTextBlock& block)
+PageRenderer::PageRenderer(const QTextDocument& source) : d(std::make_unique<Impl>())
 {
-    const QTextList* list = block.textList();
-    const QTextLayout* tl = block.layout();
-    if (!list || !tl || tl->lineCount() == 0)
-        return;
-    const QTextLine first = tl->lineAt(0);
-    QFont font = block.charFormat().font();
-    // Sized for the layout resolution, whatever the painter's device.
-    const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
-    font.setPixelSize(std::max(1, qRound(points * layoutDpi() / 72.0)));
-    const QFontMetricsF fm(font);
-    const qreal gap = fm.horizontalAdvance(u' ');
-    const qreal textX = tl->position().x() + first.x();
-    const qreal baseline = tl->position().y() + first.y() + first.ascent();
-    const QTextListFormat::Style style = list->format().style();
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    const QColor color = block.charFormat().hasProperty(QTextFormat::ForegroundBrush)
-        ? block.charFormat().foreground().color()
-        : QColor(Qt::black);
-    if (style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle
-        || style == QTextListFormat::ListSquare) {
-        const qreal size = std::max<qreal>(1, fm.ascent() / 3);
-        const QRectF r(textX - gap - size, baseline - fm.xHeight() / 2 - size / 2, size, size);
-        painter->setPen(QPen(color, std::max<qreal>(0.5, size / 8)));
-        painter->setBrush(style == QTextListFormat::ListCircle ? QBrush(Qt::NoBrush) : QBrush(color));
-        if (style == QTextListFormat::ListSquare)
-            painter->drawRect(r);
-        else
-            painter->drawEllipse(r);
-    } else {
-        const QString text = list->itemText(block);
-        painter->setFont(font);
-        painter->setPen(color);
-        painter->drawText(QPointF(textX - gap - fm.horizontalAdvance(text), baseline), text);
-    }
-    painter->restore();
-}
-
-} // namespace
-
-PageRenderer::PageRenderer(const QTextDocument& doc) : d(std::make_unique<Impl>())
-{
-    d->doc.reset(doc.clone());
-    d->doc->setDocumentMargin(0);
-    d->doc->setUndoRedoEnabled(false);
-    // Unhinted advances: the same line breaks at every resolution.
-    QTextOption opt = d->doc->defaultTextOption();
+    const int dotsPerMeter = qRound(kLayoutDpi / 0.0254);
+    d->device.setDotsPerMeterX(dotsPerMeter);
+    d->device.setDotsPerMeterY(dotsPerMeter);
+    d->doc.reset(source.clone());
+    QTextDocument* doc = d->doc.get();
+    doc->setDocumentMargin(0);
+    doc->setUndoRedoEnabled(false);
+    // Unhinted advances: widths in proportion to the font size.
+    QTextOption opt = doc->defaultTextOption();
     opt.setUseDesignMetrics(true);
-    d->doc->setDefaultTextOption(opt);
+    doc->setDefaultTextOption(opt);
+    doc->documentLayout()->setPaintDevice(&d->device);
+    toLayoutDevice(doc);
+    // Fonts are resolved for the device when a paragraph is laid out again.
+    doc->markContentsDirty(0, doc->characterCount());
 }
 
 PageRenderer::~PageRenderer() = default;
@@ -99,10 +181,10 @@ int PageRenderer::render(int start, const QRectF& rect, qreal dpi, QPainter* pai
     if (start >= end)
         return end;
     start = std::max(start, 0);
-    if (dpi <= 0 || rect.width() <= 0 || rect.height() <= 0)
+    if (!(dpi > 0) || !(rect.width() > 0) || !(rect.height() > 0))
         return end;   // nowhere to put anything: give up rather than loop
 
-    const qreal scale = dpi / layoutDpi();
+    const qreal scale = dpi / kLayoutDpi;
     const qreal width = rect.width() / scale;
     const qreal height = rect.height() / scale;
     d->layoutFor(width);
@@ -129,14 +211,14 @@ int PageRenderer::render(int start, const QRectF& rect, qreal dpi, QPainter* pai
         QTextLayout* tl = block.layout();
         if (!tl || !block.isVisible())
             continue;
+        const QTextBlockFormat fmt = block.blockFormat();
         bool full = false;
         for (; lineNo < tl->lineCount(); ++lineNo) {
             const QTextLine line = tl->lineAt(lineNo);
-            const qreal lineTop = tl->position().y() + line.y();
-            const qreal lineBottom = lineTop + line.height();
+            const Band band = bandOf(tl, line, fmt);
             if (placed.empty())
-                top = lineTop;
-            else if (lineBottom - top > height + 1e-6) {
+                top = band.top;
+            else if (band.bottom - top > height + 1e-6) {
                 next = block.position() + line.textStart();
                 full = true;
                 break;

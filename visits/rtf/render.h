@@ -1,9 +1,12 @@
 #pragma once
 // Page-by-page rendering of a rich-text document: format from a character
 // into a rectangle on a page, draw or only measure, and say where the next
-// page must begin. Fonts, sizes and indents keep their real sizes on any
-// device: the document is laid out at layoutDpi() and drawn scaled to the
-// device's resolution.
+// page must begin. Font sizes, indents, tab stops, line spacing and space
+// between paragraphs keep their real sizes on any device: the document is
+// laid out at a resolution of its own (one dot per twip) and drawn scaled to
+// the device's, so that lines also break the same way on every device.
+// Bullets and numbers stand at the first-line indent, their text at the
+// hanging indent.
 #include <QRectF>
 
 #include <memory>

@@ -24,6 +24,7 @@ struct RunProps {
     int font = 0;
     int halfPoints = 24;
     int color = 0;
+    int highlight = 0;
     int vertical = 0;
     bool bold = false, italic = false, underline = false, strike = false;
     bool operator==(const RunProps&) const = default;
@@ -34,6 +35,7 @@ public:
     explicit Writer(const QTextDocument& doc) : doc_(doc)
     {
         defaultFont_ = doc.defaultFont();
+        defaultTab_ = usableDefaultTab(defaultTab(doc));
         QString face = defaultFont_.families().value(0, defaultFont_.family());
         if (face.isEmpty())
             face = QStringLiteral("Arial");
@@ -58,6 +60,7 @@ private:
 
     const QTextDocument& doc_;
     QFont defaultFont_;
+    int defaultTab_ = kDefaultTabTwips;
     struct FontEntry {
         QString name;
         bool symbolic;
@@ -119,6 +122,9 @@ RunProps Writer::propsOf(const QTextCharFormat& f)
     p.strike = f.hasProperty(QTextFormat::FontStrikeOut) ? f.fontStrikeOut() : defaultFont_.strikeOut();
     if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush)
         p.color = colorIndex(f.foreground().color());
+    if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush
+        && f.background().color().alpha() > 0)
+        p.highlight = colorIndex(f.background().color());
     if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript)
         p.vertical = 1;
     else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
@@ -154,6 +160,12 @@ void Writer::switchTo(const RunProps& p)
         p.strike ? word("strike") : word("strike", 0);
     if (p.color != cur_.color)
         word("cf", p.color);
+    if (p.highlight != cur_.highlight) {
+        // Highlight for rich-text controls and word processors, character
+        // shading for those that keep only that (and 0 for none in both).
+        word("chcbpat", p.highlight);
+        word("highlight", p.highlight);
+    }
     if (p.vertical != cur_.vertical)
         word(p.vertical > 0 ? "super" : p.vertical < 0 ? "sub" : "nosupersub");
     cur_ = p;
@@ -265,14 +277,21 @@ void Writer::paragraph(const QTextBlock& b)
         word("sb", sb);
     if (const int sa = pixelsToTwips(f.bottomMargin()); sa > 0)
         word("sa", sa);
-    for (const QTextOption::Tab& t : f.tabPositions()) {
+    const LineSpacing spacing = lineSpacing(f);
+    if (spacing.rule == LineSpacing::Exactly)
+        word("sl", -spacing.value);
+    else if (spacing.rule != LineSpacing::Single)
+        word("sl", spacing.value);
+    if (spacing.rule != LineSpacing::Single)
+        word("slmult", spacing.rule == LineSpacing::Multiple ? 1 : 0);
+    for (const TabStop& t : tabStopsOf(f, ind, list != nullptr, defaultTab_)) {
         if (t.type == QTextOption::RightTab)
             word("tqr");
         else if (t.type == QTextOption::CenterTab)
             word("tqc");
         else if (t.type == QTextOption::DelimiterTab)
             word("tqdec");
-        word("tx", pixelsToTwips(t.position));
+        word("tx", std::clamp(t.position, 0, 31680));
     }
 
     bool any = false;
@@ -320,7 +339,7 @@ QByteArray Writer::run()
             .append("\\green").append(QByteArray::number(c.green()))
             .append("\\blue").append(QByteArray::number(c.blue())).append(';');
     }
-    out.append("}\r\n");
+    out.append("}\r\n\\deftab").append(QByteArray::number(defaultTab_)).append("\r\n");
     out.append(body_);
     out.append("}\r\n");
     return out;

@@ -9,6 +9,9 @@ profile="-env:UserInstallation=file://$out/profile"
 soffice $profile --headless --convert-to odt --outdir "$out" src/prescription.fodt >/dev/null
 soffice $profile --headless --convert-to rtf --outdir "$out" "$out/prescription.odt" >/dev/null
 cp "$out/prescription.rtf" lo_from_odt.rtf
+soffice $profile --headless --convert-to odt --outdir "$out" src/layout.fodt >/dev/null
+soffice $profile --headless --convert-to rtf --outdir "$out" "$out/layout.odt" >/dev/null
+cp "$out/layout.rtf" lo_layout.rtf
 soffice $profile --headless --infilter="HTML (StarWriter)" --convert-to rtf --outdir "$out/html" src/prescription.html >/dev/null
 cp "$out/html/prescription.rtf" lo_from_html.rtf
 pandoc -s -f markdown -t rtf src/prescription.md -o pandoc.rtf

@@ -57,6 +57,8 @@ void checkEditorFormats(const QTextDocument& d, const std::string& who)
     EXPECT_FALSE(formatAt(d, "under").fontItalic()) << who;
     EXPECT_TRUE(formatAt(d, "under").fontUnderline()) << who;
     EXPECT_TRUE(formatAt(d, "struck").fontStrikeOut()) << who;
+    EXPECT_EQ(formatAt(d, "marked").background().color(), QColor(255, 255, 0)) << who;
+    EXPECT_FALSE(formatAt(d, "italic").hasProperty(QTextFormat::BackgroundBrush)) << who;
     EXPECT_TRUE(alignOf("italic") & Qt::AlignRight) << who;
     EXPECT_TRUE(alignOf("Café") & Qt::AlignJustify) << who;
     EXPECT_LT(formatAt(d, "Paracetamol").fontWeight(), QFont::DemiBold) << who;

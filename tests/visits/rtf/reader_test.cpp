@@ -187,3 +187,91 @@ TEST(RtfReader, EditorMeasuresAndBulletHelpers)
     EXPECT_FALSE(cn::rtf::hasBullet(d.begin()));
     EXPECT_EQ(cn::rtf::indents(d.begin()), (cn::rtf::Indents{1280, 0, 0}));
 }
+
+TEST(RtfReader, LineSpacingTabStopsAndHighlight)
+{
+    const Loaded lo = load(corpusFile("lo_layout.rtf"));
+    ASSERT_FALSE(lo.result.damaged);
+    const QTextDocument& d = *lo.doc;
+    using cn::rtf::LineSpacing;
+    auto spacing = [&](const char* t) { return cn::rtf::lineSpacing(blockWith(d, t).blockFormat()); };
+    EXPECT_EQ(cn::rtf::defaultTab(d), 709) << "12.5 mm";
+    EXPECT_EQ(spacing("Body text"), (LineSpacing{LineSpacing::Multiple, 276}));
+    EXPECT_EQ(spacing("Double"), (LineSpacing{LineSpacing::Multiple, 480}));
+    EXPECT_EQ(spacing("At least"), (LineSpacing{LineSpacing::AtLeast, 510}));
+    EXPECT_EQ(spacing("Exact"), (LineSpacing{LineSpacing::Exactly, 283}));
+    EXPECT_EQ(spacing("Space after"), LineSpacing{});
+    EXPECT_EQ(cn::rtf::tabStops(blockWith(d, "Paracetamol")),
+              (QList<cn::rtf::TabStop>{{2268, QTextOption::LeftTab}, {5102, QTextOption::CenterTab},
+                                       {8504, QTextOption::RightTab}}));
+    EXPECT_TRUE(cn::rtf::tabStops(blockWith(d, "Rx")).isEmpty());
+    EXPECT_EQ(formatAt(d, "allergic").background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(formatAt(d, "green").background().color(), QColor(0, 255, 0));
+    EXPECT_FALSE(formatAt(d, "Note").hasProperty(QTextFormat::BackgroundBrush));
+
+    // The other ways of stating them; \pard and \plain end them.
+    const Loaded l = load(doc("\\pard\\sl-300\\tqdec\\tx1000 {\\highlight2 hl}{\\cb2 cb}{\\highlight2\\highlight0 off}"
+                              "{\\highlight2\\plain plain}\\par\\pard\\sl0 single\\par\\pard\\sl360\\slmult0 least\\par"
+                              "\\pard after pard\\par"));
+    const QTextDocument& e = *l.doc;
+    EXPECT_EQ(cn::rtf::defaultTab(e), cn::rtf::kDefaultTabTwips) << "none stated";
+    EXPECT_EQ(cn::rtf::lineSpacing(blockWith(e, "hl").blockFormat()), (LineSpacing{LineSpacing::Exactly, 300}));
+    EXPECT_EQ(cn::rtf::tabStops(blockWith(e, "hl")), (QList<cn::rtf::TabStop>{{1000, QTextOption::DelimiterTab}}));
+    EXPECT_EQ(cn::rtf::lineSpacing(blockWith(e, "single").blockFormat()), LineSpacing{});
+    EXPECT_EQ(cn::rtf::lineSpacing(blockWith(e, "least").blockFormat()), (LineSpacing{LineSpacing::AtLeast, 360}));
+    EXPECT_EQ(cn::rtf::lineSpacing(blockWith(e, "after pard").blockFormat()), LineSpacing{});
+    EXPECT_TRUE(cn::rtf::tabStops(blockWith(e, "after pard")).isEmpty());
+    EXPECT_EQ(formatAt(e, "hl").background().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(e, "cb").background().color(), QColor(255, 0, 0));
+    EXPECT_FALSE(formatAt(e, "off").hasProperty(QTextFormat::BackgroundBrush));
+    EXPECT_FALSE(formatAt(e, "plain").hasProperty(QTextFormat::BackgroundBrush));
+
+    // A default stated after the text still applies to all of it.
+    const Loaded late = load(doc("\\pard\\li100 a\\tab b\\par\\deftab500 c\\par"));
+    EXPECT_EQ(cn::rtf::defaultTab(*late.doc), 500);
+    EXPECT_EQ(describe(*late.doc), describe(*load(cn::rtf::write(*late.doc)).doc));
+    // The first paragraph's line starts at 100 twips: its first default
+    // stop is 400 twips on.
+    EXPECT_NEAR(late.doc->begin().blockFormat().tabPositions().value(0).position, cn::rtf::twipsToPixels(400), 1e-9);
+}
+
+// What the editor shows: tabs at the stops as stated, measured from the left
+// edge, however the paragraph is indented or bulleted.
+TEST(RtfReader, TabStopsStayPutWhenIndentsChange)
+{
+    const Loaded l = load("{\\rtf1\\deftab720\\pard\\tx2880 a\\tab b\\tab c\\par}");
+    QTextDocument& d = *l.doc;
+    d.setDocumentMargin(0);
+    d.setTextWidth(2000);
+    auto xOf = [&](QChar ch) {
+        d.documentLayout()->documentSize();
+        const QTextBlock b = d.begin();
+        const int at = int(b.text().indexOf(ch));
+        return cn::rtf::pixelsToTwips(b.layout()->lineForTextPosition(at).cursorToX(at));
+    };
+    const QList<cn::rtf::TabStop> stated{{2880, QTextOption::LeftTab}};
+    EXPECT_NEAR(xOf('b'), 2880, 1);
+    EXPECT_NEAR(xOf('c'), 3600, 1) << "the next default stop from the left edge";
+    QTextCursor c(&d);
+    c.select(QTextCursor::Document);
+    cn::rtf::setIndents(c, {640, 0, 0});
+    EXPECT_EQ(cn::rtf::tabStops(d.begin()), stated);
+    EXPECT_NEAR(xOf('b'), 2880, 1);
+    EXPECT_NEAR(xOf('c'), 3600, 1);
+    cn::rtf::setBullet(c, true);
+    cn::rtf::setIndents(c, {1000, 0, -300});
+    EXPECT_EQ(cn::rtf::tabStops(d.begin()), stated);
+    EXPECT_NEAR(xOf('b'), 2880, 1);
+    EXPECT_NEAR(xOf('c'), 3600, 1);
+    cn::rtf::setDefaultTab(&d, 500);
+    EXPECT_EQ(cn::rtf::tabStops(d.begin()), stated);
+    EXPECT_NEAR(xOf('c'), 3500, 1);
+    // A first line hanging into its indent tabs to the indent first.
+    cn::rtf::setBullet(c, false);
+    cn::rtf::setIndents(c, {2000, 0, -2000});
+    EXPECT_NEAR(xOf('b'), 2000, 1);
+    EXPECT_NEAR(xOf('c'), 2880, 1);
+    cn::rtf::setTabStops(c, {});
+    EXPECT_TRUE(cn::rtf::tabStops(d.begin()).isEmpty());
+    EXPECT_NEAR(xOf('c'), 2500, 1);
+}

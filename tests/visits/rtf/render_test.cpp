@@ -175,3 +175,37 @@ TEST(RtfRender, IndentsAndFontSizesAreTrueOnThePage)
     // A capital of a 72-point sans face stands about 0.72 inch tall.
     EXPECT_NEAR(bottom - top + 1, 0.72 * 300, 25);
 }
+
+TEST(RtfRender, HighlightIsDrawnBehindItsTextOnly)
+{
+    ensureApp();
+    QTextDocument doc;
+    cn::rtf::read(QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green255\\blue0;}"
+                             "\\f0\\fs48 plain {\\highlight1 marked} plain\\par}"),
+                  &doc);
+    QImage img(QSize(1500, 300), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        QPainter painter(&img);
+        cn::rtf::PageRenderer r(doc);
+        r.render(0, QRectF(50, 50, 1400, 200), 300, &painter);
+    }
+    int yellow = 0, left = img.width(), right = -1, inkLeft = img.width(), inkRight = -1;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() < 60) {
+                ++yellow;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+            if (qGray(c.rgb()) < 100) {
+                inkLeft = std::min(inkLeft, x);
+                inkRight = std::max(inkRight, x);
+            }
+        }
+    }
+    ASSERT_GT(yellow, 2000) << "the highlight is drawn";
+    EXPECT_GT(left, inkLeft + 100) << "not behind the first word";
+    EXPECT_LT(right, inkRight - 100) << "not behind the last word";
+}

@@ -2,11 +2,13 @@
 // Helpers shared by the rich-text tests.
 #include "visits/rtf/rtf.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextList>
 
 #include <memory>
@@ -103,7 +105,7 @@ inline QString listKind(const QTextBlock& b)
 // comparing documents.
 inline QString describe(const QTextDocument& doc)
 {
-    QString out;
+    QString out = QStringLiteral("deftab=%1\n").arg(cn::rtf::defaultTab(doc));
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const QTextBlockFormat bf = b.blockFormat();
         const cn::rtf::Indents ind = cn::rtf::indents(b);
@@ -112,18 +114,21 @@ inline QString describe(const QTextDocument& doc)
         if (a == 0 || a == Qt::AlignLeading)
             a = Qt::AlignLeft;
         QStringList tabs;
-        for (const QTextOption::Tab& t : bf.tabPositions())
-            tabs << QStringLiteral("%1:%2").arg(cn::rtf::pixelsToTwips(t.position)).arg(int(t.type));
-        out += QStringLiteral("P align=%1 li=%2 ri=%3 fi=%4 list=%5 sb=%6 sa=%7 tabs=%8\n")
+        for (const cn::rtf::TabStop& t : cn::rtf::tabStops(b))
+            tabs << QStringLiteral("%1:%2").arg(t.position).arg(int(t.type));
+        const cn::rtf::LineSpacing sl = cn::rtf::lineSpacing(bf);
+        out += QStringLiteral("P align=%1 li=%2 ri=%3 fi=%4 list=%5 sb=%6 sa=%7 sl=%8:%9 tabs=%10\n")
                    .arg(int(a))
                    .arg(ind.left).arg(ind.right).arg(ind.firstLine).arg(listKind(b))
                    .arg(cn::rtf::pixelsToTwips(bf.topMargin())).arg(cn::rtf::pixelsToTwips(bf.bottomMargin()))
+                   .arg(int(sl.rule)).arg(sl.value)
                    .arg(tabs.join(u','));
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
             const QTextCharFormat cf = f.charFormat();
             const bool colored = cf.hasProperty(QTextFormat::ForegroundBrush);
-            out += QStringLiteral("  [%1] face=%2 pt=%3 b=%4 i=%5 u=%6 s=%7 c=%8 v=%9\n")
+            const bool highlighted = cf.hasProperty(QTextFormat::BackgroundBrush);
+            out += QStringLiteral("  [%1] face=%2 pt=%3 b=%4 i=%5 u=%6 s=%7 c=%8 bg=%9 v=%10\n")
                        .arg(f.text(), cf.fontFamilies().toStringList().value(0))
                        .arg(cf.fontPointSize())
                        .arg(cf.fontWeight() >= QFont::DemiBold)
@@ -131,6 +136,7 @@ inline QString describe(const QTextDocument& doc)
                        .arg(cf.fontUnderline())
                        .arg(cf.fontStrikeOut())
                        .arg(colored ? cf.foreground().color().name() : QStringLiteral("auto"))
+                       .arg(highlighted ? cf.background().color().name() : QStringLiteral("none"))
                        .arg(int(cf.verticalAlignment()));
         }
     }
@@ -159,6 +165,8 @@ inline std::unique_ptr<QTextDocument> editorDocument()
     under.setFontUnderline(true);
     QTextCharFormat strike = base;
     strike.setFontStrikeOut(true);
+    QTextCharFormat marked = base;
+    marked.setBackground(QColor(255, 255, 0));
     QTextCharFormat times = base;
     times.setFontFamilies({"Times New Roman"});
     times.setFontPointSize(10);
@@ -186,6 +194,8 @@ inline std::unique_ptr<QTextDocument> editorDocument()
     c.insertBlock(right, base);
     c.insertText("italic", italic);
     c.insertText(" ", base);
+    c.insertText("marked", marked);
+    c.insertText(" ", base);
     c.insertText("under", under);
     c.insertText(" ", base);
     c.insertText("struck", strike);
@@ -193,8 +203,14 @@ inline std::unique_ptr<QTextDocument> editorDocument()
     just.setAlignment(Qt::AlignJustify);
     c.insertBlock(just, base);
     c.insertText("Café 37.5 °C – Ж \U0001F600 {braces} back\\slash\ttab", times);
-    c.insertBlock(QTextBlockFormat(), base);
-    c.insertText(QString("line") + QChar::LineSeparator + "break", base);
+    QTextBlockFormat spaced;
+    cn::rtf::applyLineSpacing(spaced, {cn::rtf::LineSpacing::Multiple, 360});
+    c.insertBlock(spaced, base);
+    c.insertText(QString("line") + QChar::LineSeparator + "break\tdose", base);
+    {
+        QTextCursor here(doc->lastBlock());
+        cn::rtf::setTabStops(here, {{2880, QTextOption::LeftTab}, {8000, QTextOption::RightTab}});
+    }
     c.insertBlock(QTextBlockFormat(), base);
     QTextCursor last(doc->lastBlock());
     cn::rtf::setIndents(last, {1280, 640, 0});

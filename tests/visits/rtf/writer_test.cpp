@@ -15,13 +15,15 @@ TEST(RtfWriter, StoredFormIsSevenBitRtfWithTablesAndOldStyleBullets)
     EXPECT_TRUE(rtf.contains("{\\fonttbl{\\f0"));
     EXPECT_TRUE(rtf.contains("Times New Roman;}"));
     EXPECT_TRUE(rtf.contains("\\fcharset2 Symbol;}"));
-    EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green128\\blue0;}"));
     EXPECT_TRUE(rtf.contains("{\\pntext\\f")) << "bullet as text for readers without lists";
     EXPECT_TRUE(rtf.contains("{\\*\\pn\\pnlvlblt\\pnf"));
     EXPECT_TRUE(rtf.contains("\\fi-320\\li640"));
     EXPECT_TRUE(rtf.contains("\\li1280\\ri640"));
     EXPECT_TRUE(rtf.contains("Caf\\'e9 37.5 \\'b0C \\'96 \\u1046? \\u-10179?\\u-8704? \\{braces\\} back\\\\slash\\tab"));
-    EXPECT_TRUE(rtf.contains("line\\line break"));
+    EXPECT_TRUE(rtf.contains("line\\line break\\tab dose"));
+    EXPECT_TRUE(rtf.contains("\\sl360\\slmult1\\tx2880\\tqr\\tx8000"));
+    EXPECT_TRUE(rtf.contains("\\chcbpat3\\highlight3 marked\\chcbpat0\\highlight0"));
+    EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green128\\blue0;\\red255\\green255\\blue0;}"));
     EXPECT_TRUE(rtf.endsWith("}\r\n"));
     for (char ch : rtf)
         ASSERT_TRUE(static_cast<unsigned char>(ch) < 0x80) << "only 7-bit bytes";

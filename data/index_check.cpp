@@ -1,0 +1,432 @@
+#include "data/index_check.h"
+
+#include "data/ntx_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace cn::data {
+
+namespace {
+
+std::string squeezedLower(std::string_view text)
+{
+    std::string out;
+    for (char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The terms of a key text joined by '+' outside parentheses.
+std::vector<std::string> terms(const std::string& text)
+{
+    std::vector<std::string> out(1);
+    int depth = 0;
+    for (char c : text) {
+        if (c == '(')
+            ++depth;
+        else if (c == ')')
+            --depth;
+        if (c == '+' && depth == 0)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    return out;
+}
+
+// "fn(name)" -> name, when text has exactly that shape.
+std::optional<std::string> argumentOf(const std::string& text, std::string_view fn)
+{
+    if (text.size() <= fn.size() + 2 || text.compare(0, fn.size(), fn) != 0 || text[fn.size()] != '(' ||
+        text.back() != ')')
+        return std::nullopt;
+    std::string arg = text.substr(fn.size() + 1, text.size() - fn.size() - 2);
+    if (arg.empty() || arg.find_first_of("(),'\"+-") != std::string::npos)
+        return std::nullopt;
+    return arg;
+}
+
+} // namespace
+
+KeyWriter::KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields)
+    : expr_(&expr), length_(expr.keyLength()), pieces_{expr.keyLength()}
+{
+    auto field = [&](const std::string& name) -> const FieldLayout* {
+        for (const auto& f : fields)
+            if (sameIgnoringCase(f.def.name, name))
+                return &f;
+        return nullptr;
+    };
+    std::vector<Segment> plan;
+    size_t total = 0;
+    for (const std::string& term : terms(squeezedLower(expr.text()))) {
+        Segment s{Segment::Copy, 0, 0};
+        const FieldLayout* f = nullptr;
+        if (term == "iif(deleted(),'t','f')") {
+            s = {Segment::Flag, 0, 1};
+        } else if (auto a = argumentOf(term, "str"); a && (f = field(*a)) && f->def.type == 'N' &&
+                                                      f->def.decimals == 0 && f->def.width <= 15) {
+            s = {Segment::Str, f->offset, static_cast<uint16_t>(f->def.width)};
+        } else if (auto u = argumentOf(term, "upper"); u && (f = field(*u)) && f->def.type == 'C') {
+            s = {Segment::Upper, f->offset, static_cast<uint16_t>(f->def.width)};
+        } else if (auto d = argumentOf(term, "dtos"); d && (f = field(*d)) && f->def.type == 'D' &&
+                                                       f->def.width == 8) {
+            s = {Segment::Dtos, f->offset, 8};
+        } else if ((f = field(term)) && f->def.type == 'C' && term.find_first_of("()'\"") == std::string::npos) {
+            s = {Segment::Copy, f->offset, static_cast<uint16_t>(f->def.width)};
+        } else {
+            return;   // not of the program's kind: every key through the expression
+        }
+        plan.push_back(s);
+        total += s.width;
+    }
+    if (total == length_ && expr.type() == ValueType::Character) {
+        plan_ = std::move(plan);
+        pieces_.clear();
+        for (const Segment& s : plan_)
+            pieces_.push_back(s.width);
+    }
+}
+
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+uint64_t load(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+void store(char* p, uint64_t w)
+{
+    std::memcpy(p, &w, 8);
+}
+
+// Copies n bytes a word at a time, the last word overlapping the one before,
+// so that nothing outside the n bytes is read or written.
+template <class Map>
+void copyWords(const char* in, char* out, size_t n, Map map)
+{
+    if (n < 8) {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = static_cast<char>(map(static_cast<unsigned char>(in[i])));
+        return;
+    }
+    for (size_t i = 0; i + 8 < n; i += 8)
+        store(out + i, map(load(in + i)));
+    store(out + n - 8, map(load(in + n - 8)));
+}
+
+// Upper case of ASCII letters in each byte of a word without bytes above 0x7F.
+uint64_t upperWord(uint64_t w)
+{
+    const uint64_t atLeastA = w + (0x80 - 'a') * kOnes;
+    const uint64_t pastZ = w + (0x80 - 'z' - 1) * kOnes;
+    return w - (((atLeastA & ~pastZ) & kHighBits) >> 2);
+}
+
+// No byte above 0x7F.
+bool ascii(const char* in, size_t width)
+{
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= width; i += 8)
+        high |= load(in + i);
+    for (; i < width; ++i)
+        high |= static_cast<unsigned char>(in[i]);
+    return (high & kHighBits) == 0;
+}
+
+bool allDigits(uint64_t w)
+{
+    return (w & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull &&
+           ((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull;
+}
+
+// Whether a whole number's field text is exactly what str() writes for it:
+// blanks, then the digits without a leading zero (or a lone "0"). Anything
+// else (blank, zeros in front, a sign, junk) str() would rewrite.
+bool canonicalWhole(const char* in, size_t width)
+{
+    // Bit i of each mask stands for byte i of the field (at most 15 bytes).
+    uint32_t spaces = 0, digits = 0, zeros = 0;
+#if defined(__SSE2__)
+    if (width >= 8) {
+        // Two words, the second ending with the field: bytes 0-7 and w-8..w-1.
+        const __m128i v = _mm_set_epi64x(static_cast<long long>(load(in + width - 8)),
+                                         static_cast<long long>(load(in)));
+        auto bits = [width](__m128i m) {
+            const auto b = static_cast<uint32_t>(_mm_movemask_epi8(m));
+            return (b & 0xFFu) | ((b >> 8) << (width - 8));
+        };
+        const __m128i t = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        spaces = bits(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')));
+        digits = bits(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t));
+        zeros = bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('0')));
+    } else
+#endif
+    {
+        for (size_t i = 0; i < width; ++i) {
+            spaces |= static_cast<uint32_t>(in[i] == ' ') << i;
+            digits |= static_cast<uint32_t>(in[i] >= '0' && in[i] <= '9') << i;
+            zeros |= static_cast<uint32_t>(in[i] == '0') << i;
+        }
+    }
+    const uint32_t all = (1u << width) - 1;
+    if ((spaces | digits) != all || digits == 0 || (spaces & (digits << 1)) != 0)
+        return false;
+    const int first = __builtin_ctz(digits);
+    return !((zeros >> first) & 1) || static_cast<size_t>(first) + 1 == width;
+}
+
+} // namespace
+
+bool KeyWriter::writeDirect(const char* record, char* out) const
+{
+    auto same = [](auto v) { return v; };
+    for (const Segment& s : plan_) {
+        const char* in = record + s.offset;
+        switch (s.kind) {
+        case Segment::Flag:
+            *out = record[0] == kRecordDeleted ? 'T' : 'F';
+            break;
+        case Segment::Copy:
+            copyWords(in, out, s.width, same);
+            break;
+        case Segment::Upper:
+            // Letters above ASCII take the code page's own upper case.
+            if (!ascii(in, s.width))
+                return false;
+            copyWords(in, out, s.width, [](auto v) {
+                if constexpr (sizeof(v) == 8)
+                    return upperWord(v);
+                else
+                    return v >= 'a' && v <= 'z' ? v - 32 : v;
+            });
+            break;
+        case Segment::Dtos: {
+            const uint64_t w = load(in);
+            store(out, allDigits(w) ? w : 0x2020202020202020ull);
+            break;
+        }
+        case Segment::Str:
+            if (!canonicalWhole(in, s.width))
+                return false;
+            copyWords(in, out, s.width, same);
+            break;
+        }
+        out += s.width;
+    }
+    return true;
+}
+
+void KeyWriter::write(const char* record, char* out)
+{
+    if (!plan_.empty() && writeDirect(record, out))
+        return;
+    expr_->key(record, scratch_);
+    std::memcpy(out, scratch_.data(), length_);
+}
+
+// As writeDirect, but each piece goes to the hash straight from the record
+// (or, for upper(), from the word it upper-cases): no key is assembled.
+bool KeyWriter::hashDirect(const char* record, NtxEntryHash& h) const
+{
+    for (const Segment& s : plan_) {
+        const char* in = record + s.offset;
+        switch (s.kind) {
+        case Segment::Flag:
+            h.word(static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F'));
+            break;
+        case Segment::Copy:
+            h.piece(in, s.width);
+            break;
+        case Segment::Str:
+            if (!canonicalWhole(in, s.width))
+                return false;
+            h.piece(in, s.width);
+            break;
+        case Segment::Dtos: {
+            const uint64_t w = load(in);
+            h.word(allDigits(w) ? w : 0x2020202020202020ull);
+            break;
+        }
+        case Segment::Upper: {
+            if (!ascii(in, s.width))
+                return false;
+            if (s.width < 8) {
+                char up[8];
+                for (size_t j = 0; j < s.width; ++j)
+                    up[j] = static_cast<char>(in[j] >= 'a' && in[j] <= 'z' ? in[j] - 32 : in[j]);
+                h.word(NtxEntryHash::shortPiece(up, s.width));
+                break;
+            }
+            for (size_t j = 0; j + 8 < s.width; j += 8)
+                h.word(upperWord(load(in + j)));
+            h.word(upperWord(load(in + s.width - 8)));
+            break;
+        }
+        }
+    }
+    return true;
+}
+
+uint64_t KeyWriter::hash(const char* record, uint32_t recNo)
+{
+    if (!plan_.empty()) {
+        NtxEntryHash h(recNo);
+        if (hashDirect(record, h))
+            return h.done();
+    }
+    expr_->key(record, scratch_);
+    return ntxEntryHash(pieces_, scratch_.data(), recNo);
+}
+
+namespace {
+
+struct TableSide {
+    std::optional<Expr> expr;
+    std::optional<KeyWriter> writer;
+    uint64_t sum = 0;
+};
+
+// One pass over the records, adding each record's key hash to every side.
+Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
+{
+    const uint32_t count = dbf.recordCount();
+    const uint32_t length = std::max<uint32_t>(dbf.recordLength(), 1);
+    const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
+    std::unique_ptr<char[]> buf(new char[static_cast<size_t>(chunk) * length]);
+    for (uint32_t first = 1; first <= count; first += chunk) {
+        const uint32_t n = std::min(chunk, count - first + 1);
+        if (auto st = dbf.readMany(first, n, buf.get()); !st)
+            return st;
+        for (TableSide* side : sides) {
+            KeyWriter& w = *side->writer;
+            uint64_t sum = side->sum;
+            for (uint32_t i = 0; i < n; ++i)
+                sum += w.hash(buf.get() + static_cast<size_t>(i) * length, first + i);
+            side->sum = sum;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<IndexToCheck>& indexes)
+{
+    std::vector<Status> out(indexes.size());
+    auto opened = DbfFile::open(dbfPath, false);
+    if (!opened) {
+        std::fill(out.begin(), out.end(), opened.status());
+        return out;
+    }
+    const DbfFile& dbf = **opened;
+    const uint32_t count = dbf.recordCount();
+
+    std::vector<TableSide> sides(indexes.size());
+    std::vector<std::unique_ptr<NtxFile>> files(indexes.size());
+    std::vector<TableSide*> wanted;
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        const IndexToCheck& ix = indexes[i];
+        auto file = NtxFile::open(ix.path, false);
+        if (!file) {
+            out[i] = file.status();
+            continue;
+        }
+        auto mismatch = [&](const std::string& why) {
+            return Status::error(ErrorCode::Damaged, "The index " + ix.path + " does not fit its table: " + why);
+        };
+        if (!sameIgnoringCase((*file)->keyText(), ix.keyText)) {
+            out[i] = mismatch("it was built from the key \"" + (*file)->keyText() + "\"");
+            continue;
+        }
+        auto expr = Expr::compile(ix.keyText, dbf.fields());
+        if (!expr) {
+            out[i] = expr.status();
+            continue;
+        }
+        if (expr->keyLength() != (*file)->keyLength()) {
+            out[i] = mismatch("its keys are " + std::to_string((*file)->keyLength()) + " bytes long, not " +
+                              std::to_string(expr->keyLength()));
+            continue;
+        }
+        sides[i].expr = std::move(*expr);
+        sides[i].writer.emplace(*sides[i].expr, dbf.fields());
+        files[i] = std::move(*file);
+        wanted.push_back(&sides[i]);
+    }
+    if (wanted.empty())
+        return out;
+
+    // The index files are taken in turn by whichever thread is free: this
+    // one from the start, a second one once it has been through a large
+    // table. A small table is quicker done here than a thread is started and
+    // waited for.
+    std::vector<NtxDigest> digests(indexes.size());
+    std::atomic<size_t> nextIndex{0};
+    auto digestIndexes = [&] {
+        NtxScanBuffer buffer;
+        for (size_t i; (i = nextIndex++) < indexes.size();)
+            if (files[i])
+                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);
+    };
+    constexpr uint64_t kWorthAThread = 4u << 20;
+    Status tableStatus;
+    std::thread worker;
+    if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
+        try {
+            worker = std::thread([&] {
+                tableStatus = sumTable(dbf, wanted);
+                digestIndexes();
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!worker.joinable())
+        tableStatus = sumTable(dbf, wanted);
+    digestIndexes();
+    if (worker.joinable())
+        worker.join();
+
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        if (!files[i] || !out[i])
+            continue;
+        const std::string file = indexes[i].path;
+        if (!tableStatus)
+            out[i] = tableStatus;
+        else if (digests[i].entries != count)
+            out[i] = Status::error(ErrorCode::Damaged, "The index " + file + " does not fit its table: it holds " +
+                                                           std::to_string(digests[i].entries) + " keys for " +
+                                                           std::to_string(count) + " records");
+        else if (digests[i].sum != sides[i].sum)
+            out[i] = Status::error(ErrorCode::Damaged, "The index " + file +
+                                                           " does not fit its table: a key differs from the one "
+                                                           "computed from its record");
+    }
+    return out;
+}
+
+} // namespace cn::data

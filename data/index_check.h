@@ -1,0 +1,70 @@
+#pragma once
+// The start-up check of a table's index files against the table: is every
+// index whole, in order, and does it hold exactly one key per record, each the
+// key computed from its record? Set-up rebuilds an index for which it is not.
+//
+// It runs over every index at every start, so it reads each file once: the
+// table front to back, computing the keys of all its indexes from each record
+// (on a second thread), while each index file is read whole and walked in key
+// order (NtxFile::digest). The two sides are compared by entry count and by a
+// sum of one hash per (key, record), so no key is kept in memory, and the
+// table's side hashes each key from the record's fields as they lie.
+#include "data/dbf_file.h"
+#include "data/expr.h"
+#include "data/ntx_file.h"
+#include "data/status.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cn::data {
+
+// Writes a record's key for an index expression of the program's own kind
+// (the live flag followed by str() of a whole-number field, upper() or a bare
+// character field, dtos() of a date) straight from the record's bytes, without
+// evaluating the expression. A record whose bytes it cannot take as they are
+// (a number not stored in its canonical form, letters above ASCII under
+// upper()) and any other expression go through the compiled expression, so
+// the key is always exactly Expr::key's.
+class KeyWriter {
+public:
+    KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields);
+    uint16_t keyLength() const { return length_; }
+    bool direct() const { return !plan_.empty(); }   // false: every key through the expression
+    // The widths the key is hashed in (ntxEntryHash): one piece per term, or
+    // the whole key when the expression is not of the program's kind.
+    const std::vector<uint16_t>& pieces() const { return pieces_; }
+    // Writes keyLength() bytes to out.
+    void write(const char* record, char* out);
+    // ntxEntryHash(pieces(), key, recNo) of the record's key, hashed from the
+    // record's fields where they lie.
+    uint64_t hash(const char* record, uint32_t recNo);
+
+private:
+    struct Segment {
+        enum Kind : char { Flag, Copy, Upper, Dtos, Str } kind;
+        uint32_t offset;
+        uint16_t width;
+    };
+    bool writeDirect(const char* record, char* out) const;
+    bool hashDirect(const char* record, NtxEntryHash& h) const;
+
+    const Expr* expr_;
+    uint16_t length_;
+    std::vector<Segment> plan_;
+    std::vector<uint16_t> pieces_;
+    std::string scratch_;
+};
+
+struct IndexToCheck {
+    std::string path;       // the index file
+    std::string keyText;    // the key expression it must have been built from
+};
+
+// Checks every index against the table at dbfPath; one Status per index, in
+// the order given: failed when the index cannot be read, is damaged, or does
+// not match the table (the message says how).
+std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<IndexToCheck>& indexes);
+
+} // namespace cn::data

@@ -1,0 +1,180 @@
+// The start-up index check: keys written straight from record bytes are the
+// expression's own keys, and the one-pass comparison of a table with its
+// indexes finds what a stale or damaged index looks like.
+#include "setup_fixture.h"
+
+#include "data/bytes.h"
+#include "data/index_check.h"
+#include "data/ntx_file.h"
+
+#include <cstring>
+
+using namespace cn::data;
+using namespace cn::data::testing;
+namespace cat = cn::data::catalog;
+
+namespace {
+
+// Field texts a key term has to cope with: what the engine writes and what
+// another program or a damaged file may leave.
+const char* const kNumbers[] = {"         1", "        42", "   1234567", "         0", "          ", "0000000042",
+                                "  0000012 ", "       -17", "      4 2 ", "12345678901", "        x9", "\x1A\x1A"};
+const char* const kTexts[] = {"Anita", "anita rao", "ZOE", "Zo\xEB \xE4rzt", "  lead", "trail   ", "", "{|}~`@[",
+                              "\xFF\xE0"};
+const char* const kDates[] = {"20260610", "        ", "2026061 ", "abcdefgh", "19000101", "0000000x"};
+
+// Fills a field's bytes from one of the samples above (cut or padded).
+void put(char* at, size_t width, const char* text)
+{
+    std::memset(at, ' ', width);
+    std::memcpy(at, text, std::min(width, std::strlen(text)));
+}
+
+} // namespace
+
+TEST(KeyWriter, WritesTheExpressionsOwnKeyForEveryCatalogueIndex)
+{
+    TempFolder dir;
+    Workspace ws(dir.str());
+    uint64_t seed = 7;
+    auto next = [&seed] { return (seed = seed * 6364136223846793005ull + 1442695040888963407ull) >> 33; };
+    for (const auto& ix : cat::indexes()) {
+        const auto& def = cat::table(ix.table);
+        const std::string file = def.upperName() + ".dbf";
+        ASSERT_TRUE(ws.create(file, def.fields));
+        auto dbf = DbfFile::open(ws.resolve(file), false);
+        ASSERT_TRUE(dbf) << dbf.message();
+        auto expr = Expr::compile(ix.key, (*dbf)->fields());
+        ASSERT_TRUE(expr) << expr.message();
+        KeyWriter writer(*expr, (*dbf)->fields());
+        EXPECT_TRUE(writer.direct()) << ix.key;   // the program's own keys never need the expression
+
+        std::string record((*dbf)->recordLength(), ' ');
+        std::string want, got(expr->keyLength(), '?');
+        for (int round = 0; round < 400; ++round) {
+            record[0] = next() % 3 == 0 ? '*' : ' ';
+            for (const auto& f : (*dbf)->fields()) {
+                char* at = record.data() + f.offset;
+                const auto width = static_cast<size_t>(f.def.width);
+                if (f.def.type == 'N')
+                    put(at, width, kNumbers[next() % std::size(kNumbers)]);
+                else if (f.def.type == 'D')
+                    put(at, width, kDates[next() % std::size(kDates)]);
+                else
+                    put(at, width, kTexts[next() % std::size(kTexts)]);
+            }
+            expr->key(record.data(), want);
+            writer.write(record.data(), got.data());
+            ASSERT_EQ(got, want) << ix.key;
+            ASSERT_EQ(writer.hash(record.data(), 9), ntxEntryHash(writer.pieces(), want.data(), 9)) << ix.key;
+        }
+        ws.closeAll();
+        (void)ws.erase(file);
+    }
+}
+
+namespace {
+
+// A patient table of 300 records (deep enough for branch pages) with its two
+// indexes, as the engine leaves it.
+struct IndexCheckTest : ::testing::Test {
+    TempFolder dir;
+    Workspace ws{dir.str()};
+
+    void SetUp() override
+    {
+        const auto& def = *cat::findTable("patnt");
+        ASSERT_TRUE(ws.create("PATNT.dbf", def.fields));
+        auto a = ws.use("PATNT.dbf");
+        ASSERT_TRUE(a) << a.message();
+        for (int i = 1; i <= 300; ++i) {
+            ASSERT_TRUE((*a)->append());
+            ASSERT_TRUE((*a)->setNum("PATCODE", i));
+            ASSERT_TRUE((*a)->setStr("PATFNAME", "Name" + std::to_string(i * 7919 % 300)));
+            if (i % 10 == 0) {
+                ASSERT_TRUE((*a)->deleteRecord());
+            }
+        }
+        for (const char* n : {"patnt1", "patnt2"})
+            ASSERT_TRUE((*a)->createIndex(cat::findIndex(n)->fileName(), cat::findIndex(n)->key));
+        ws.closeAll();
+    }
+
+    std::vector<Status> check()
+    {
+        std::vector<IndexToCheck> files;
+        for (const char* n : {"patnt1", "patnt2"})
+            files.push_back({ws.resolve(cat::findIndex(n)->fileName()), cat::findIndex(n)->key});
+        return checkIndexes(ws.resolve("PATNT.dbf"), files);
+    }
+
+    // Rewrites one field of a record in the table file alone.
+    void patch(uint32_t recNo, const char* field, const std::string& text)
+    {
+        auto dbf = DbfFile::open(ws.resolve("PATNT.dbf"), true);
+        ASSERT_TRUE(dbf);
+        std::string rec((*dbf)->recordLength(), ' ');
+        ASSERT_TRUE((*dbf)->read(recNo, rec.data()));
+        const auto& f = (*dbf)->fields()[static_cast<size_t>((*dbf)->fieldIndex(field))];
+        put(rec.data() + f.offset, static_cast<size_t>(f.def.width), text.c_str());
+        ASSERT_TRUE((*dbf)->write(recNo, rec.data()));
+    }
+};
+
+} // namespace
+
+TEST_F(IndexCheckTest, SoundIndexesPass)
+{
+    for (const auto& s : check())
+        EXPECT_TRUE(s) << s.message();
+}
+
+// Two records trade codes: every key is still there once, only the records
+// they lead to are wrong. A check that looked at keys alone would pass it.
+TEST_F(IndexCheckTest, KeysTradedBetweenRecordsAreFound)
+{
+    patch(3, "PATCODE", "        17");
+    patch(17, "PATCODE", "         3");
+    const auto s = check();
+    EXPECT_FALSE(s[0]);
+    EXPECT_NE(s[0].message().find("a key differs"), std::string::npos) << s[0].message();
+    EXPECT_TRUE(s[1]) << s[1].message();
+}
+
+TEST_F(IndexCheckTest, DeletionBehindTheIndexAndRecordsWithoutKeyAreFound)
+{
+    patch(5, "PATFNAME", "Name" + std::to_string(5 * 7919 % 300));   // the same text: nothing to find
+    EXPECT_TRUE(check()[1]);
+    auto dbf = DbfFile::open(ws.resolve("PATNT.dbf"), true);
+    ASSERT_TRUE(dbf);
+    std::string rec((*dbf)->recordLength(), ' ');
+    ASSERT_TRUE((*dbf)->read(5, rec.data()));
+    rec[0] = '*';   // deleted behind the indexes: its keys should now start with T
+    ASSERT_TRUE((*dbf)->write(5, rec.data()));
+    for (const auto& s : check()) {
+        EXPECT_FALSE(s);
+        EXPECT_NE(s.message().find("a key differs"), std::string::npos) << s.message();
+    }
+    ASSERT_TRUE((*dbf)->append(rec.data()));   // appended by a program that does not keep the indexes
+    for (const auto& s : check()) {
+        EXPECT_FALSE(s);
+        EXPECT_NE(s.message().find("holds 300 keys for 301 records"), std::string::npos) << s.message();
+    }
+}
+
+TEST_F(IndexCheckTest, DamagedTreeIsFoundAndNamed)
+{
+    // The root of PATNT1.ntx (a branch page) made to point to itself.
+    const fs::path file = dir / "PATNT1.ntx";
+    std::string bytes = readBytes(file);
+    const uint32_t root = get32(reinterpret_cast<const unsigned char*>(bytes.data()) + 4);
+    const uint16_t first = get16(reinterpret_cast<const unsigned char*>(bytes.data()) + root + 2);
+    ASSERT_NE(get32(reinterpret_cast<const unsigned char*>(bytes.data()) + root + first), 0u) << "root is a leaf";
+    put32(reinterpret_cast<unsigned char*>(bytes.data()) + root + first, root);
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    const auto s = check();
+    EXPECT_FALSE(s[0]);
+    EXPECT_NE(s[0].message().find("PATNT1.ntx"), std::string::npos) << s[0].message();
+    EXPECT_NE(s[0].message().find("points to itself"), std::string::npos) << s[0].message();
+    EXPECT_TRUE(s[1]);
+}

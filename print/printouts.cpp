@@ -133,6 +133,26 @@ QString sexText(const VisitPrintView& v)
     return v.TxtPatSex == 1 ? QStringLiteral("Female") : QStringLiteral("Male");
 }
 
+// One row of vital signs, printed left to right: each text at its column,
+// or, where a large default font would make it run into the text before
+// it, a small gap after that text instead, so that no two overlap.
+class VitalsRow {
+public:
+    VitalsRow(PrintJob& job, double row) : job_(job), row_(row) {}
+    void say(double col, const QString& text)
+    {
+        const double at = std::max(col, end_ + kGap);
+        job_.Say(row_, at, text);
+        end_ = at + widthOf(job_, text);
+    }
+
+private:
+    static constexpr double kGap = 3;
+    PrintJob& job_;
+    double row_;
+    double end_ = -1e9;
+};
+
 // The patient header of the prescription, with the vital signs that were
 // taken.
 void prescriptionHeader(LetterheadPage& page, const VisitPrintView& v)
@@ -141,17 +161,18 @@ void prescriptionHeader(LetterheadPage& page, const VisitPrintView& v)
     job.Say(5, 5, patientName(v));
     job.Say(10, 5, sexText(v) + QStringLiteral(", ") + ageText(v.TxtPatAgeYrs, v.TxtPatAgeMnths, v.TxtPatAgeDays));
     const double r = page.rightPanel(v, 5);
+    VitalsRow first(job, 20), second(job, 25);
     if (v.TxtPatHeightFeet > 0)
-        job.Say(20, 10, QStringLiteral("Height: %1 ft. %2 in. ( %3 m. %4 cm. )")
-                            .arg(v.TxtPatHeightFeet).arg(v.TxtPatHeightInch).arg(v.TxtPatHeightMtrs).arg(v.TxtPatHeightCm));
-    if (v.TxtPatWeightLbs > 0)
-        job.Say(25, 10, QStringLiteral("Weight: %1 lbs ( %2 kgs )").arg(v.TxtPatWeightLbs).arg(v.TxtPatWeightKgs));
+        first.say(10, QStringLiteral("Height: %1 ft. %2 in. ( %3 m. %4 cm. )")
+                          .arg(v.TxtPatHeightFeet).arg(v.TxtPatHeightInch).arg(v.TxtPatHeightMtrs).arg(v.TxtPatHeightCm));
     if (v.TxtPatTemp > 0)
-        job.Say(20, r - 50, QStringLiteral("Temperature: ") + QString::number(v.TxtPatTemp, 'f', 1) + QStringLiteral("\u00B0F"));
+        first.say(r - 50, QStringLiteral("Temperature: ") + QString::number(v.TxtPatTemp, 'f', 1) + QStringLiteral("\u00B0F"));
     if (v.TxtPatPulse > 0)
-        job.Say(20, r - 5, QStringLiteral("Pulse: %1/min").arg(v.TxtPatPulse));
+        first.say(r - 5, QStringLiteral("Pulse: %1/min").arg(v.TxtPatPulse));
+    if (v.TxtPatWeightLbs > 0)
+        second.say(10, QStringLiteral("Weight: %1 lbs ( %2 kgs )").arg(v.TxtPatWeightLbs).arg(v.TxtPatWeightKgs));
     if (v.TxtPatSys > 0)
-        job.Say(25, r - 50, QStringLiteral("B.P. : %1 / %2 mmHg").arg(v.TxtPatSys).arg(v.TxtPatDias));
+        second.say(r - 50, QStringLiteral("B.P. : %1 / %2 mmHg").arg(v.TxtPatSys).arg(v.TxtPatDias));
 }
 
 } // namespace

@@ -109,7 +109,7 @@ QStringList lineAt(const PdfText& text, const PdfWord& first)
     QStringList out;
     double right = first.left;
     for (const PdfWord& w : words) {
-        if (w.left - right > 6 * kSpace)
+        if (w.left - right > 8 * kSpace)
             break;
         out << w.text;
         right = w.right;
@@ -170,19 +170,26 @@ void expectAt(const PdfText& text, const QString& word, double top, double left,
 // vital signs on the right stand off it.
 TEST_F(Printouts, PrescriptionTextsLandAtTheirMillimetres)
 {
+    // A default font other than the job's own, so that its use shows.
+    p.s.ADEFFONT = font("Arial", 11);
     const PdfText t = prescription("pres.pdf");
     ASSERT_EQ(t.pageSizes.size(), 1);
     const double T = 40, L = 20;
-    expectAt(t, "Ms.", T + 5, L + 5);
+    auto top = [](double row) { return topAt(row, 11); };
+    expectAt(t, "Ms.", top(T + 5), L + 5);
     EXPECT_EQ(lineAt(t, *t.find("Ms.")), QStringList({"Ms.", "Lata", "Devi", "[", "Code:", "17", "]"}));
-    expectAt(t, "Female,", T + 10, L + 5);
+    expectAt(t, "Female,", top(T + 10), L + 5);
     EXPECT_EQ(lineAt(t, *t.find("Female,")), QStringList({"Female,", "12", "Days"}));
+    // Header texts in the 11-point default font, the body in its own 12 points.
+    const auto ms = t.find("Ms."), tab = t.find("Tab.");
+    ASSERT_TRUE(ms && tab);
+    EXPECT_NEAR((ms->bottom - ms->top) / (tab->bottom - tab->top), 11.0 / 12, 0.02);
 
     const auto pv = t.find("Patient");
     const auto date = t.find("Date");
     ASSERT_TRUE(pv && date);
-    EXPECT_NEAR(pv->top, T + 5, 0.35);
-    EXPECT_NEAR(date->top, T + 10, 0.35);
+    EXPECT_NEAR(pv->top, top(T + 5), 0.35);
+    EXPECT_NEAR(date->top, top(T + 10), 0.35);
     EXPECT_NEAR(pv->left, date->left, 0.05);
     EXPECT_EQ(lineAt(t, *date), QStringList({"Date", ":", "8", "Dec", "2026"}));
     double rightEdge = 0;
@@ -193,16 +200,16 @@ TEST_F(Printouts, PrescriptionTextsLandAtTheirMillimetres)
     EXPECT_NEAR(rightEdge, L + p.maxCol() - 5, 0.4);
     const double R = pv->left - L;
 
-    expectAt(t, "Height:", T + 20, L + 10);
+    expectAt(t, "Height:", top(T + 20), L + 10);
     EXPECT_EQ(lineAt(t, *t.find("Height:")).mid(0, 11),
               QStringList({"Height:", "5", "ft.", "4", "in.", "(", "1", "m.", "63", "cm.", ")"}));
-    expectAt(t, "Weight:", T + 25, L + 10);
+    expectAt(t, "Weight:", top(T + 25), L + 10);
     EXPECT_EQ(lineAt(t, *t.find("Weight:")), QStringList({"Weight:", "120", "lbs", "(", "54", "kgs", ")"}));
-    expectAt(t, "Temperature:", T + 20, L + R - 50);
+    expectAt(t, "Temperature:", top(T + 20), L + R - 50);
     EXPECT_TRUE(t.find(QStringLiteral("99.5\u00B0F")));
-    expectAt(t, "Pulse:", T + 20, L + R - 5);
+    expectAt(t, "Pulse:", top(T + 20), L + R - 5);
     EXPECT_TRUE(t.find("72/min"));
-    expectAt(t, "B.P.", T + 25, L + R - 50);
+    expectAt(t, "B.P.", top(T + 25), L + R - 50);
     EXPECT_EQ(lineAt(t, *t.find("B.P.")), QStringList({"B.P.", ":", "120", "/", "80", "mmHg"}));
 
     // Letterhead at sheet positions, each line in its own size.
@@ -235,6 +242,31 @@ TEST_F(Printouts, WithoutLetterheadOrVitalsOnlyTheirTextsGo)
         EXPECT_FALSE(t.find(gone)) << gone;
     EXPECT_TRUE(t.find("Ms.") && t.find("Tab."));
     EXPECT_TRUE(test::rasterPage(path("bare.pdf")).darkNear(46, 100));
+}
+
+// The default font the Options window stores for a blank one is Arial 14
+// bold: the vital signs on the right then start after the texts before them
+// rather than over them.
+TEST_F(Printouts, LargeDefaultFontNeverOverlapsTheVitalSigns)
+{
+    p.s.ADEFFONT = font("Arial", 14, true);
+    const PdfText t = prescription("large.pdf");
+    auto rightOf = [&](const char* first, const char* last) {
+        const auto from = t.find(first);
+        EXPECT_TRUE(from) << first;
+        double right = 0;
+        for (const PdfWord& w : t.words)
+            if (from && std::abs(w.top - from->top) < 0.5 && w.left >= from->left && w.text == QString::fromUtf8(last)) {
+                right = w.right;
+                break;
+            }
+        return right;
+    };
+    const auto temperature = t.find("Temperature:"), pulse = t.find("Pulse:"), bp = t.find("B.P.");
+    ASSERT_TRUE(temperature && pulse && bp);
+    EXPECT_GE(temperature->left, rightOf("Height:", ")") + 2.5);
+    EXPECT_GE(pulse->left, rightOf("Temperature:", "99.5\u00B0F") + 2.5);
+    EXPECT_GE(bp->left, rightOf("Weight:", ")") + 2.5);
 }
 
 TEST(AgeText, FollowsTheFourRules)

@@ -20,6 +20,11 @@ std::unique_ptr<Clock>& current()
 
 Clock& clock() { return *current(); }
 
-void setClock(std::unique_ptr<Clock> c) { current() = c ? std::move(c) : std::make_unique<SystemClock>(); }
+std::unique_ptr<Clock> setClock(std::unique_ptr<Clock> c)
+{
+    std::unique_ptr<Clock> previous = std::move(current());
+    current() = c ? std::move(c) : std::make_unique<SystemClock>();
+    return previous;
+}
 
 } // namespace cn

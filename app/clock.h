@@ -16,7 +16,8 @@ public:
 };
 
 Clock& clock();
-void setClock(std::unique_ptr<Clock> c);   // nullptr restores the system clock
+// Returns the one it replaces, so that a scoped replacement can put it back.
+std::unique_ptr<Clock> setClock(std::unique_ptr<Clock> c);   // nullptr restores the system clock
 
 inline QDate today() { return clock().today(); }
 inline QTime timeNow() { return clock().now(); }

@@ -1,12 +1,18 @@
 #include "app/controls.h"
 
 #include "app/clock.h"
+#include "app/forms.h"
 #include "app/grid.h"
 #include "app/settings.h"
 #include "app/text.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QToolTip>
 #include <QButtonGroup>
 #include <QCalendarWidget>
 #include <QFontMetricsF>
@@ -16,6 +22,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 
 namespace cn {
@@ -30,9 +37,70 @@ TextBox::TextBox(QWidget* parent, bool upperCase) : QLineEdit(parent)
 void TextBox::setUpperCase(bool upper)
 {
     upper_ = upper;
-    setValidator(new StorableValidator(upper, this));
+    auto* v = new StorableValidator(upper, this);
+    v->refused = [this](const QString& chars) {
+        QStringList each;
+        for (qsizetype i = 0; i < chars.size(); ++i) {
+            const qsizetype n = chars[i].isHighSurrogate() && i + 1 < chars.size() ? 2 : 1;
+            each << chars.mid(i, n);
+            i += n - 1;
+        }
+        tell(QStringLiteral("Cannot be stored here, left out: ") + each.join(QLatin1Char(' ')));
+    };
+    delete validator();
+    setValidator(v);
     if (upper)
         setText(upperStorable(text()));
+}
+
+void TextBox::tell(const QString& text)
+{
+    notice_ = text;
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), text, this);
+    emit noticed(text);
+}
+
+void TextBox::pasteText()
+{
+    if (isReadOnly())
+        return;
+    const QString clip = QGuiApplication::clipboard()->text();
+    QString text = oneLine(clip);
+    const QString refusedChars = unstorable(text);
+    text = withoutUnstorable(text);
+    const qsizetype room = maxLength() - (this->text().size() - selectedText().size());
+    QString told;
+    if (!refusedChars.isEmpty())
+        told = QStringLiteral("Cannot be stored here, left out: ") + refusedChars;
+    if (text.size() > room) {
+        text.truncate(std::max<qsizetype>(room, 0));
+        told += (told.isEmpty() ? QString() : QStringLiteral("; "))
+            + QStringLiteral("pasted text cut to the box's %1 characters").arg(maxLength());
+    }
+    insert(text);
+    if (!told.isEmpty())
+        tell(told);
+}
+
+void TextBox::keyPressEvent(QKeyEvent* e)
+{
+    if (e->matches(QKeySequence::Paste)) {
+        pasteText();
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent* e)
+{
+    QMenu* menu = createStandardContextMenu();
+    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        paste->disconnect();
+        connect(paste, &QAction::triggered, this, &TextBox::pasteText);
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
 }
 
 NumberBox::NumberBox(QWidget* parent, const QString& picture) : QLineEdit(parent)
@@ -92,7 +160,7 @@ void NumberBox::focusOutEvent(QFocusEvent* e)
 // ---------------------------------------------------------------- radio group
 
 RadioGroup::RadioGroup(const QStringList& options, int spacing, bool horizontal, QWidget* parent)
-    : QWidget(parent), group_(new QButtonGroup(this))
+    : QWidget(parent), group_(new QButtonGroup(this)), horizontal_(horizontal)
 {
     group_->setExclusive(true);
     int offset = 0;
@@ -135,9 +203,43 @@ void RadioGroup::setValue(int n)
         emit changed(0);
 }
 
+void RadioGroup::fitOptions()
+{
+    // Stacked options take the group's width and the rows between them; when
+    // a caption needs more, every option of the group gets the same smaller
+    // type rather than one of them losing letters.
+    if (horizontal_)
+        return;
+    const QList<QAbstractButton*> buttons = group_->buttons();
+    auto roomOf = [&](qsizetype i) {
+        const int below = height() - buttons[i]->y();
+        return i + 1 < buttons.size() ? std::min(buttons[i + 1]->y() - buttons[i]->y(), below) : below;
+    };
+    auto allFit = [&] {
+        for (qsizetype i = 0; i < buttons.size(); ++i)
+            if (buttons[i]->sizeHint().width() > width() || buttons[i]->sizeHint().height() > roomOf(i))
+                return false;
+        return true;
+    };
+    QFont f = font();
+    while (!allFit() && f.pointSizeF() > 7.0) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        for (QAbstractButton* b : buttons)
+            b->setFont(f);
+    }
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        buttons[i]->resize(width(), std::max(0, std::min(roomOf(i), buttons[i]->sizeHint().height())));
+}
+
 int RadioGroup::count() const { return static_cast<int>(group_->buttons().size()); }
 
 QRadioButton* RadioGroup::option(int n) const { return qobject_cast<QRadioButton*>(group_->button(n)); }
+
+void RadioGroup::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    fitOptions();
+}
 
 // ---------------------------------------------------------------- date picker
 
@@ -178,6 +280,14 @@ void DatePicker::applyDateFormatToAll()
 
 void DatePicker::keyPressEvent(QKeyEvent* e)
 {
+    // Tab leaves the box, whatever part of the date the caret is in and
+    // also when the box is empty (where the base would swallow it: a stop
+    // the user cannot see). Arrows and separators move between the parts.
+    if ((e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) && !(e->modifiers() & Qt::ControlModifier)) {
+        e->accept();
+        QWidget::focusNextPrevChild(e->key() == Qt::Key_Tab && !(e->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     const QString typed = e->text();
     if (isEmpty() && !typed.isEmpty() && typed[0].isDigit()) {
         // Typing into an empty picker starts from today's date, first section.
@@ -190,12 +300,101 @@ void DatePicker::keyPressEvent(QKeyEvent* e)
         return;
     }
     QDateEdit::keyPressEvent(e);
+    // A text that is no date stops the base from moving on to the next part
+    // once one is full (31-02 and then the year); move on here.
+    if (!typed.isEmpty() && typed[0].isDigit() && !textIsDate()) {
+        const QString text = lineEdit()->text();
+        const int caret = lineEdit()->cursorPosition();
+        int start = caret;
+        while (start > 0 && text[start - 1].isDigit())
+            --start;
+        const int digits = caret - start;
+        int end = caret;
+        while (end < text.size() && text[end].isDigit())
+            ++end;
+        const int fullWidth = text.mid(start, end - start).size();
+        if (end == caret && digits >= 2 && fullWidth == digits && caret + 1 < text.size()) {
+            int next = caret + 1, nextEnd = next;
+            while (nextEnd < text.size() && text[nextEnd].isDigit())
+                ++nextEnd;
+            lineEdit()->setSelection(next, nextEnd - next);
+        }
+    }
+}
+
+QValidator::State DatePicker::validate(QString& input, int& pos) const
+{
+    const QString typed = input;
+    const QValidator::State state = QDateEdit::validate(input, pos);
+    // The base would quietly move a day that the month does not have
+    // (31-02 to 28-02); the text stays as typed instead, not yet a date.
+    if (input != typed && !QDate::fromString(typed, displayFormat()).isValid()) {
+        input = typed;
+        return QValidator::Intermediate;
+    }
+    return state;
+}
+
+void DatePicker::focusInEvent(QFocusEvent* e)
+{
+    // Coming back to a refused text: the base would show the last good date
+    // again; the text stays as typed.
+    const QString kept = lineEdit()->text();
+    const bool keep = !textIsDate();
+    QDateEdit::focusInEvent(e);
+    if (keep && lineEdit()->text() != kept) {
+        // Quietly: the base would read the text back and move the day.
+        const QSignalBlocker quiet(lineEdit());
+        lineEdit()->setText(kept);
+    }
+}
+
+bool DatePicker::focusNextPrevChild(bool next)
+{
+    // Tab goes to the next control, not to the next part of the date.
+    return QWidget::focusNextPrevChild(next);
+}
+
+bool DatePicker::textIsDate() const
+{
+    const QString text = lineEdit()->text();
+    if (text.trimmed().isEmpty() || QDate::fromString(text, displayFormat()).isValid())
+        return true;
+    // A part typed with one digit (3-12-2026) is still that date.
+    QString loose = displayFormat();
+    loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
+    return QDate::fromString(text, loose).isValid();
+}
+
+QString DatePicker::refusal() const
+{
+    return lineEdit()->text().trimmed() + QStringLiteral(" is not a date !!");
+}
+
+void DatePicker::focusOutEvent(QFocusEvent* e)
+{
+    if (textIsDate() || isReadOnly()) {
+        notice_.clear();
+        QDateEdit::focusOutEvent(e);
+        return;
+    }
+    // Refused where it was typed: the box says so and keeps the focus, and
+    // the text stays for the user to correct (it is not fixed up).
+    notice_ = refusal();
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), notice_, this);
+    QPointer<DatePicker> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (self && self->isEnabled() && self->isVisible())
+            self->setFocus(Qt::OtherFocusReason);
+    });
+    QWidget::focusOutEvent(e);
 }
 
 // ---------------------------------------------------------------- array grid
 
 ArrayGrid::ArrayGrid(QWidget* parent) : QTableWidget(parent)
 {
+    setTabKeyNavigation(false);   // Tab leaves the grid; arrows move in it
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -298,8 +497,10 @@ QWidget* create(QWidget* host, const ControlDecl& d)
 {
     switch (d.kind) {
     case ControlKind::Label: {
+        // Plain text: explicit line breaks make the lines, the box never
+        // wraps on its own (a wrapped word would fall out of the box).
         auto* w = new QLabel(d.caption, host);
-        w->setWordWrap(d.caption.contains(QLatin1Char('\n')));
+        w->setTextFormat(Qt::PlainText);
         if (d.align)
             w->setAlignment(d.align);
         return w;
@@ -371,6 +572,8 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::Spinner: {
         auto* w = new QSpinBox(host);
         w->setReadOnly(d.readOnly);
+        if (d.rangeMin != 0 || d.rangeMax != 0)
+            w->setRange(d.rangeMin, d.rangeMax);
         return w;
     }
     case ControlKind::EditBox: {
@@ -382,6 +585,8 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::RichText: {
         auto* w = new QTextEdit(host);
         w->setReadOnly(d.readOnly);
+        if (!d.caption.isEmpty())
+            w->setPlainText(d.caption);
         return w;
     }
     case ControlKind::Grid: {
@@ -393,8 +598,13 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         auto* w = new BrowseGrid(host);
         return w;
     }
-    case ControlKind::Frame:
-        return new QGroupBox(d.caption, host);
+    case ControlKind::Frame: {
+        // The caption sits on the frame's top line, inside the declared box.
+        auto* w = new QGroupBox(d.caption, host);
+        w->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
+                                        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"));
+        return w;
+    }
     case ControlKind::Tab: {
         auto* w = new QTabWidget(host);
         for (int i = 0; i < d.items.size(); ++i) {
@@ -407,6 +617,9 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::Progress: {
         auto* w = new QProgressBar(host);
         w->setTextVisible(false);
+        if (d.rangeMin != 0 || d.rangeMax != 0)
+            w->setRange(d.rangeMin, d.rangeMax);
+        w->setValue(w->minimum());
         return w;
     }
     case ControlKind::Image: {
@@ -422,36 +635,113 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         w->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(target.toHtmlEscaped(), d.caption.toHtmlEscaped()));
         w->setTextFormat(Qt::RichText);
         w->setOpenExternalLinks(true);
+        // Opened by a click; not a Tab stop (a link inside a label would be a
+        // second, hidden one).
+        w->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        w->setFocusPolicy(Qt::NoFocus);
+        if (d.align)
+            w->setAlignment(d.align);
         return w;
     }
     }
     return new QWidget(host);
 }
 
-// A one-line label whose caption is wider than its declared box would lose
-// its first or last letters; a slightly smaller type keeps the whole caption
-// in the declared place (never below 7 points).
-void fitCaption(QLabel* label)
+// A caption's text as drawn: without the mnemonic marks.
+QString drawnCaption(const QString& caption)
 {
-    if (label->wordWrap() || label->text().isEmpty())
-        return;
-    QFont f = label->font();
-    while (f.pointSizeF() > 7.0 && QFontMetricsF(f).horizontalAdvance(label->text()) > label->width()) {
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-        label->setFont(f);
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size())
+            ++i;
+        out += caption[i];
     }
+    return out;
+}
+
+// Makes the type of `w` smaller, half a point at a time and never below 7
+// points, until `fits` holds: a caption wider or taller than its declared
+// box would lose letters or lines.
+void shrinkUntil(QWidget* w, const std::function<bool(const QFont&)>& fits)
+{
+    QFont f = w->font();
+    while (!fits(f) && f.pointSizeF() > 7.0)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    if (f != w->font())
+        w->setFont(f);
+}
+
+void fitCaption(QWidget* w)
+{
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->textFormat() == Qt::PlainText) {
+        const QString text = label->text();
+        if (!text.isEmpty())
+            shrinkUntil(label, [&](const QFont& f) {
+                const QSize need = QFontMetrics(f).size(0, text);
+                return need.width() <= label->width() && need.height() <= label->height();
+            });
+    } else if (auto* group = qobject_cast<RadioGroup*>(w)) {
+        group->fitOptions();
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        shrinkUntil(check, [&](const QFont& f) {
+            const int indicator = check->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, check)
+                + check->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, check);
+            return indicator + QFontMetrics(f).horizontalAdvance(drawnCaption(check->text())) + 4 <= check->width();
+        });
+    } else if (auto* button = qobject_cast<QPushButton*>(w); button && !button->text().isEmpty()) {
+        shrinkUntil(button, [&](const QFont& f) {
+            const QFontMetrics m(f);
+            return m.horizontalAdvance(drawnCaption(button->text())) + 8 <= button->width()
+                && m.height() + 4 <= button->height();
+        });
+    } else if (auto* frame = qobject_cast<QGroupBox*>(w); frame && !frame->title().isEmpty()) {
+        shrinkUntil(frame, [&](const QFont& f) {
+            return QFontMetrics(f).horizontalAdvance(frame->title()) + 20 <= frame->width();
+        });
+    }
+}
+
+// Declaration faults (a container that is not there, a name used twice)
+// go to the window's fault list when the window is a Form.
+void noteFault(QWidget* window, const QString& what)
+{
+    if (auto* f = qobject_cast<Form*>(window))
+        f->noteFault(what);
+    else
+        qWarning("%s: %s", qPrintable(window->objectName()), qPrintable(what));
 }
 
 } // namespace
 
 QWidget* buildControl(QWidget* window, const ControlDecl& d)
 {
+    if (!d.parent.isEmpty() && !window->findChild<QWidget*>(d.parent))
+        noteFault(window, d.name + QStringLiteral(" is declared on ") + d.parent + QStringLiteral(", which is not declared"));
+    if (window->findChild<QWidget*>(d.name))
+        noteFault(window, d.name + QStringLiteral(" is declared twice"));
     QWidget* host = hostFor(window, d);
     QWidget* w = create(host, d);
     w->setObjectName(d.name);
+    if (auto* f = qobject_cast<Form*>(window))
+        f->noteDeclared(d.name);
     w->setGeometry(d.col, d.row, d.width, d.height);
-    if (auto* label = qobject_cast<QLabel*>(w); label && d.kind == ControlKind::Label)
-        fitCaption(label);
+    if (!d.fontName.isEmpty() || d.fontSize > 0 || d.bold || d.italic) {
+        QFont f = w->font();
+        if (!d.fontName.isEmpty())
+            f.setFamily(d.fontName);
+        if (d.fontSize > 0)
+            f.setPointSizeF(d.fontSize);
+        f.setBold(d.bold || f.bold());
+        f.setItalic(d.italic || f.italic());
+        w->setFont(f);
+    }
+    if (d.colour.isValid()) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::WindowText, d.colour);
+        pal.setColor(QPalette::Text, d.colour);
+        w->setPalette(pal);
+    }
+    fitCaption(w);
     if (!d.tooltip.isEmpty())
         w->setToolTip(d.tooltip);
     if (d.disabled)
@@ -475,286 +765,176 @@ void buildControls(QWidget* window, const QList<ControlDecl>& decls)
 
 namespace {
 
-QFont fontOf(QWidget* w) { return w->font(); }
+// One row of the property table: a property of one control kind, with how to
+// read and how to write it (either may be absent). The first row whose kind
+// matches wins, so a kind comes before the kinds it derives from; a new
+// control kind is added here and nowhere else.
+struct PropertyRow {
+    QLatin1String property;
+    std::function<bool(QWidget*)> is;
+    std::function<QVariant(QWidget*, int)> get;
+    std::function<void(QWidget*, const QVariant&, int)> set;
+};
 
-bool setFontPart(QWidget* w, const QString& p, const QVariant& v)
+template <class T>
+PropertyRow row(const char* property, std::function<QVariant(T*, int)> get,
+                std::function<void(T*, const QVariant&, int)> set)
+{
+    PropertyRow r{QLatin1String(property), [](QWidget* w) { return qobject_cast<T*>(w) != nullptr; }, {}, {}};
+    if (get)
+        r.get = [get](QWidget* w, int i) { return get(static_cast<T*>(w), i); };
+    if (set)
+        r.set = [set](QWidget* w, const QVariant& v, int i) { set(static_cast<T*>(w), v, i); };
+    return r;
+}
+
+void setFont(QWidget* w, const std::function<void(QFont&)>& change)
 {
     QFont f = w->font();
-    if (p == QLatin1String("FontName"))
-        f.setFamily(v.toString());
-    else if (p == QLatin1String("FontSize"))
-        f.setPointSizeF(v.toDouble());
-    else if (p == QLatin1String("FontBold"))
-        f.setBold(v.toBool());
-    else if (p == QLatin1String("FontItalic"))
-        f.setItalic(v.toBool());
-    else if (p == QLatin1String("FontUnderline"))
-        f.setUnderline(v.toBool());
-    else
-        return false;
+    change(f);
     w->setFont(f);
-    return true;
 }
 
-QVariant valueOf(QWidget* w)
+const std::vector<PropertyRow>& propertyTable()
 {
-    if (auto* x = qobject_cast<NumberBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QLineEdit*>(w))
-        return x->text();
-    if (auto* x = qobject_cast<RadioGroup*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<ComboBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QComboBox*>(w))
-        return x->currentIndex() + 1;
-    if (auto* x = qobject_cast<ListBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<DatePicker*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QDateEdit*>(w))
-        return x->date();
-    if (auto* x = qobject_cast<QTimeEdit*>(w))
-        return x->time();
-    if (auto* x = qobject_cast<QSpinBox*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QPlainTextEdit*>(w))
-        return x->toPlainText();
-    if (auto* x = qobject_cast<QTextEdit*>(w))
-        return x->toPlainText();
-    if (auto* x = qobject_cast<ArrayGrid*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<BrowseGrid*>(w))
-        return static_cast<qulonglong>(x->value());
-    if (auto* x = qobject_cast<QCheckBox*>(w))
-        return x->isChecked();
-    if (auto* x = qobject_cast<QAbstractButton*>(w))
-        return x->isCheckable() ? QVariant(x->isChecked()) : QVariant();
-    if (auto* x = qobject_cast<QProgressBar*>(w))
-        return x->value();
-    if (auto* x = qobject_cast<QTabWidget*>(w))
-        return x->currentIndex() + 1;
-    if (auto* x = qobject_cast<QLabel*>(w))
-        return x->text();
-    return {};
+    using W = QWidget;
+    static const std::vector<PropertyRow> table = {
+        // Value: each kind's own value.
+        row<NumberBox>("Value", [](NumberBox* x, int) { return QVariant(x->value()); },
+                       [](NumberBox* x, const QVariant& v, int) { x->setValue(v.toDouble()); }),
+        row<QLineEdit>("Value", [](QLineEdit* x, int) { return QVariant(x->text()); },
+                       [](QLineEdit* x, const QVariant& v, int) { x->setText(v.toString()); }),
+        row<RadioGroup>("Value", [](RadioGroup* x, int) { return QVariant(x->value()); },
+                        [](RadioGroup* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<QComboBox>("Value", [](QComboBox* x, int) { return QVariant(x->currentIndex() + 1); },
+                       [](QComboBox* x, const QVariant& v, int) { x->setCurrentIndex(v.toInt() - 1); }),
+        row<QListWidget>("Value", [](QListWidget* x, int) { return QVariant(x->currentRow() + 1); },
+                         [](QListWidget* x, const QVariant& v, int) { x->setCurrentRow(v.toInt() - 1); }),
+        row<DatePicker>("Value", [](DatePicker* x, int) { return QVariant(x->value()); },
+                        [](DatePicker* x, const QVariant& v, int) { x->setValue(v.toDate()); }),
+        row<QTimeEdit>("Value", [](QTimeEdit* x, int) { return QVariant(x->time()); },
+                       [](QTimeEdit* x, const QVariant& v, int) { x->setTime(v.toTime()); }),
+        row<QDateEdit>("Value", [](QDateEdit* x, int) { return QVariant(x->date()); },
+                       [](QDateEdit* x, const QVariant& v, int) { x->setDate(v.toDate()); }),
+        row<QSpinBox>("Value", [](QSpinBox* x, int) { return QVariant(x->value()); },
+                      [](QSpinBox* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<QPlainTextEdit>("Value", [](QPlainTextEdit* x, int) { return QVariant(x->toPlainText()); },
+                            [](QPlainTextEdit* x, const QVariant& v, int) { x->setPlainText(v.toString()); }),
+        row<QTextEdit>("Value", [](QTextEdit* x, int) { return QVariant(x->toPlainText()); },
+                       [](QTextEdit* x, const QVariant& v, int) { x->setPlainText(v.toString()); }),
+        row<ArrayGrid>("Value", [](ArrayGrid* x, int) { return QVariant(x->value()); },
+                       [](ArrayGrid* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<BrowseGrid>("Value", [](BrowseGrid* x, int) { return QVariant(static_cast<qulonglong>(x->value())); },
+                        [](BrowseGrid* x, const QVariant& v, int) { x->setValue(static_cast<uint32_t>(v.toULongLong())); }),
+        row<QAbstractButton>("Value",
+                             [](QAbstractButton* x, int) { return x->isCheckable() ? QVariant(x->isChecked()) : QVariant(); },
+                             [](QAbstractButton* x, const QVariant& v, int) { x->setChecked(v.toBool()); }),
+        row<QProgressBar>("Value", [](QProgressBar* x, int) { return QVariant(x->value()); },
+                          [](QProgressBar* x, const QVariant& v, int) { x->setValue(v.toInt()); }),
+        row<QTabWidget>("Value", [](QTabWidget* x, int) { return QVariant(x->currentIndex() + 1); },
+                        [](QTabWidget* x, const QVariant& v, int) { x->setCurrentIndex(v.toInt() - 1); }),
+        row<QLabel>("Value", [](QLabel* x, int) { return QVariant(x->text()); },
+                    [](QLabel* x, const QVariant& v, int) { x->setText(v.toString()); }),
+
+        // Caption: the text a label, button or frame shows.
+        row<QAbstractButton>("Caption", [](QAbstractButton* x, int) { return QVariant(x->text()); },
+                             [](QAbstractButton* x, const QVariant& v, int) { x->setText(v.toString()); }),
+        row<QGroupBox>("Caption", [](QGroupBox* x, int) { return QVariant(x->title()); },
+                       [](QGroupBox* x, const QVariant& v, int) { x->setTitle(v.toString()); }),
+        row<QLabel>("Caption", [](QLabel* x, int) { return QVariant(x->text()); },
+                    [](QLabel* x, const QVariant& v, int) { x->setText(v.toString()); }),
+
+        row<QLineEdit>("ReadOnly", [](QLineEdit* x, int) { return QVariant(x->isReadOnly()); },
+                       [](QLineEdit* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+        row<QAbstractSpinBox>("ReadOnly", [](QAbstractSpinBox* x, int) { return QVariant(x->isReadOnly()); },
+                              [](QAbstractSpinBox* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+        row<QPlainTextEdit>("ReadOnly", [](QPlainTextEdit* x, int) { return QVariant(x->isReadOnly()); },
+                            [](QPlainTextEdit* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+        row<QTextEdit>("ReadOnly", [](QTextEdit* x, int) { return QVariant(x->isReadOnly()); },
+                       [](QTextEdit* x, const QVariant& v, int) { x->setReadOnly(v.toBool()); }),
+
+        row<QLineEdit>("CaretPos", [](QLineEdit* x, int) { return QVariant(x->cursorPosition()); },
+                       [](QLineEdit* x, const QVariant& v, int) { x->setCursorPosition(v.toInt()); }),
+
+        row<QProgressBar>("RangeMin", [](QProgressBar* x, int) { return QVariant(x->minimum()); },
+                          [](QProgressBar* x, const QVariant& v, int) { x->setMinimum(v.toInt()); }),
+        row<QProgressBar>("RangeMax", [](QProgressBar* x, int) { return QVariant(x->maximum()); },
+                          [](QProgressBar* x, const QVariant& v, int) { x->setMaximum(v.toInt()); }),
+        row<QSpinBox>("RangeMin", [](QSpinBox* x, int) { return QVariant(x->minimum()); },
+                      [](QSpinBox* x, const QVariant& v, int) { x->setMinimum(v.toInt()); }),
+        row<QSpinBox>("RangeMax", [](QSpinBox* x, int) { return QVariant(x->maximum()); },
+                      [](QSpinBox* x, const QVariant& v, int) { x->setMaximum(v.toInt()); }),
+
+        row<ArrayGrid>("HeaderImage", [](ArrayGrid* x, int i) { return QVariant(x->headerImage(i)); },
+                       [](ArrayGrid* x, const QVariant& v, int i) { x->setHeaderImage(i, v.toInt()); }),
+        row<BrowseGrid>("HeaderImage", [](BrowseGrid* x, int i) { return QVariant(x->headerImage(i)); },
+                        [](BrowseGrid* x, const QVariant& v, int i) { x->setHeaderImage(i, v.toInt()); }),
+
+        row<QTextEdit>("RichValue", [](QTextEdit* x, int) { return QVariant(x->toHtml()); },
+                       [](QTextEdit* x, const QVariant& v, int) { x->setHtml(v.toString()); }),
+
+        // Item: a row's cells, an entry's text (from 1).
+        row<ArrayGrid>("Item", [](ArrayGrid* x, int i) { return QVariant(x->item(i)); }, nullptr),
+        row<QComboBox>("Item", [](QComboBox* x, int i) { return QVariant(x->itemText(i - 1)); }, nullptr),
+        row<QListWidget>("Item",
+                         [](QListWidget* x, int i) { return QVariant(x->item(i - 1) ? x->item(i - 1)->text() : QString()); },
+                         nullptr),
+        row<BrowseGrid>("Item", [](BrowseGrid* x, int i) { return QVariant(x->browseModel()->rowTexts(i - 1)); }, nullptr),
+
+        // Every kind.
+        row<W>("Enabled", [](W* x, int) { return QVariant(x->isEnabled()); },
+               [](W* x, const QVariant& v, int) { x->setEnabled(v.toBool()); }),
+        row<W>("Visible", [](W* x, int) { return QVariant(x->isVisible()); },
+               [](W* x, const QVariant& v, int) { x->setVisible(v.toBool()); }),
+        row<W>("Title", [](W* x, int) { return QVariant(x->window()->windowTitle()); },
+               [](W* x, const QVariant& v, int) { x->window()->setWindowTitle(v.toString()); }),
+        row<W>("FontName", [](W* x, int) { return QVariant(x->font().family()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setFamily(v.toString()); }); }),
+        row<W>("FontSize", [](W* x, int) { return QVariant(x->font().pointSizeF()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setPointSizeF(v.toDouble()); }); }),
+        row<W>("FontBold", [](W* x, int) { return QVariant(x->font().bold()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setBold(v.toBool()); }); }),
+        row<W>("FontItalic", [](W* x, int) { return QVariant(x->font().italic()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setItalic(v.toBool()); }); }),
+        row<W>("FontUnderline", [](W* x, int) { return QVariant(x->font().underline()); },
+               [](W* x, const QVariant& v, int) { setFont(x, [&](QFont& f) { f.setUnderline(v.toBool()); }); }),
+        row<W>("FontColor", [](W* x, int) { return QVariant(x->palette().color(x->foregroundRole())); },
+               [](W* x, const QVariant& v, int) {
+                   QPalette pal = x->palette();
+                   pal.setColor(x->foregroundRole(), v.value<QColor>());
+                   pal.setColor(QPalette::Text, v.value<QColor>());
+                   x->setPalette(pal);
+               }),
+    };
+    return table;
 }
 
-bool setValueOf(QWidget* w, const QVariant& v)
+const PropertyRow* findRow(QWidget* w, const QString& property)
 {
-    if (auto* x = qobject_cast<NumberBox*>(w)) {
-        x->setValue(v.toDouble());
-    } else if (auto* x = qobject_cast<QLineEdit*>(w)) {
-        x->setText(v.toString());
-    } else if (auto* x = qobject_cast<RadioGroup*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<QComboBox*>(w)) {
-        x->setCurrentIndex(v.toInt() - 1);
-    } else if (auto* x = qobject_cast<ListBox*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<DatePicker*>(w)) {
-        x->setValue(v.toDate());
-    } else if (auto* x = qobject_cast<QDateEdit*>(w)) {
-        x->setDate(v.toDate());
-    } else if (auto* x = qobject_cast<QTimeEdit*>(w)) {
-        x->setTime(v.toTime());
-    } else if (auto* x = qobject_cast<QSpinBox*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<QPlainTextEdit*>(w)) {
-        x->setPlainText(v.toString());
-    } else if (auto* x = qobject_cast<QTextEdit*>(w)) {
-        x->setPlainText(v.toString());
-    } else if (auto* x = qobject_cast<ArrayGrid*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<BrowseGrid*>(w)) {
-        x->setValue(static_cast<uint32_t>(v.toULongLong()));
-    } else if (auto* x = qobject_cast<QAbstractButton*>(w)) {
-        if (!x->isCheckable())
-            return false;
-        x->setChecked(v.toBool());
-    } else if (auto* x = qobject_cast<QProgressBar*>(w)) {
-        x->setValue(v.toInt());
-    } else if (auto* x = qobject_cast<QTabWidget*>(w)) {
-        x->setCurrentIndex(v.toInt() - 1);
-    } else if (auto* x = qobject_cast<QLabel*>(w)) {
-        x->setText(v.toString());
-    } else {
-        return false;
-    }
-    return true;
+    for (const PropertyRow& r : propertyTable())
+        if (property == r.property && r.is(w))
+            return &r;
+    return nullptr;
 }
 
 } // namespace
 
-QVariant controlProperty(QWidget* w, const QString& p, int index)
+QVariant controlProperty(QWidget* w, const QString& property, int index)
 {
-    if (!w)
-        return {};
-    if (p == QLatin1String("Value"))
-        return valueOf(w);
-    if (p == QLatin1String("Enabled"))
-        return w->isEnabled();
-    if (p == QLatin1String("Visible"))
-        return w->isVisible();
-    if (p == QLatin1String("Title"))
-        return w->window()->windowTitle();
-    if (p == QLatin1String("ReadOnly")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w))
-            return x->isReadOnly();
-        if (auto* x = qobject_cast<QAbstractSpinBox*>(w))
-            return x->isReadOnly();
-        if (auto* x = qobject_cast<QPlainTextEdit*>(w))
-            return x->isReadOnly();
-        if (auto* x = qobject_cast<QTextEdit*>(w))
-            return x->isReadOnly();
-        return {};
-    }
-    if (p == QLatin1String("Caption")) {
-        if (auto* x = qobject_cast<QAbstractButton*>(w))
-            return x->text();
-        if (auto* x = qobject_cast<QGroupBox*>(w))
-            return x->title();
-        if (auto* x = qobject_cast<QLabel*>(w))
-            return x->text();
-        if (auto* x = qobject_cast<QRadioButton*>(w))
-            return x->text();
-        return {};
-    }
-    if (p == QLatin1String("CaretPos")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w))
-            return x->cursorPosition();
-        return {};
-    }
-    if (p == QLatin1String("FontName"))
-        return fontOf(w).family();
-    if (p == QLatin1String("FontSize"))
-        return fontOf(w).pointSizeF();
-    if (p == QLatin1String("FontBold"))
-        return fontOf(w).bold();
-    if (p == QLatin1String("FontItalic"))
-        return fontOf(w).italic();
-    if (p == QLatin1String("FontUnderline"))
-        return fontOf(w).underline();
-    if (p == QLatin1String("FontColor"))
-        return w->palette().color(w->foregroundRole());
-    if (p == QLatin1String("RangeMin") || p == QLatin1String("RangeMax")) {
-        const bool min = p == QLatin1String("RangeMin");
-        if (auto* x = qobject_cast<QProgressBar*>(w))
-            return min ? x->minimum() : x->maximum();
-        if (auto* x = qobject_cast<QSpinBox*>(w))
-            return min ? x->minimum() : x->maximum();
-        return {};
-    }
-    if (p == QLatin1String("HeaderImage")) {
-        if (auto* x = qobject_cast<ArrayGrid*>(w))
-            return x->headerImage(index);
-        if (auto* x = qobject_cast<BrowseGrid*>(w))
-            return x->headerImage(index);
-        return {};
-    }
-    if (p == QLatin1String("RichValue")) {
-        if (auto* x = qobject_cast<QTextEdit*>(w))
-            return x->toHtml();
-        return {};
-    }
-    if (p == QLatin1String("Item")) {
-        if (auto* x = qobject_cast<ArrayGrid*>(w))
-            return x->item(index);
-        if (auto* x = qobject_cast<QComboBox*>(w))
-            return x->itemText(index - 1);
-        if (auto* x = qobject_cast<QListWidget*>(w))
-            return x->item(index - 1) ? x->item(index - 1)->text() : QString();
-        if (auto* x = qobject_cast<BrowseGrid*>(w))
-            return x->browseModel()->rowTexts(index - 1);
-        return {};
-    }
-    return {};
+    const PropertyRow* r = w ? findRow(w, property) : nullptr;
+    return r && r->get ? r->get(w, index) : QVariant();
 }
 
-bool setControlProperty(QWidget* w, const QString& p, const QVariant& v, int index)
+bool setControlProperty(QWidget* w, const QString& property, const QVariant& value, int index)
 {
-    if (!w)
+    const PropertyRow* r = w ? findRow(w, property) : nullptr;
+    if (!r || !r->set)
         return false;
-    if (p == QLatin1String("Value"))
-        return setValueOf(w, v);
-    if (p == QLatin1String("Enabled")) {
-        w->setEnabled(v.toBool());
-        return true;
-    }
-    if (p == QLatin1String("Visible")) {
-        w->setVisible(v.toBool());
-        return true;
-    }
-    if (p == QLatin1String("Title")) {
-        w->window()->setWindowTitle(v.toString());
-        return true;
-    }
-    if (p == QLatin1String("ReadOnly")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w))
-            x->setReadOnly(v.toBool());
-        else if (auto* x = qobject_cast<QAbstractSpinBox*>(w))
-            x->setReadOnly(v.toBool());
-        else if (auto* x = qobject_cast<QPlainTextEdit*>(w))
-            x->setReadOnly(v.toBool());
-        else if (auto* x = qobject_cast<QTextEdit*>(w))
-            x->setReadOnly(v.toBool());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("Caption")) {
-        if (auto* x = qobject_cast<QAbstractButton*>(w))
-            x->setText(v.toString());
-        else if (auto* x = qobject_cast<QGroupBox*>(w))
-            x->setTitle(v.toString());
-        else if (auto* x = qobject_cast<QLabel*>(w))
-            x->setText(v.toString());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("CaretPos")) {
-        if (auto* x = qobject_cast<QLineEdit*>(w)) {
-            x->setCursorPosition(v.toInt());
-            return true;
-        }
+    // A button that is not a check or an option has no value to set.
+    if (auto* b = qobject_cast<QAbstractButton*>(w); b && property == QLatin1String("Value") && !b->isCheckable())
         return false;
-    }
-    if (p.startsWith(QLatin1String("Font")) && p != QLatin1String("FontColor"))
-        return setFontPart(w, p, v);
-    if (p == QLatin1String("FontColor")) {
-        QPalette pal = w->palette();
-        pal.setColor(w->foregroundRole(), v.value<QColor>());
-        pal.setColor(QPalette::Text, v.value<QColor>());
-        w->setPalette(pal);
-        return true;
-    }
-    if (p == QLatin1String("RangeMin") || p == QLatin1String("RangeMax")) {
-        const bool min = p == QLatin1String("RangeMin");
-        if (auto* x = qobject_cast<QProgressBar*>(w))
-            min ? x->setMinimum(v.toInt()) : x->setMaximum(v.toInt());
-        else if (auto* x = qobject_cast<QSpinBox*>(w))
-            min ? x->setMinimum(v.toInt()) : x->setMaximum(v.toInt());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("HeaderImage")) {
-        if (auto* x = qobject_cast<ArrayGrid*>(w))
-            x->setHeaderImage(index, v.toInt());
-        else if (auto* x = qobject_cast<BrowseGrid*>(w))
-            x->setHeaderImage(index, v.toInt());
-        else
-            return false;
-        return true;
-    }
-    if (p == QLatin1String("RichValue")) {
-        if (auto* x = qobject_cast<QTextEdit*>(w)) {
-            x->setHtml(v.toString());
-            return true;
-        }
-        return false;
-    }
-    return false;
+    r->set(w, value, index);
+    return true;
 }
 
 // ---------------------------------------------------------------- events

@@ -4,6 +4,7 @@
 // a combo's item number, a date picker's date (possibly empty), a numeric
 // box's number shown through its picture, an array grid's selected row.
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -32,16 +33,31 @@ namespace cn {
 // ------------------------------------------------------------ text boxes
 
 // A one-line text box that lets in only characters a table can store; with
-// upper case, letters turn upper case as they are typed.
+// upper case, letters turn upper case as they are typed. Line breaks and
+// tabs, typed or pasted, become spaces. What it leaves out, and pasted text
+// cut at the box's length, it says in a tip at the box (notice()).
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
     explicit TextBox(QWidget* parent = nullptr, bool upperCase = false);
     bool upperCase() const { return upper_; }
     void setUpperCase(bool upper);
+    // Pastes the clipboard's text, mended for a one-line box.
+    void pasteText();
+    // The last thing the box told the user; empty when it told nothing.
+    const QString& notice() const { return notice_; }
+
+signals:
+    void noticed(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    void tell(const QString& text);
     bool upper_ = false;
+    QString notice_;
 };
 
 // A numeric box. With a picture ("9,99,99,999.99", "999") it accepts at most
@@ -79,12 +95,18 @@ public:
     void setValue(int option);           // 0 clears the choice
     int count() const;
     QRadioButton* option(int n) const;   // n from 1
+    // Fits each option's caption into the group's width (after placing it).
+    void fitOptions();
 
 signals:
     void changed(int option);
 
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     QButtonGroup* group_;
+    bool horizontal_ = false;
 };
 
 // A drop-down list whose value is the chosen item's number from 1 (0 none).
@@ -119,15 +141,26 @@ public:
     // Re-reads CDATEFORMAT (after the options change), for every picker.
     void applyDateFormat();
     static void applyDateFormatToAll();
+    // False while the box shows a text that is no date (31-02-2000): it is
+    // kept as typed, never turned into another day, and the box keeps the
+    // focus until it is corrected. refusal() says why.
+    bool textIsDate() const;
+    QString refusal() const;
+    const QString& notice() const { return notice_; }
 
 signals:
     void valueChanged(const QDate& d);   // also on becoming empty
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+    QValidator::State validate(QString& input, int& pos) const override;
 
 private:
     static QDate emptyMark();
+    QString notice_;
 };
 
 // ------------------------------------------------------------ array grid
@@ -199,6 +232,11 @@ struct ControlDecl {
     QString parent;         // a frame-less container: a tab's name
     int page = 0;           // the tab page (from 1)
     QString link;           // hyperlink target
+    QString fontName;       // empty: the window's font
+    double fontSize = 0;    // points; 0: the window's size
+    bool bold = false, italic = false;
+    QColor colour;          // text colour; invalid: the style's
+    int rangeMin = 0, rangeMax = 0;   // progress bars and spinners (both 0: the kind's default)
 
     ControlDecl& withItems(QStringList v) { items = std::move(v); return *this; }
     ControlDecl& withWidths(QList<int> v) { widths = std::move(v); return *this; }
@@ -208,6 +246,12 @@ struct ControlDecl {
     ControlDecl& off() { disabled = true; return *this; }
     ControlDecl& on(const QString& tab, int tabPage) { parent = tab; page = tabPage; return *this; }
     ControlDecl& to(const QString& target) { link = target; return *this; }
+    ControlDecl& font(const QString& name, double size = 0) { fontName = name; fontSize = size; return *this; }
+    ControlDecl& size(double points) { fontSize = points; return *this; }
+    ControlDecl& strong() { bold = true; return *this; }
+    ControlDecl& slanted() { italic = true; return *this; }
+    ControlDecl& color(const QColor& c) { colour = c; return *this; }
+    ControlDecl& range(int minimum, int maximum) { rangeMin = minimum; rangeMax = maximum; return *this; }
 };
 
 // Builds one control on `host` (the window, or the container named by the

@@ -75,4 +75,21 @@ QString dateText(const QDate& d)
 
 std::string keyBytes(const QString& text) { return toCp1252(text); }
 
+QString problemText(const data::Status& s)
+{
+    using data::ErrorCode;
+    QString what;
+    switch (s.code()) {
+    case ErrorCode::InUse: what = QStringLiteral("The file is in use by another program or window."); break;
+    case ErrorCode::Damaged: what = QStringLiteral("The file is damaged."); break;
+    case ErrorCode::Io: what = QStringLiteral("The disk refused to read or write it."); break;
+    case ErrorCode::TooLong: what = QStringLiteral("A value is too long for its field."); break;
+    case ErrorCode::NotFound: what = QStringLiteral("It is not there."); break;
+    case ErrorCode::None:
+    case ErrorCode::Other: break;
+    }
+    const QString detail = QString::fromStdString(s.message());
+    return what.isEmpty() ? detail : what + QLatin1Char('\n') + detail;
+}
+
 } // namespace cn

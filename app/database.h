@@ -30,6 +30,11 @@ data::Date toDate(const QDate& d);        // a null QDate gives the empty date
 // A date as text in the picture CDATEFORMAT; empty text for the empty date.
 QString dateText(const QDate& d);
 
+// A failure of the engine as the user reads it: what went wrong (by its
+// code: in use, damaged, too long for its field ...) and the engine's own
+// text, which names the file.
+QString problemText(const data::Status& s);
+
 // A key or key part as the engine compares it (Windows-1252 bytes).
 std::string keyBytes(const QString& text);
 

@@ -50,6 +50,11 @@ std::unique_ptr<Dialogs>& current()
 
 Dialogs& dialogs() { return *current(); }
 
-void setDialogs(std::unique_ptr<Dialogs> d) { current() = d ? std::move(d) : std::make_unique<QtDialogs>(); }
+std::unique_ptr<Dialogs> setDialogs(std::unique_ptr<Dialogs> d)
+{
+    std::unique_ptr<Dialogs> previous = std::move(current());
+    current() = d ? std::move(d) : std::make_unique<QtDialogs>();
+    return previous;
+}
 
 } // namespace cn

@@ -28,6 +28,7 @@ public:
 };
 
 Dialogs& dialogs();
-void setDialogs(std::unique_ptr<Dialogs> d);   // nullptr restores the real dialogs
+// Returns the one it replaces, so that a scoped replacement can put it back.
+std::unique_ptr<Dialogs> setDialogs(std::unique_ptr<Dialogs> d);   // nullptr restores the real dialogs
 
 } // namespace cn

@@ -1,6 +1,7 @@
 #include "app/forms.h"
 
 #include "app/grid.h"
+#include "app/mainwindow.h"
 #include "app/messages.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace cn {
 
@@ -99,6 +102,9 @@ void Form::runInit()
     if (initialised_ || released_)
         return;
     initialised_ = true;
+    // The window's View item, if it has one, is on while the window exists.
+    if (const WindowEntry* e = windowEntry(name_); e && e->viewItem)
+        CHKWINVIEWS(QStringLiteral("Form_0"), QLatin1String(e->viewItem), true);
     initialise();
     if (onInit && !released_)
         onInit();
@@ -117,15 +123,15 @@ void Form::showEvent(QShowEvent* e)
     }
 }
 
-void Form::center()
+void Form::center() { centerWindow(this); }
+
+void Form::noteFault(const QString& what)
 {
-    QRect area;
-    if (QWidget* owner = parentWidget(); owner && owner->isVisible())
-        area = owner->frameGeometry();
-    else if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
-        area = s->availableGeometry();
-    if (area.isValid())
-        move(area.center() - QPoint(width() / 2, height() / 2));
+    faults_ << what;
+    qWarning("%s: %s", qPrintable(name_), qPrintable(what));
+    if (faultsAssert) {
+        Q_ASSERT_X(false, "Form::need", qPrintable(name_ + QStringLiteral(": ") + what));
+    }
 }
 
 void Form::maximize() { showMaximized(); }
@@ -136,6 +142,8 @@ void Form::release()
         return;
     released_ = true;
     unregisterWindow(name_, this);
+    if (const WindowEntry* e = windowEntry(name_); e && e->viewItem)
+        CHKWINVIEWS(QStringLiteral("Form_0"), QLatin1String(e->viewItem), false);
     releasing();
     if (onRelease)
         onRelease();
@@ -165,9 +173,43 @@ void Form::closeEvent(QCloseEvent* e)
     release();
 }
 
+void keepOnScreen(QWidget* w)
+{
+    QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect area = s->availableGeometry();
+    // The frame as well as the client area; before the first show the frame
+    // is not known yet and counts as the window itself.
+    const QRect frame = w->frameGeometry();
+    const QPoint offset = w->pos() - frame.topLeft();
+    QPoint topLeft = frame.topLeft();
+    topLeft.setX(std::max(area.left(), std::min(topLeft.x(), area.right() + 1 - frame.width())));
+    topLeft.setY(std::max(area.top(), std::min(topLeft.y(), area.bottom() + 1 - frame.height())));
+    if (topLeft != frame.topLeft())
+        w->move(topLeft + offset);
+}
+
+void centerWindow(QWidget* w, QWidget* over)
+{
+    if (!over)
+        over = w->parentWidget();
+    QRect area;
+    if (over && over->isVisible())
+        area = over->frameGeometry();
+    else if (QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen())
+        area = s->availableGeometry();
+    if (area.isValid()) {
+        QRect r = w->frameGeometry();
+        r.moveCenter(area.center());
+        w->move(r.topLeft() + (w->pos() - w->frameGeometry().topLeft()));
+    }
+    keepOnScreen(w);
+}
+
 bool confirmWindowClose()
 {
-    return MESGYESNO(QStringLiteral("Are you sure ?"), QStringLiteral("Close Window")) == 6;
+    return askYes(QStringLiteral("Are you sure ?"), QStringLiteral("Close Window"));
 }
 
 // ---------------------------------------------------------------- registry
@@ -277,7 +319,6 @@ bool DoMethod(const QString& form, const QString& method)
     QWidget* w = findWindow(form);
     if (!w)
         return false;
-    auto* f = qobject_cast<Form*>(w);
     if (method == QLatin1String("SetFocus")) {
         if (w->isMinimized())
             w->showNormal();
@@ -285,10 +326,7 @@ bool DoMethod(const QString& form, const QString& method)
         w->raise();
         w->activateWindow();
     } else if (method == QLatin1String("Center")) {
-        if (f)
-            f->center();
-        else if (QScreen* s = QGuiApplication::primaryScreen())
-            w->move(s->availableGeometry().center() - QPoint(w->width() / 2, w->height() / 2));
+        centerWindow(w);
     } else if (method == QLatin1String("Maximize")) {
         w->showMaximized();
     } else if (method == QLatin1String("Minimize")) {

@@ -51,10 +51,36 @@ public:
     // it is not of kind T).
     template <class T = QWidget>
     T* control(const QString& controlName) const { return findChild<T*>(controlName); }
+    // A control the window's code relies on, looked up once when the window
+    // is built (typed members, binding tables, mode lists). One that is
+    // missing or of another kind is a fault of the window's declaration:
+    // an assertion fails in debug builds, and faults() lists it for the test
+    // that builds every window, so it never turns into a dead button.
+    template <class T = QWidget>
+    T* need(const QString& controlName)
+    {
+        QWidget* w = findChild<QWidget*>(controlName);
+        T* typed = qobject_cast<T*>(w);
+        if (!typed)
+            noteFault(w ? controlName + QStringLiteral(" is not of the kind the window expects")
+                        : controlName + QStringLiteral(" is not declared"));
+        return typed;
+    }
+    void noteFault(const QString& what);
+    const QStringList& faults() const { return faults_; }
+    // Whether a fault stops a debug build at once (a test that provokes
+    // faults on purpose turns it off while it does).
+    static inline bool faultsAssert = true;
+    // The names of the controls built from declaration tables, in the order
+    // declared (which is also the order Tab visits them).
+    const QStringList& declared() const { return declared_; }
+    void noteDeclared(const QString& name) { declared_ << name; }
 
     // Shows the window and runs its initialisation (the first time); a modal
     // window then waits here until it is released.
     void activate();
+    // Centred on the owner window (or the screen), and always inside the
+    // screen's available area.
     void center();
     void maximize();
     // Closes and forgets the window without asking; runs the release handler.
@@ -83,6 +109,8 @@ private:
     void runInit();
 
     QString name_;
+    QStringList faults_;
+    QStringList declared_;
     WindowType type_;
     bool initialised_ = false;
     bool released_ = false;
@@ -112,6 +140,13 @@ void releaseAllWindows();
 
 // The close question of every window's close control; true on Yes.
 bool confirmWindowClose();
+
+// The one centring routine: a window centred on `over` (its owner when null,
+// or the screen when the owner is hidden), then moved as little as needed to
+// lie inside the available area of its screen. keepOnScreen does the second
+// part alone.
+void centerWindow(QWidget* w, QWidget* over = nullptr);
+void keepOnScreen(QWidget* w);
 
 // ------------------------------------------------------------ by (form, control)
 

@@ -326,6 +326,7 @@ int BrowseModel::currentRow(data::WorkArea& a) const
 
 BrowseGrid::BrowseGrid(QWidget* parent) : QTableView(parent), model_(new BrowseModel(this))
 {
+    setTabKeyNavigation(false);   // Tab leaves the grid; arrows move in it
     setModel(model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -4,13 +4,11 @@
 #include "app/forms.h"
 #include "app/messages.h"
 #include "app/resources.h"
-#include "app/setupform.h"
 #include "app/statusbar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -20,12 +18,7 @@ namespace cn {
 namespace {
 
 QPointer<MainWindow> current;
-
-QMap<QString, MenuOpener>& openers()
-{
-    static QMap<QString, MenuOpener> map;
-    return map;
-}
+std::span<const WindowEntry> registered;
 
 // The menu, popup by popup; an item without a name is a separator.
 struct ItemDecl {
@@ -82,21 +75,25 @@ QString plainCaption(QString caption)
 
 } // namespace
 
-const ViewItem kViewItems[8] = {
-    {"WinDBFMenu", "Form_DBFMenu"}, {"WinPatnt", "Form_Patient"},   {"WinPVisit", "Form_PVisit"},
-    {"WinPVHist", "Form_PVHist"},   {"WinStats", "Form_Stats"},     {"WinPVShow", "Form_PVShow"},
-    {"WinChambers", "Form_Chambers"}, {"WinDict", "Form_Dictionary"},
-};
+void setWindowList(std::span<const WindowEntry> windows) { registered = windows; }
 
-void setMenuOpener(const QString& itemName, MenuOpener opener)
+std::span<const WindowEntry> windowList() { return registered; }
+
+const WindowEntry* windowEntry(const QString& formName)
 {
-    if (opener)
-        openers().insert(itemName, std::move(opener));
-    else
-        openers().remove(itemName);
+    for (const WindowEntry& e : registered)
+        if (formName.compare(QLatin1String(e.form), Qt::CaseInsensitive) == 0)
+            return &e;
+    return nullptr;
 }
 
-MenuOpener menuOpener(const QString& itemName) { return openers().value(itemName); }
+const WindowEntry* windowForItem(const QString& itemName)
+{
+    for (const WindowEntry& e : registered)
+        if ((e.menuItem && itemName == QLatin1String(e.menuItem)) || (e.viewItem && itemName == QLatin1String(e.viewItem)))
+            return &e;
+    return nullptr;
+}
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
@@ -164,27 +161,30 @@ QMenu* MainWindow::popup(const QString& name) const { return menuBar()->findChil
 
 void MainWindow::runItem(const QString& itemName)
 {
-    if (MenuOpener open = menuOpener(itemName)) {
-        open();
-        return;
+    if (const WindowEntry* e = windowForItem(itemName)) {
+        if (e->viewItem && itemName == QLatin1String(e->viewItem)) {
+            focusForm(QLatin1String(e->form));
+            return;
+        }
+        if (e->open) {
+            e->open();
+            return;
+        }
     }
     if (itemName == QLatin1String("Ent_Exit")) {
         QUIT_SYSTEM();
         return;
     }
-    if (itemName == QLatin1String("Set_Cleanup")) {
-        SET_UP(true);
-        return;
-    }
-    for (const ViewItem& v : kViewItems) {
-        if (itemName == QLatin1String(v.item)) {
-            focusForm(QLatin1String(v.form));
-            return;
-        }
-    }
     QAction* a = menuItem(itemName);
     const QString what = a ? plainCaption(a->text()) : itemName;
     MESGINFO(what + QStringLiteral(" is not available yet"));
+}
+
+void MainWindow::disableViewItems()
+{
+    if (QMenu* view = popup(QStringLiteral("Main_Windows")))
+        for (QAction* a : view->actions())
+            a->setEnabled(false);
 }
 
 void MainWindow::release()
@@ -196,8 +196,7 @@ void MainWindow::release()
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     if (!releasing_) {
-        if (MESGYESNO(QStringLiteral("Exit Curanote?")) != 6
-            || MESGYESNO(QStringLiteral("Are you sure ?"), QStringLiteral("Close Window")) != 6) {
+        if (!askYes(QStringLiteral("Exit Curanote?")) || !confirmWindowClose()) {
             e->ignore();
             return;
         }
@@ -233,7 +232,7 @@ void CHKWINVIEWS(const QString& form, const QString& item, bool enable)
 
 void QUIT_SYSTEM()
 {
-    if (MESGYESNO(QStringLiteral("Exit Curanote 1.0 ?")) != 6)
+    if (!askYes(QStringLiteral("Exit Curanote 1.0 ?")))
         return;
     db().closeAll();
     if (current)

@@ -2,14 +2,16 @@
 // The main window Form_0: menu, status bar, the View items that follow the
 // open child windows, and the orderly exit.
 //
-// Menu items run the opener registered under their item name. The feature
-// folders register theirs (setMenuOpener("Set_Patient", PATNT)) from the
-// program's entry point, so a new window plugs in without touching the menu
-// code; an item without an opener says that its window is not available yet.
+// Menu items run the opener of the window registered under their item name,
+// and View items bring their window forward; both, and the View item a
+// window switches when it opens and closes, come from the program's one list
+// of windows (setWindowList, given by the program's entry point), so a new
+// window plugs in with one line there. An item without a window says that
+// its window is not available yet.
 #include "app/forms.h"   // mainWindow(): the same window as the owner of child windows
 
 #include <QMainWindow>
-#include <functional>
+#include <span>
 
 class QAction;
 class QMenu;
@@ -18,16 +20,19 @@ namespace cn {
 
 class StatusBar;
 
-using MenuOpener = std::function<void()>;
-void setMenuOpener(const QString& itemName, MenuOpener opener);   // empty opener removes it
-MenuOpener menuOpener(const QString& itemName);
-
-// The View item names and the windows they bring to the front.
-struct ViewItem {
-    const char* item;
+// One window of the program: its name, the main-menu item that opens it and
+// the View item that brings it forward (either may be null), and its opener.
+struct WindowEntry {
     const char* form;
+    const char* menuItem;
+    const char* viewItem;
+    void (*open)();
 };
-extern const ViewItem kViewItems[8];
+void setWindowList(std::span<const WindowEntry> windows);
+std::span<const WindowEntry> windowList();
+// The entry of a window, or of the menu or View item of that name; nullptr when none.
+const WindowEntry* windowEntry(const QString& formName);
+const WindowEntry* windowForItem(const QString& itemName);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -42,6 +47,8 @@ public:
 
     // Runs what the item of that name does (as a click on it would).
     void runItem(const QString& itemName);
+    // Every View item off: no child window is open yet (end of start-up).
+    void disableViewItems();
     // Release by the program: no questions; every window goes, every table
     // is closed and the event loop ends.
     void release();

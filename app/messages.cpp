@@ -47,9 +47,9 @@ public:
         const int answer = box.exec();
         switch (kind) {
         case MessageKind::YesNo:
-            return answer == QMessageBox::Yes ? 6 : 7;
+            return answer == QMessageBox::Yes ? kYes : kNo;
         case MessageKind::OkCancel:
-            return answer == QMessageBox::Ok ? 1 : 2;
+            return answer == QMessageBox::Ok ? kOk : kCancel;
         default:
             return 1;
         }
@@ -68,9 +68,11 @@ QString titleOrDefault(const QString& title) { return title.isEmpty() ? defaultT
 
 Messages& messages() { return *current(); }
 
-void setMessages(std::unique_ptr<Messages> m)
+std::unique_ptr<Messages> setMessages(std::unique_ptr<Messages> m)
 {
+    std::unique_ptr<Messages> previous = std::move(current());
     current() = m ? std::move(m) : std::make_unique<BoxMessages>();
+    return previous;
 }
 
 bool MESGINFO(const QString& text, const QString& title)
@@ -94,12 +96,16 @@ bool MESGSTOP(const QString& text, const QString& title)
 int MESGYESNO(const QString& text, const QString& title)
 {
     // Anything but an explicit Yes counts as No.
-    return messages().show(MessageKind::YesNo, text, titleOrDefault(title)) == 6 ? 6 : 7;
+    return messages().show(MessageKind::YesNo, text, titleOrDefault(title)) == kYes ? kYes : kNo;
 }
 
 int MESGOKCANCEL(const QString& text, const QString& title)
 {
-    return messages().show(MessageKind::OkCancel, text, titleOrDefault(title)) == 1 ? 1 : 2;
+    return messages().show(MessageKind::OkCancel, text, titleOrDefault(title)) == kOk ? kOk : kCancel;
 }
+
+bool askYes(const QString& text, const QString& title) { return MESGYESNO(text, title) == kYes; }
+
+bool askOk(const QString& text, const QString& title) { return MESGOKCANCEL(text, title) == kOk; }
 
 } // namespace cn

@@ -48,7 +48,7 @@ bool BLOCKRECORD(const QString& alias)
     if (!a || a->eof())
         return false;
     while (!a->rlock()) {
-        if (MESGYESNO(QStringLiteral("Cannot lock. Record in use. Retry ??")) != 6)
+        if (!askYes(QStringLiteral("Cannot lock. Record in use. Retry ??")))
             return false;
     }
     return true;

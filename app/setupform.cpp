@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QScreen>
 
 namespace cn {
 
@@ -23,41 +22,29 @@ QPointer<Form_Setup>& currentForm()
     return form;
 }
 
-QProgressBar* makeBar(QWidget* parent, const char* name, int row, int maximum, const char* tip)
-{
-    auto* bar = new QProgressBar(parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setGeometry(31, row, 300, 26);
-    bar->setRange(0, maximum);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    bar->setToolTip(QLatin1String(tip));
-    return bar;
-}
+using K = ControlKind;
+
+// Three bars (tables, indexes, the current table's records) and the status text.
+const QList<ControlDecl> kSetupControls = {
+    ControlDecl{"Progress_1", K::Progress, 31, 0, 300, 26, "", "Database Progress"}.range(0, 22),
+    ControlDecl{"Progress_2", K::Progress, 31, 30, 300, 26, "", "Index Progress"}.range(0, 46),
+    ControlDecl{"Progress_3", K::Progress, 31, 60, 300, 26, "", "Table Progress"}.range(0, 100),
+    ControlDecl{"TextBox_1", K::Text, 31, 90, 300, 24}.off(),
+};
 
 } // namespace
 
-Form_Setup::Form_Setup(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+Form_Setup::Form_Setup(QWidget* owner) : Form(QStringLiteral("Form_Setup"), WindowType::Plain, owner)
 {
-    setObjectName(QStringLiteral("Form_Setup"));
-    setWindowTitle(QStringLiteral("Database Check"));
-    setFixedSize(365, 125);
+    setTitle(QStringLiteral("Database Check"));
+    place(0, 0, 365, 125);
     // Nothing else may be used while the folder is being rebuilt.
     setWindowModality(Qt::ApplicationModal);
-    bars_[0] = makeBar(this, "Progress_1", 0, 22, "Database Progress");
-    bars_[1] = makeBar(this, "Progress_2", 30, 46, "Index Progress");
-    bars_[2] = makeBar(this, "Progress_3", 60, 100, "Table Progress");
-    text_ = new QLineEdit(this);
-    text_->setObjectName(QStringLiteral("TextBox_1"));
-    text_->setGeometry(31, 90, 300, text_->sizeHint().height());
-    text_->setEnabled(false);
-
-    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    build(kSetupControls);
+    for (int i = 0; i < 3; ++i)
+        bars_[i] = need<QProgressBar>(QStringLiteral("Progress_%1").arg(i + 1));
+    text_ = need<QLineEdit>(QStringLiteral("TextBox_1"));
+    centerWindow(this, nullptr);
     qApp->installEventFilter(this);
 }
 
@@ -74,7 +61,7 @@ bool Form_Setup::eventFilter(QObject* watched, QEvent* event)
         escape_ = true;
         return true;   // the run handles it; no window closes on it
     }
-    return QWidget::eventFilter(watched, event);
+    return Form::eventFilter(watched, event);
 }
 
 Form_Setup* setupWindow() { return currentForm().data(); }
@@ -146,5 +133,7 @@ void SET_UP(bool cleanup)
     currentForm() = nullptr;
     delete form;
 }
+
+void DATA_CLEANUP() { SET_UP(true); }
 
 } // namespace cn

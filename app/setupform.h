@@ -2,7 +2,8 @@
 // Data set-up as the program runs it: Form_Setup, a small progress window
 // over the set-up logic of the data layer (data/setup.h), and SET_UP, which
 // shows it and runs set-up (or, with cleanup, the data clean-up) under it.
-#include <QWidget>
+#include "app/forms.h"
+
 #include <utility>
 
 class QLineEdit;
@@ -10,10 +11,10 @@ class QProgressBar;
 
 namespace cn {
 
-class Form_Setup : public QWidget {
+class Form_Setup : public Form {
     Q_OBJECT
 public:
-    explicit Form_Setup(QWidget* parent = nullptr);
+    explicit Form_Setup(QWidget* owner = nullptr);
     ~Form_Setup() override;
 
     QProgressBar* progress(int n) const;   // Progress_1 .. Progress_3
@@ -44,5 +45,7 @@ Form_Setup* setupWindow();
 // the menu (true) with its progress window; returns when the window has
 // closed, with every table open.
 void SET_UP(bool cleanup);
+// The menu's Data Cleanup: SET_UP(true).
+void DATA_CLEANUP();
 
 } // namespace cn

@@ -10,21 +10,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QScreen>
 
 namespace cn {
 
 namespace {
-
-void centre(QWidget* w)
-{
-    QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect r = w->frameGeometry();
-    r.moveCenter(screen->availableGeometry().center());
-    w->move(r.topLeft());
-}
 
 // The workspace on the working folder, with the rules every part of the
 // program relies on, set before any table is touched: deleted records are invisible and dates are read and written
@@ -67,7 +56,7 @@ bool startUp()
     // the splash closes long before.
     qApp->setQuitOnLastWindowClosed(false);
     auto* main = new MainWindow;
-    centre(main);
+    centerWindow(main);
     auto* splash = new Splash;
     splash->center();
     splash->onInit = SPLASHDELAY;
@@ -104,10 +93,10 @@ void SPLASHDELAY()
 void MAIN_INIT()
 {
     SET_OPTIONS();
-    for (const ViewItem& v : kViewItems)
-        CHKWINVIEWS(QStringLiteral("Form_0"), QLatin1String(v.item), false);
-    if (MainWindow* w = mainForm())
+    if (MainWindow* w = mainForm()) {
+        w->disableViewItems();
         w->setWindowTitle(QStringLiteral("Curanote 1.0 - ") + settings().MCOMPANY);
+    }
 }
 
 } // namespace cn

@@ -66,6 +66,8 @@ QString trimBlanks(const QString& text)
     return text.mid(b, e - b);
 }
 
+QString keyUpper(const QString& text) { return fromCp1252(data::upperCp1252(toCp1252(text))); }
+
 Picture parsePicture(const QString& picture)
 {
     Picture p;
@@ -131,19 +133,68 @@ StorableValidator::StorableValidator(bool upperCase, QObject* parent)
 {
 }
 
-QValidator::State StorableValidator::validate(QString& input, int&) const
+QString oneLine(const QString& text)
 {
-    if (upper_)
-        input = upperStorable(input);
-    return storable(input) ? Acceptable : Invalid;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            continue;   // CR LF is one line break
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t') || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            out += QLatin1Char(' ');
+        else if (c.category() != QChar::Other_Control)
+            out += c;
+    }
+    return out;
+}
+
+QString unstorable(const QString& text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A character outside the basic plane is a surrogate pair: one character.
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.mid(i, n);
+        if (!storable(one) && !out.contains(one))
+            out += one;
+        i += n - 1;
+    }
+    return out;
+}
+
+QString withoutUnstorable(const QString& text)
+{
+    QString out;
+    for (QChar c : text)
+        if (storable(c))
+            out += c;
+    return out;
+}
+
+QValidator::State StorableValidator::validate(QString& input, int& pos) const
+{
+    if (storable(input) && oneLine(input) == input) {
+        if (upper_)
+            input = upperStorable(input);
+        return Acceptable;
+    }
+    // Pasted or typed text with what a one-line field cannot hold: mend it
+    // and keep the caret after what was left.
+    const QString before = input.left(pos);
+    const QString refusedChars = unstorable(oneLine(input));
+    QString mended = withoutUnstorable(oneLine(input));
+    pos = static_cast<int>(withoutUnstorable(oneLine(before)).size());
+    input = upper_ ? upperStorable(mended) : mended;
+    if (!refusedChars.isEmpty() && refused)
+        refused(refusedChars);
+    return Acceptable;
 }
 
 void StorableValidator::fixup(QString& input) const
 {
-    QString out;
-    for (QChar c : input)
-        if (storable(c))
-            out += c;
+    const QString out = withoutUnstorable(oneLine(input));
     input = upper_ ? upperStorable(out) : out;
 }
 

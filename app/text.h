@@ -3,6 +3,7 @@
 // (Windows-1252 bytes), and the number pictures of amount boxes and printouts.
 #include <QString>
 #include <QValidator>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,8 @@ bool storable(QChar c);
 QString upperStorable(const QString& text);
 // Leading and trailing blanks removed (the way text fields are stored).
 QString trimBlanks(const QString& text);
+// Upper case as the tables' name indexes key it (Windows-1252 letters).
+QString keyUpper(const QString& text);
 
 // Number pictures such as "9,99,99,999.99" or "999": each 9 is a digit, a
 // comma separates groups and shows only with a digit to its left, a point
@@ -35,8 +38,18 @@ QString formatPicture(double value, const QString& picture);
 // an empty text is 0.
 double numberFromText(const QString& text);
 
-// The validator of every text box: refuses characters a table cannot store;
-// with upperCase it also turns letters to upper case as they are typed.
+// Text for a one-line box: each line break (CR LF, CR or LF) and tab becomes
+// one space, other control characters go.
+QString oneLine(const QString& text);
+// The characters of `text` a table cannot store, each once, in order.
+QString unstorable(const QString& text);
+// `text` without them.
+QString withoutUnstorable(const QString& text);
+
+// The validator of every one-line text box: line breaks and tabs become
+// spaces, control characters and characters a table cannot store are left
+// out (and refused() tells which); with upperCase letters turn upper case as
+// they are typed.
 class StorableValidator : public QValidator {
     Q_OBJECT
 public:
@@ -44,6 +57,8 @@ public:
     State validate(QString& input, int& pos) const override;
     void fixup(QString& input) const override;
     bool upperCase() const { return upper_; }
+    // Told the characters left out of an input.
+    std::function<void(const QString& refused)> refused;
 
 private:
     bool upper_;

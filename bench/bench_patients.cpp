@@ -11,8 +11,8 @@
 #include "app/forms.h"
 #include "app/grid.h"
 #include "data/catalog.h"
-#include "data/setup.h"
 #include "patients/patient_form.h"
+#include "support/program_fixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -28,26 +28,15 @@ namespace cn::bench {
 
 namespace {
 
-class QuietSetup final : public data::SetupObserver {
-public:
-    void status(const std::string&) override {}
-    void setRange(int, int, int) override {}
-    void setValue(int, int) override {}
-    int message(data::SetupBox, const std::string& text) override { fail("set-up: " + text); }
-    bool escapePressed() override { return false; }
-    data::Date today() override { return {2026, 6, 10}; }
-    long secondsSinceMidnight() override { return 36000; }
-};
+// The shared fixture of the window tests, offscreen: a set-up data folder,
+// the main window and scripted seams. It lives for the run of a workload.
+std::unique_ptr<testing::ProgramFixture> program;
 
 QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "curanote-bench";
-    static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return testing::app();
 }
 
 std::string randomName(Rng& rng)
@@ -63,9 +52,10 @@ std::string randomName(Rng& rng)
 // program opens it. Returns the first names, for typing.
 std::vector<std::string> makeRegister(const std::string& folder, long n)
 {
-    openDb(QString::fromStdString(folder));
-    QuietSetup observer;
-    data::Setup(db(), observer).SETUP_PROCESS(false);
+    program.reset();
+    program = std::make_unique<testing::ProgramFixture>(QString::fromStdString(folder));
+    if (!program->setupMessages().empty())
+        fail("set-up: " + program->setupMessages().front());
 
     // Filled exclusive and indexed afterwards, as fast as the engine allows;
     // the figures below are about the window, not about filling.
@@ -92,8 +82,7 @@ std::vector<std::string> makeRegister(const std::string& folder, long n)
         const auto* def = data::catalog::findIndex(ix);
         must(a.createIndex(def->fileName(), def->key), def->fileName().c_str());
     }
-    db().closeAll();
-    data::Setup(db(), observer).CN_OPENDATA();
+    program->reopen();
     return firstNames;
 }
 
@@ -177,7 +166,7 @@ void runPatientOpen(const Context& ctx)
         closeRegister();
     }
     print("patient_open", n, "opens", f, cpu, 250);
-    db().closeAll();
+    program.reset();
 }
 
 void runPatientSeek(const Context& ctx)
@@ -231,7 +220,7 @@ void runPatientSeek(const Context& ctx)
     }
     print("patient_seek_keyno_last_row", n, "calls", last, lastCpu, 16);
     closeRegister();
-    db().closeAll();
+    program.reset();
 }
 
 namespace {

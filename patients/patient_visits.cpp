@@ -64,7 +64,7 @@ data::Result<bool> patientHasLiveVisit(data::Workspace& ws, long long patientCod
     visits.clearScope();
     const bool found = visits.seek("F" + data::strNum(static_cast<double>(patientCode), 10));
     if (!found && !visits.lastError().empty())
-        return data::Status::error(visits.lastError());
+        return data::Status::error(data::ErrorCode::Damaged, visits.lastError());
     return found;
 }
 

@@ -1,48 +1,47 @@
 #include "setup/about.h"
 
+#include "app/controls.h"
 #include "app/resources.h"
 #include "setup/about_texts.h"
 
-#include <QLabel>
 #include <QPushButton>
-#include <QTextEdit>
 
 namespace cn {
 
 namespace {
 
-QLabel* label(QWidget* parent, const char* name, const QRect& geometry, const QString& text)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(geometry);
-    l->setTextFormat(Qt::PlainText);
-    l->setText(text);
-    l->setAlignment(Qt::AlignCenter);
-    return l;
-}
+using K = ControlKind;
+constexpr Qt::Alignment kCentre = Qt::AlignCenter;
+const QColor kRed(255, 0, 0);
 
-QLabel* link(QWidget* parent, const char* name, const QRect& geometry, const QString& caption,
-             const QString& url)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(geometry);
-    l->setTextFormat(Qt::RichText);
-    l->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), caption.toHtmlEscaped()));
-    l->setAlignment(Qt::AlignCenter);
-    l->setOpenExternalLinks(true);
-    l->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    l->setToolTip(url);
-    return l;
-}
+QString text(const char* configured) { return QString::fromUtf8(configured); }
 
 QString terms()
 {
     QStringList paragraphs;
     for (const char* p : about::kTerms)
-        paragraphs << QString::fromUtf8(p);
+        paragraphs << text(p);
     return paragraphs.join(QStringLiteral("\n\n"));
+}
+
+QList<ControlDecl> aboutControls()
+{
+    const QString web = text(about::kWebsite);
+    const QString mail = text(about::kEmail);
+    return {
+        ControlDecl{"Label_1", K::Label, 10, 10, 400, 24, text(about::kProduct)}.aligned(kCentre).size(16).strong().color(kRed),
+        ControlDecl{"Label_2", K::Hyperlink, 100, 40, 250, 24, "Website: " + web, web}.aligned(kCentre).to(web),
+        ControlDecl{"Label_3", K::Hyperlink, 110, 70, 250, 24, "Email: " + mail, "mailto:" + mail}
+            .aligned(kCentre).to("mailto:" + mail),
+        ControlDecl{"Label_4", K::Label, 10, 95, 400, 50, text(about::kWarning1) + '\n' + text(about::kWarning2)}
+            .aligned(kCentre).color(kRed),
+        ControlDecl{"TxtTerms", K::RichText, 10, 135, 400, 100, terms(), "", 0, "", true}.size(8).strong().slanted(),
+        ControlDecl{"Label_5", K::Label, 10, 240, 400, 14, text(about::kOwnedBy)}.aligned(kCentre),
+        ControlDecl{"Label_6", K::Label, 10, 255, 400, 14, text(about::kMaker)}.aligned(kCentre),
+        ControlDecl{"Label_7", K::Label, 10, 270, 400, 14, text(about::kAddress1)}.aligned(kCentre),
+        ControlDecl{"Label_8", K::Label, 10, 285, 400, 14, text(about::kAddress2)}.aligned(kCentre),
+        {"Button_Ok", K::Button, 180, 305, 60, 24, "&Ok"},
+    };
 }
 
 } // namespace
@@ -55,44 +54,11 @@ AboutForm::AboutForm(QWidget* owner) : Form(QStringLiteral("Form_About"), Window
     setWindowIcon(ICON01());
     place(235, 140, 430, 380);
     setResizable(false);
-
-    QLabel* title = label(this, "Label_1", {10, 10, 400, 24}, QString::fromUtf8(about::kProduct));
-    QFont big = title->font();
-    big.setPointSize(16);
-    big.setBold(true);
-    title->setFont(big);
-    title->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
-
-    const QString web = QString::fromUtf8(about::kWebsite);
-    const QString mail = QString::fromUtf8(about::kEmail);
-    link(this, "Label_2", {100, 40, 250, 24}, QStringLiteral("Website: ") + web, web);
-    link(this, "Label_3", {110, 70, 250, 24}, QStringLiteral("Email: ") + mail, QStringLiteral("mailto:") + mail);
-
-    QLabel* warning = label(this, "Label_4", {10, 95, 400, 50},
-                            QString::fromUtf8(about::kWarning1) + QLatin1Char('\n') + QString::fromUtf8(about::kWarning2));
-    warning->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
-
-    auto* termsBox = new QTextEdit(this);
-    termsBox->setObjectName(QStringLiteral("TxtTerms"));
-    termsBox->setGeometry(10, 135, 400, 100);
-    termsBox->setReadOnly(true);
-    QFont tf = termsBox->font();
-    tf.setPointSize(8);
-    tf.setBold(true);
-    tf.setItalic(true);
-    termsBox->setFont(tf);
-    termsBox->setPlainText(terms());
-
-    label(this, "Label_5", {10, 240, 400, 14}, QString::fromUtf8(about::kOwnedBy));
-    label(this, "Label_6", {10, 255, 400, 14}, QString::fromUtf8(about::kMaker));
-    label(this, "Label_7", {10, 270, 400, 14}, QString::fromUtf8(about::kAddress1));
-    label(this, "Label_8", {10, 285, 400, 14}, QString::fromUtf8(about::kAddress2));
-
-    auto* ok = new QPushButton(QStringLiteral("&Ok"), this);
-    ok->setObjectName(QStringLiteral("Button_Ok"));
-    ok->setGeometry(180, 305, 60, 24);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &Form::release);
+    build(aboutControls());
+    if (auto* ok = need<QPushButton>(QStringLiteral("Button_Ok"))) {
+        ok->setDefault(true);
+        connect(ok, &QPushButton::clicked, this, &Form::release);
+    }
 }
 
 void ABOUT()

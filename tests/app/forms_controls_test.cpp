@@ -4,7 +4,7 @@
 #include "app/forms.h"
 #include "app/routines.h"
 #include "app/settings.h"
-#include "app/testing.h"
+#include "support/testing.h"
 #include "app/text.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // handlers, the close question of a window's own close control, access to
 // controls and methods by (form, control).
 #include "app/forms.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 // scope, its value as a record number, following the area, and reading only
 // what it shows even on a large table.
 #include "app/grid.h"
-#include "app/testing.h"
+#include "support/testing.h"
 #include "grid_memory_area.h"
 
 #include <QAbstractItemModelTester>

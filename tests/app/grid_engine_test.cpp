@@ -3,7 +3,7 @@
 // part of the table and take no visible time.
 #include "app/database.h"
 #include "app/grid.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

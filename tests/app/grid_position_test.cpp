@@ -1,7 +1,7 @@
 // The browse asks the engine for the selected row's position once per
 // refresh, and what it remembers never outlives the refresh.
 #include "app/grid.h"
-#include "app/testing.h"
+#include "support/testing.h"
 #include "grid_memory_area.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 // tests by index prefix, and the record lock with its retry question.
 #include "app/database.h"
 #include "app/routines.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <gtest/gtest.h>
 

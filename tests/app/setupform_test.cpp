@@ -3,7 +3,7 @@
 #include "app/database.h"
 #include "app/mainwindow.h"
 #include "app/setupform.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -174,7 +174,10 @@ TEST_F(SetupFormTest, MenuItemRunsTheCleanup)
     }
     ScopedMessages messages;
     messages->answerCancel();
+    const WindowEntry windows[] = {{"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP}};
+    setWindowList(windows);
     window_->runItem(QStringLiteral("Set_Cleanup"));
+    setWindowList({});
     EXPECT_EQ(messages->texts().back(), QStringLiteral("Data Cleanup aborted"));
 }
 

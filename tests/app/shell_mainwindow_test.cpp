@@ -2,7 +2,7 @@
 // shared routines, the menu openers, and the questions on closing.
 #include "app/forms.h"
 #include "app/mainwindow.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -97,6 +97,8 @@ TEST_F(MainWindowTest, MenuAbleSwitchesOnlyTheDataPopups)
 
 TEST_F(MainWindowTest, ViewItemFollowsItsWindowAndBringsItForward)
 {
+    const WindowEntry windows[] = {{"Form_Patient", "Set_Patient", "WinPatnt", nullptr}};
+    setWindowList(windows);
     CHKWINVIEWS(QStringLiteral("Form_0"), QStringLiteral("WinPatnt"), false);
     EXPECT_FALSE(item("WinPatnt")->isEnabled());
     EXPECT_TRUE(item("WinPVisit")->isEnabled());
@@ -104,34 +106,40 @@ TEST_F(MainWindowTest, ViewItemFollowsItsWindowAndBringsItForward)
     CHKWINVIEWS(QStringLiteral("Form_Other"), QStringLiteral("WinPVisit"), false);
     EXPECT_TRUE(item("WinPVisit")->isEnabled());
 
+    // A registered window switches its View item itself, on opening and on release.
     auto* patient = new Form(QStringLiteral("Form_Patient"));
     EXPECT_EQ(patient->parentWidget(), w_.data());
-    patient->show();
-    CHKWINVIEWS(QStringLiteral("Form_0"), QStringLiteral("WinPatnt"), true);
+    patient->activate();
     EXPECT_TRUE(item("WinPatnt")->isEnabled());
     patient->showMinimized();
     ScopedMessages msgs;
     item("WinPatnt")->trigger();
     EXPECT_FALSE(patient->isMinimized());
     EXPECT_TRUE(msgs->shown().empty());
+    patient->release();
+    EXPECT_FALSE(item("WinPatnt")->isEnabled());
+    setWindowList({});
 }
+
+int dictionaryOpened = 0;
+void openDictionary() { ++dictionaryOpened; }
 
 TEST_F(MainWindowTest, ItemsRunTheirRegisteredOpenerOrSayNotAvailable)
 {
     ScopedMessages msgs;
-    setMenuOpener(QStringLiteral("Set_Dict"), {});
     item("Set_Dict")->trigger();
     ASSERT_EQ(msgs->shown().size(), 1u);
     EXPECT_EQ(msgs->last()->kind, MessageKind::Info);
     EXPECT_EQ(msgs->last()->text, QStringLiteral("Dictionary is not available yet"));
 
-    int opened = 0;
-    setMenuOpener(QStringLiteral("Set_Dict"), [&opened] { ++opened; });
+    const WindowEntry windows[] = {{"Form_Dictionary", "Set_Dict", "WinDict", openDictionary}};
+    setWindowList(windows);
+    dictionaryOpened = 0;
     item("Set_Dict")->trigger();
     item("Set_Dict")->trigger();
-    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(dictionaryOpened, 2);
     EXPECT_EQ(msgs->shown().size(), 1u);
-    setMenuOpener(QStringLiteral("Set_Dict"), {});
+    setWindowList({});
 }
 
 TEST_F(MainWindowTest, CloseControlAsksTwiceAndANoToEitherKeepsTheProgram)

@@ -5,7 +5,7 @@
 #include "app/settings.h"
 #include "app/splash.h"
 #include "app/startup.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,8 +80,10 @@ TEST(StartUp, FreshFolderEndsWithOptionsLoadedAndViewItemsDisabled)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Curanote 1.0 - ") + QString(40, QLatin1Char(' ')));
 
     // Every View item is off; the data popups are on again after set-up.
-    for (const ViewItem& v : kViewItems)
-        EXPECT_FALSE(w->menuItem(QLatin1String(v.item))->isEnabled()) << v.item;
+    const QList<QAction*> view = w->popup(QStringLiteral("Main_Windows"))->actions();
+    EXPECT_EQ(view.size(), 8);
+    for (QAction* a : view)
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     for (const char* p : {"Main_Entry", "Main_Reports", "Main_Setup", "Main_Help"})
         EXPECT_TRUE(w->popup(QLatin1String(p))->menuAction()->isEnabled()) << p;
 

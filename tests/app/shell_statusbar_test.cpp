@@ -2,7 +2,7 @@
 #include "app/keyboard.h"
 #include "app/settings.h"
 #include "app/statusbar.h"
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,14 +1,14 @@
 #pragma once
-// The patient register's tests: a throw-away data folder made by the set-up
-// logic (so it holds every table and the sample patient), the main window for
-// the View menu, scripted message boxes and a fixed clock.
+// The patient register's tests, on the shared fixture: a throw-away data
+// folder made by the set-up logic (so it holds every table and the sample
+// patient), the main window for the View menu, scripted message boxes and a
+// fixed clock.
 #include "app/database.h"
 #include "app/forms.h"
 #include "app/grid.h"
 #include "app/mainwindow.h"
-#include "app/testing.h"
-#include "data/setup.h"
 #include "patients/patient_form.h"
+#include "support/program_fixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -17,49 +17,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace cn::testing {
-
-// Set-up without a window: every box is answered OK.
-class QuietSetup final : public data::SetupObserver {
-public:
-    void status(const std::string&) override {}
-    void setRange(int, int, int) override {}
-    void setValue(int, int) override {}
-    int message(data::SetupBox, const std::string& text) override
-    {
-        shown.push_back(text);
-        return 1;
-    }
-    bool escapePressed() override { return false; }
-    data::Date today() override { return {2026, 6, 10}; }
-    long secondsSinceMidnight() override { return 37800; }
-    std::vector<std::string> shown;
-};
 
 class PatientRegisterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        app();
         ASSERT_TRUE(folder_.isValid());
-        openDb(folder_.path());
-        QuietSetup observer;
-        data::Setup(db(), observer).SETUP_PROCESS(false);
-        ASSERT_TRUE(observer.shown.empty()) << observer.shown.front();
+        program_ = std::make_unique<ProgramFixture>(folder_.path());
+        ASSERT_TRUE(program_->setupMessages().empty()) << program_->setupMessages().front();
         ASSERT_NE(area(QStringLiteral("patnt")), nullptr);
-        main_ = new MainWindow;
-        main_->show();
+        main_ = program_->mainWindow();
     }
 
-    void TearDown() override
-    {
-        ReleaseWindow(QStringLiteral("Form_Patient"));
-        db().closeAll();
-        if (main_)
-            main_->release();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void TearDown() override { program_.reset(); }
 
     // Opens the register through its opener, as the menu does.
     PatientForm* open()
@@ -148,8 +121,8 @@ protected:
     }
 
     QTemporaryDir folder_;
+    std::unique_ptr<ProgramFixture> program_;
     QPointer<MainWindow> main_;
-    ScopedClock clock_;
 };
 
 } // namespace cn::testing

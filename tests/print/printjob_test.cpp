@@ -1,7 +1,7 @@
 // The print job: what lands on paper, where, in which font, and how the
 // printer dialog, page range and preview are honoured.
 #include "app/messages.h"
-#include "app/testing.h"
+#include "support/testing.h"
 #include "fakedialogs.h"
 #include "pdfprobe.h"
 #include "print/previewwindow.h"

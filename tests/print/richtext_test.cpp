@@ -2,7 +2,7 @@
 // drawing surface keeps its font sizes, line spacing, space between
 // paragraphs, tab stops, highlight and bullet positions, and lands where the
 // word processor that wrote it puts the same text.
-#include "app/testing.h"
+#include "support/testing.h"
 #include "fakedialogs.h"
 #include "pdfprobe.h"
 #include "print/printjob.h"

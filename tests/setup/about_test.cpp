@@ -1,6 +1,6 @@
 // The About box: its texts come from the build's configuration, it opens
 // once, and only its Ok button closes it.
-#include "app/testing.h"
+#include "support/testing.h"
 #include "setup/about.h"
 #include "setup/about_texts.h"
 

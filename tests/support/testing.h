@@ -1,8 +1,9 @@
 #pragma once
-// Helpers for the headless GUI tests of every folder: the one QApplication,
-// scripted message boxes and dialogs, a fixed clock and a throw-away data
-// folder. Each Scoped* object installs its replacement for its own lifetime
-// and restores the real one afterwards.
+// Helpers for the headless GUI tests of every folder (and the benchmark):
+// the one QApplication, scripted message boxes and dialogs, a fixed clock
+// and a throw-away data folder. Each Scoped* object installs its replacement
+// for its own lifetime and puts back the one it replaced, so they nest. This
+// is a test-support library; the program itself never links it.
 #include "app/clock.h"
 #include "app/dialogs.h"
 #include "app/messages.h"
@@ -88,6 +89,7 @@ public:
 
 private:
     ScriptedMessages* m_;
+    std::unique_ptr<Messages> previous_;
 };
 
 // ------------------------------------------------------------------- clock
@@ -110,6 +112,7 @@ public:
 
 private:
     FixedClock* c_;
+    std::unique_ptr<Clock> previous_;
 };
 
 // ----------------------------------------------------------------- dialogs
@@ -145,6 +148,7 @@ public:
 
 private:
     ScriptedDialogs* d_;
+    std::unique_ptr<Dialogs> previous_;
 };
 
 // ------------------------------------------------------------- data folder

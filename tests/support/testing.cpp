@@ -1,4 +1,4 @@
-#include "app/testing.h"
+#include "support/testing.h"
 
 #include "app/database.h"
 
@@ -63,10 +63,10 @@ ScopedMessages::ScopedMessages()
 {
     auto owned = std::make_unique<ScriptedMessages>();
     m_ = owned.get();
-    setMessages(std::move(owned));
+    previous_ = setMessages(std::move(owned));
 }
 
-ScopedMessages::~ScopedMessages() { setMessages(nullptr); }
+ScopedMessages::~ScopedMessages() { setMessages(std::move(previous_)); }
 
 ScopedClock::ScopedClock(QDate date, QTime time)
 {
@@ -74,10 +74,10 @@ ScopedClock::ScopedClock(QDate date, QTime time)
     owned->date = date;
     owned->time = time;
     c_ = owned.get();
-    setClock(std::move(owned));
+    previous_ = setClock(std::move(owned));
 }
 
-ScopedClock::~ScopedClock() { setClock(nullptr); }
+ScopedClock::~ScopedClock() { setClock(std::move(previous_)); }
 
 namespace {
 template <class T>
@@ -119,10 +119,10 @@ ScopedDialogs::ScopedDialogs()
 {
     auto owned = std::make_unique<ScriptedDialogs>();
     d_ = owned.get();
-    setDialogs(std::move(owned));
+    previous_ = setDialogs(std::move(owned));
 }
 
-ScopedDialogs::~ScopedDialogs() { setDialogs(nullptr); }
+ScopedDialogs::~ScopedDialogs() { setDialogs(std::move(previous_)); }
 
 ScopedDataFolder::ScopedDataFolder() : dir_(std::make_unique<QTemporaryDir>())
 {

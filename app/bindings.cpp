@@ -1,0 +1,267 @@
+#include "app/bindings.h"
+
+#include "app/controls.h"
+#include "app/database.h"
+#include "app/forms.h"
+#include "app/text.h"
+#include "data/catalog.h"
+
+#include <QTextDocument>
+#include <cstdlib>
+
+namespace cn {
+
+data::FieldDef catalogueField(const QString& alias, const std::string& field)
+{
+    namespace cat = data::catalog;
+    const std::string a = alias.toStdString();
+    for (const cat::OpenStep& step : cat::openSteps()) {
+        if (!cat::sameName(step.alias, a))
+            continue;
+        if (const cat::TableDef* t = cat::findTable(step.table))
+            if (const data::FieldDef* f = t->field(field))
+                return *f;
+    }
+    if (const cat::TableDef* t = cat::findTable(a))
+        if (const data::FieldDef* f = t->field(field))
+            return *f;
+    if (const data::WorkArea* open = area(alias))
+        if (const int pos = open->fieldPos(field))
+            return open->fieldInfo(pos);
+    return {};
+}
+
+namespace {
+
+// The picture that lets in as many digits as an N field of this width holds.
+QString pictureFor(int width, int decimals)
+{
+    const int integers = std::max(1, width - (decimals > 0 ? decimals + 1 : 0));
+    QString p(integers, QLatin1Char('9'));
+    if (decimals > 0)
+        p += QLatin1Char('.') + QString(decimals, QLatin1Char('9'));
+    return p;
+}
+
+// The widget type a binding kind works on, to catch a table that binds the
+// wrong kind of control.
+bool fits(Bind kind, QWidget* w)
+{
+    switch (kind) {
+    case Bind::Text:
+    case Bind::Upper: return qobject_cast<QLineEdit*>(w) && !qobject_cast<NumberBox*>(w);
+    case Bind::Number: return qobject_cast<NumberBox*>(w);
+    case Bind::Date: return qobject_cast<DatePicker*>(w);
+    case Bind::Time: return qobject_cast<QTimeEdit*>(w);
+    case Bind::Option: return qobject_cast<RadioGroup*>(w);
+    case Bind::Combo: return qobject_cast<QComboBox*>(w);
+    case Bind::Check: return qobject_cast<QAbstractButton*>(w);
+    case Bind::Memo: return qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w);
+    case Bind::Rich: return qobject_cast<QTextEdit*>(w);
+    }
+    return false;
+}
+
+QString memoText(QWidget* w)
+{
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        return p->toPlainText();
+    return static_cast<QTextEdit*>(w)->toPlainText();
+}
+
+void setMemoText(QWidget* w, const QString& text)
+{
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+    else
+        static_cast<QTextEdit*>(w)->setPlainText(text);
+}
+
+} // namespace
+
+FieldBindings::FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table)
+    : alias_(alias)
+{
+    for (const FieldBinding& b : table) {
+        QWidget* w = form.need<QWidget>(QLatin1String(b.control));
+        if (w && !fits(b.kind, w)) {
+            form.noteFault(QStringLiteral("%1 is not the kind of control its binding to %2 needs")
+                               .arg(QLatin1String(b.control), QLatin1String(b.field)));
+            w = nullptr;
+        }
+        const std::string field = QString::fromLatin1(b.field).toUpper().toStdString();
+        const data::FieldDef def = catalogueField(alias, field);
+        if (def.name.empty()) {
+            form.noteFault(QStringLiteral("%1 is bound to %2, which %3 does not have")
+                               .arg(QLatin1String(b.control), QLatin1String(b.field), alias));
+            continue;
+        }
+        if (!w)
+            continue;
+        // Limits from the field's definition, never typed again per window.
+        if (auto* box = qobject_cast<QLineEdit*>(w); box && def.type == 'C' && def.width > 0)
+            box->setMaxLength(def.width);
+        if (auto* n = qobject_cast<NumberBox*>(w))
+            n->setPicture(b.picture.isEmpty() ? pictureFor(def.width, def.decimals) : b.picture);
+        if (auto* t = qobject_cast<TextBox*>(w); t && b.kind == Bind::Upper)
+            t->setUpperCase(true);
+        entries_.push_back({&b, w, field, def.type, def.width, def.decimals});
+        widgets_ << w;
+    }
+}
+
+QWidget* FieldBindings::controlFor(const char* field) const
+{
+    for (const Entry& e : entries_)
+        if (data::catalog::sameName(e.field, field))
+            return e.widget;
+    return nullptr;
+}
+
+QWidget* FieldBindings::unfinishedDate() const
+{
+    for (const Entry& e : entries_)
+        if (auto* d = qobject_cast<DatePicker*>(e.widget); d && !d->textIsDate())
+            return d;
+    return nullptr;
+}
+
+void FieldBindings::clear() const
+{
+    for (const Entry& e : entries_) {
+        QWidget* w = e.widget;
+        switch (e.def->kind) {
+        case Bind::Text:
+        case Bind::Upper: static_cast<QLineEdit*>(w)->clear(); break;
+        case Bind::Number: static_cast<NumberBox*>(w)->setValue(0); break;
+        case Bind::Date: static_cast<DatePicker*>(w)->setValue(QDate()); break;
+        case Bind::Time: static_cast<QTimeEdit*>(w)->setTime(QTime(0, 0)); break;
+        case Bind::Option: static_cast<RadioGroup*>(w)->setValue(1); break;
+        case Bind::Combo: static_cast<QComboBox*>(w)->setCurrentIndex(-1); break;
+        case Bind::Check: static_cast<QAbstractButton*>(w)->setChecked(false); break;
+        case Bind::Memo:
+        case Bind::Rich: setMemoText(w, {}); break;
+        }
+    }
+}
+
+void FieldBindings::load(const data::WorkArea& a) const
+{
+    for (const Entry& e : entries_) {
+        QWidget* w = e.widget;
+        const QString name = QString::fromStdString(e.field);
+        switch (e.def->kind) {
+        case Bind::Text:
+        case Bind::Upper: static_cast<QLineEdit*>(w)->setText(fieldText(a, name)); break;
+        case Bind::Number: static_cast<NumberBox*>(w)->setValue(a.num(e.field)); break;
+        case Bind::Date: static_cast<DatePicker*>(w)->setValue(toQDate(a.date(e.field))); break;
+        case Bind::Time:
+            static_cast<QTimeEdit*>(w)->setTime(QTime::fromString(fieldText(a, name), QStringLiteral("HH:mm:ss")));
+            break;
+        case Bind::Option: {
+            auto* g = static_cast<RadioGroup*>(w);
+            if (e.def->codes.isEmpty()) {
+                g->setValue(static_cast<int>(a.num(e.field)));
+                break;
+            }
+            const QString stored = fieldText(a, name);
+            int option = static_cast<int>(e.def->codes.size());
+            for (int i = 0; i < e.def->codes.size(); ++i)
+                if (stored.startsWith(e.def->codes[i])) {
+                    option = i + 1;
+                    break;
+                }
+            g->setValue(option);
+            break;
+        }
+        case Bind::Combo: static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<int>(a.num(e.field)) - 1); break;
+        case Bind::Check: static_cast<QAbstractButton*>(w)->setChecked(a.logical(e.field)); break;
+        case Bind::Memo:
+            setMemoText(w, e.type == 'M' ? fromCp1252(a.memo(e.field)) : fieldText(a, name));
+            break;
+        case Bind::Rich:
+            if (e.def->codec && e.def->codec->read)
+                e.def->codec->read(*static_cast<QTextEdit*>(w)->document(), a.memo(e.field));
+            else
+                setMemoText(w, fromCp1252(a.memo(e.field)));
+            break;
+        }
+    }
+}
+
+data::Status FieldBindings::flush(data::WorkArea& a) const
+{
+    for (const Entry& e : entries_) {
+        QWidget* w = e.widget;
+        const QString name = QString::fromStdString(e.field);
+        data::Status s;
+        switch (e.def->kind) {
+        case Bind::Text:
+        case Bind::Upper: s = setFieldText(a, name, static_cast<QLineEdit*>(w)->text()); break;
+        case Bind::Number: s = a.setNum(e.field, static_cast<NumberBox*>(w)->value()); break;
+        case Bind::Date: s = a.setDate(e.field, toDate(static_cast<DatePicker*>(w)->value())); break;
+        case Bind::Time:
+            s = setFieldText(a, name, static_cast<QTimeEdit*>(w)->time().toString(QStringLiteral("HH:mm:ss")));
+            break;
+        case Bind::Option: {
+            const int option = static_cast<RadioGroup*>(w)->value();
+            if (e.def->codes.isEmpty())
+                s = a.setNum(e.field, option);
+            else   // no choice stores the last option's code, as loading reads anything else
+                s = setFieldText(a, name, e.def->codes.value(option - 1, e.def->codes.back()));
+            break;
+        }
+        case Bind::Combo: s = a.setNum(e.field, static_cast<QComboBox*>(w)->currentIndex() + 1); break;
+        case Bind::Check: s = a.setLogical(e.field, static_cast<QAbstractButton*>(w)->isChecked()); break;
+        case Bind::Memo:
+            s = e.type == 'M' ? a.setMemo(e.field, toCp1252(memoText(w))) : setFieldText(a, name, memoText(w));
+            break;
+        case Bind::Rich:
+            if (e.def->codec && e.def->codec->write)
+                s = a.setMemo(e.field, e.def->codec->write(*static_cast<QTextEdit*>(w)->document()));
+            else
+                s = a.setMemo(e.field, toCp1252(memoText(w)));
+            break;
+        }
+        if (!s)
+            return s.withMessage(s.message() + " (" + e.field + ")");
+    }
+    return db().commitAll();
+}
+
+FieldValues FieldBindings::stored(const data::WorkArea& a) const
+{
+    FieldValues v;
+    if (a.eof())
+        return v;
+    v.recNo = a.recNo();
+    for (const Entry& e : entries_)
+        v.values.push_back(e.type == 'M' ? a.memo(e.field) : a.raw(e.field));
+    return v;
+}
+
+bool FieldBindings::changedSince(const FieldValues& loaded, const data::WorkArea& a) const
+{
+    const FieldValues now = stored(a);
+    return now.recNo != loaded.recNo || now.values != loaded.values;
+}
+
+void FieldBindings::restore(data::WorkArea& a, const FieldValues& before) const
+{
+    size_t i = 0;
+    for (const Entry& e : entries_) {
+        if (i >= before.values.size())
+            break;
+        const std::string& raw = before.values[i++];
+        switch (e.type) {
+        case 'N': (void)a.setNum(e.field, std::strtod(raw.c_str(), nullptr)); break;
+        case 'D': (void)a.setDate(e.field, data::Date::fromDtos(raw)); break;
+        case 'L': (void)a.setLogical(e.field, !raw.empty() && (raw[0] == 'T' || raw[0] == 't' || raw[0] == 'Y' || raw[0] == 'y')); break;
+        case 'M': (void)a.setMemo(e.field, raw); break;
+        default: (void)a.setStr(e.field, raw); break;
+        }
+    }
+    (void)a.commit();
+}
+
+} // namespace cn

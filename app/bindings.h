@@ -1,0 +1,128 @@
+#pragma once
+// Field bindings: which control of a window shows which field of a work
+// area, and how. One table per window, one line per bound control:
+//
+//   const FieldBinding kPatientFields[] = {
+//       {"TxtPatTitle", "PATTITLE"},
+//       {"TxtPatSex", "PATSEX", Bind::Option, {"F", "M"}},
+//       {"TxtPatDOB", "PATDOB", Bind::Date},
+//   };
+//
+// Loading a record into the controls (the windows' *_GET), writing them back
+// (*_FLUSH), blanking them for a new record, the copy of the stored values
+// that puts a record back after a failed write, and the test whether another
+// program changed the record since it was loaded all read that one table.
+// A text box's maximum length is its field's width in the catalogue.
+#include "data/status.h"
+#include "data/types.h"
+#include "data/workspace.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+class QTextDocument;
+class QWidget;
+
+namespace cn {
+
+class Form;
+
+enum class Bind {
+    Text,      // one-line text box over a C field, stored trimmed
+    Upper,     // the same, in upper case as it is typed
+    Number,    // numeric box over an N field, through its picture
+    Date,      // date picker over a D field (the empty date allowed)
+    Time,      // time picker over a C field holding "HH:mm:ss"
+    Option,    // radio group: over a C field the option's code, over an N field its number
+    Combo,     // drop-down list over an N field: the item number from 1
+    Check,     // check box over an L field
+    Memo,      // multi-line plain text over an M (or C) field
+    Rich,      // rich-text box over an M field, through a codec (plain text without one)
+};
+
+// How a rich-text box turns stored memo bytes into a document and back.
+struct RichCodec {
+    std::function<void(QTextDocument& doc, const std::string& stored)> read;
+    std::function<std::string(const QTextDocument& doc)> write;
+};
+
+struct FieldBinding {
+    const char* control;
+    const char* field;
+    Bind kind = Bind::Text;
+    // Option over a C field: the code stored for each option, from 1. When
+    // loading, the first option whose code the trimmed value begins with is
+    // chosen, and the last option when none matches.
+    QStringList codes = {};
+    // Number: the input picture ("999.9"); empty: digits as the field's
+    // width and decimals allow.
+    QString picture = {};
+    const RichCodec* codec = nullptr;
+};
+
+// The stored values of the bound fields of one record.
+struct FieldValues {
+    uint32_t recNo = 0;
+    std::vector<std::string> values;   // raw bytes; memo fields by their text
+    bool empty() const { return recNo == 0; }
+};
+
+// A binding table resolved against one window: each control looked up once.
+// A control that is missing or of the wrong kind is a fault of the window's
+// declaration, reported by the form (Form::faults()) when the table is made.
+class FieldBindings {
+public:
+    FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table);
+
+    const QString& alias() const { return alias_; }
+    // The controls in table order, for enabling them together.
+    const QList<QWidget*>& controls() const { return widgets_; }
+    QWidget* controlFor(const char* field) const;
+
+    // A bound date box that shows a text which is no date (31-02-2000), or
+    // nullptr: nothing may be written while one does.
+    QWidget* unfinishedDate() const;
+
+    // Empty texts, numbers 0, option 1, no date, check cleared.
+    void clear() const;
+    // The current record of `a` into the controls.
+    void load(const data::WorkArea& a) const;
+    // The controls into the current record; stops at the first failure and
+    // returns it. Commits every table before success is returned.
+    data::Status flush(data::WorkArea& a) const;
+
+    // What the bound fields hold now, and putting that back (after a write
+    // that failed half way); restore commits.
+    FieldValues stored(const data::WorkArea& a) const;
+    void restore(data::WorkArea& a, const FieldValues& before) const;
+    // True when the current record of `a` is not the one `loaded` was taken
+    // from, or its bound fields no longer hold what they held then: another
+    // window or program changed it, and writing the controls now would undo
+    // that. Ask it with the record locked (the lock reads it again).
+    bool changedSince(const FieldValues& loaded, const data::WorkArea& a) const;
+
+private:
+    struct Entry {
+        const FieldBinding* def;
+        QWidget* widget;
+        std::string field;   // upper case
+        char type;           // the field's type in the catalogue
+        int width;
+        int decimals;
+    };
+    QString alias_;
+    std::vector<Entry> entries_;
+    QList<QWidget*> widgets_;
+};
+
+// The field's definition in the catalogue for a table open under `alias`
+// (the alias's table, by the opening steps); falls back to the open area's
+// structure for an alias the catalogue does not know.
+data::FieldDef catalogueField(const QString& alias, const std::string& field);
+
+} // namespace cn

@@ -58,10 +58,11 @@ function(roff_usage out text)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# A command's synopsis line: the tool and the command in bold, then as above.
+# A command's synopsis line: the tool and the command (and a group's
+# subcommand) in bold, then as above.
 function(roff_synopsis out text)
   roff_usage(text "${text}")
-  string(REGEX REPLACE "^(curanote\\\\-data [^ ]+)" "\\\\fB\\1\\\\fR" text "${text}")
+  string(REGEX REPLACE "^(curanote\\\\-data [^ ]+( [a-z][^ ]*)?)" "\\\\fB\\1\\\\fR" text "${text}")
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
@@ -103,7 +104,8 @@ foreach(line IN LISTS overview)
     continue()
   endif()
   if(part STREQUAL "commands")
-    if(line MATCHES "^  curanote-data ([a-z][a-z0-9-]*)")
+    # A command's name, with the subcommand of a group ("print receipt").
+    if(line MATCHES "^  curanote-data ([a-z][a-z0-9-]*( [a-z][a-z0-9-]*)?)")
       list(APPEND names "${CMAKE_MATCH_1}")
       string(STRIP "${line}" line)
       list(APPEND synopses "${line}")
@@ -132,8 +134,9 @@ string(APPEND page ".SH DESCRIPTION\n"
   "\\fBcuranote\\-data\\fR works on a data folder of Curanote from the command line:\n"
   "the dBASE tables (.dbf), memo files (.dbt) and NTX indexes (.ntx) the program\n"
   "keeps in the folder it is started in.\n"
-  "It sets up, checks and cleans up a whole folder, and shows what a table, an\n"
-  "index or a stored prescription holds.\n.PP\n")
+  "It sets up, checks and cleans up a whole folder, shows what a table, an\n"
+  "index or a stored prescription holds, and prints a stored visit's\n"
+  "prescription or receipt to a PDF file.\n.PP\n")
 roff_prose(text ${notes})
 string(APPEND page "${text}")
 

@@ -84,11 +84,12 @@ manpage() {
   MANWIDTH=1000 LC_ALL=C man -E ascii -P cat -l "$page" >"$tmp/page.txt"
 
   local commands
-  commands=$("$tool" help | sed -n 's/^  curanote-data \([a-z][a-z0-9-]*\).*/\1/p')
+  # Each command by its name, a group's subcommands by both words ("print receipt").
+  commands=$("$tool" help | sed -n 's/^  curanote-data \([a-z][a-z0-9-]*\( [a-z][a-z0-9-]*\)\{0,1\}\).*/\1/p')
   [ -n "$commands" ] || fail "'$tool help' lists no commands"
   local name
-  for name in $commands; do
-    "$tool" help "$name" >"$tmp/help.txt"
+  while IFS= read -r name; do
+    "$tool" help $name >"$tmp/help.txt"
     # The command's part of the page: from its heading to the next heading.
     awk -v name="$name" '
       $0 == "   " name { on = 1; next }
@@ -106,7 +107,7 @@ manpage() {
     while IFS= read -r option; do
       grep -qF -- "$(flat <<<"$option")" "$tmp/section.txt" || fail "$name: option missing: $option"
     done < <(grep '^  --' "$tmp/help.txt")
-  done
+  done <<<"$commands"
 
   local status
   status=$("$tool" help | sed -n '/^Exit status/,$p' | flat)

@@ -7,7 +7,7 @@
 #include "fakedialogs.h"
 #include "pdfprobe.h"
 #include "print/print_dialog.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -23,14 +23,15 @@
 namespace cn::testing {
 namespace {
 
-class PrintDialogTest : public ::testing::Test {
+class PrintDialogTest : public ProgramTest {
 protected:
     void SetUp() override
     {
         if (QStandardPaths::findExecutable("pdftotext").isEmpty())
             GTEST_SKIP() << "pdftotext is not installed (Debian package poppler-utils)";
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
+        ProgramTest::SetUp();
+        if (HasFatalFailure())
+            return;
         // A letterhead in the options record, and the settings loaded from it.
         data::WorkArea* opts = area(QStringLiteral("opts"));
         ASSERT_NE(opts, nullptr);
@@ -52,7 +53,6 @@ protected:
         visit_.TxtVisitDt = QDate(2026, 6, 10);
         visit_.TxtPatFees = 250;
     }
-    void TearDown() override { program_.reset(); }
 
     // Opens F1 through `opener` and runs `inside` while it is up.
     void withDialog(void (*opener)(const VisitPrintView&), const std::function<void(Form&)>& inside)
@@ -72,8 +72,6 @@ protected:
     }
     QString path(const char* name) const { return QDir(folder_.path()).filePath(QLatin1String(name)); }
 
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
     VisitPrintView visit_;
 };
 

@@ -11,7 +11,7 @@
 #include "print/pdfprobe.h"
 #include "print/fakedialogs.h"
 #include "setup/options_form.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 
 #include <QCheckBox>
 #include <QCryptographicHash>
@@ -28,16 +28,8 @@
 namespace cn::testing {
 namespace {
 
-class OptionsTest : public ::testing::Test {
+class OptionsTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
-        ASSERT_TRUE(program_->setupMessages().empty());
-    }
-    void TearDown() override { program_.reset(); }
-
     OptionsForm* open()
     {
         SETOPT();
@@ -76,9 +68,6 @@ protected:
             return QStringLiteral("<no field>");
         return w.fieldInfo(pos).type == 'N' ? QString::number(w.num(field)) : fieldText(w, QLatin1String(field));
     }
-
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
 };
 
 // A template fills the window; Close keeps nothing of it, and the settings

@@ -93,39 +93,41 @@ QString problemText(const data::Status& s)
     return what.isEmpty() ? detail : what + QLatin1Char('\n') + detail;
 }
 
-OwnArea::OwnArea(data::Workspace& ws, const std::string& table, const std::string& alias, data::OpenMode mode)
-    : ws_(ws), alias_(alias), previous_(ws.currentAlias())
+PrivateArea::PrivateArea(data::Workspace& ws, std::string alias)
+    : ws_(ws), alias_(std::move(alias)), previous_(ws.currentAlias())
 {
-    namespace cat = data::catalog;
-    const cat::TableDef* def = cat::findTable(table);
-    if (!def) {
-        status_ = data::Status::error("The table " + table + " is not in the catalogue");
-        return;
-    }
-    auto used = ws_.use(def->fileName(), alias_, mode);
-    if (!used) {
-        status_ = used.status();
-        return;
-    }
-    area_ = used.value();
-    for (int n : def->indexes) {
-        if (data::Status s = area_->setIndex(ws_.resolve(cat::index(n).fileName())); !s) {
-            status_ = s;
-            ws_.closeArea(alias_);
-            area_ = nullptr;
-            return;
-        }
-    }
-    (void)area_->setOrder(1);
-    area_->goTop();
 }
 
-OwnArea::~OwnArea()
+PrivateArea::~PrivateArea()
 {
-    if (area_)
+    if (opened_)
         ws_.closeArea(alias_);
     if (!previous_.empty())
         ws_.select(previous_);
+}
+
+data::Result<data::WorkArea*> PrivateArea::open(std::string_view table, std::initializer_list<std::string_view> indexes)
+{
+    namespace cat = data::catalog;
+    const cat::TableDef* def = cat::findTable(table);
+    if (!def)
+        return data::Status::error("The table " + std::string(table) + " is not in the catalogue");
+    auto used = ws_.use(def->fileName(), alias_, data::OpenMode{true, true});
+    if (!used)
+        return used.status();
+    opened_ = true;
+    data::WorkArea& a = *used.value();
+    for (std::string_view name : indexes) {
+        const cat::IndexDef* ix = cat::findIndex(name);
+        if (!ix)
+            return data::Status::error("The index " + std::string(name) + " is not in the catalogue");
+        if (data::Status s = a.setIndex(ws_.resolve(ix->fileName())); !s)
+            return s;
+    }
+    if (indexes.size() > 0)
+        if (data::Status s = a.setOrder(1); !s)
+            return s;
+    return &a;
 }
 
 } // namespace cn

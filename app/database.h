@@ -38,30 +38,27 @@ QString problemText(const data::Status& s);
 // A key or key part as the engine compares it (Windows-1252 bytes).
 std::string keyBytes(const QString& text);
 
-// A work area of a window's or a routine's own on a table of the catalogue:
-// its own position, controlling order, scope and locks, with every index of
-// the table attached in the catalogue's order (so its order numbers are the
-// shared areas'), so that nothing done through it moves the areas the other
-// windows work on. It is closed, and the workspace's current area selected
-// again, when the object goes.
-class OwnArea {
+// A read-only work area of its own on one table of the catalogue, for a
+// routine that reads without moving the areas the windows keep on that table
+// (their order, scope, filter and position stay as they are). The area is
+// closed, and the area that was current before made current again, when the
+// object goes.
+class PrivateArea {
 public:
-    OwnArea(data::Workspace& ws, const std::string& table, const std::string& alias,
-            data::OpenMode mode = data::OpenMode{true, true});
-    ~OwnArea();
-    OwnArea(const OwnArea&) = delete;
-    OwnArea& operator=(const OwnArea&) = delete;
+    PrivateArea(data::Workspace& ws, std::string alias);
+    ~PrivateArea();
+    PrivateArea(const PrivateArea&) = delete;
+    PrivateArea& operator=(const PrivateArea&) = delete;
 
-    data::WorkArea* get() const { return area_; }   // nullptr when it could not be opened
-    data::WorkArea* operator->() const { return area_; }
-    const data::Status& status() const { return status_; }   // why it could not be opened
+    // Opens the table shared and read-only with the named indexes of the
+    // catalogue attached in turn, the first one controlling.
+    data::Result<data::WorkArea*> open(std::string_view table, std::initializer_list<std::string_view> indexes = {});
 
 private:
     data::Workspace& ws_;
     std::string alias_;
     std::string previous_;
-    data::WorkArea* area_ = nullptr;
-    data::Status status_;
+    bool opened_ = false;
 };
 
 } // namespace cn

@@ -4,6 +4,7 @@
 #include "masters/dbfmenu.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
+#include "setup/options_form.h"
 #include "visits/pvhist_form.h"
 #include "visits/pvisit_form.h"
 
@@ -19,6 +20,7 @@ const WindowEntry kWindows[] = {
     {"Form_PVHist", nullptr, "WinPVHist", PVHIST},
     {"Form_DBFMenu", nullptr, "WinDBFMenu", nullptr},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
+    {"Form_Options", "Set_Options", nullptr, SETOPT},
     {"Form_About", "Help_About", nullptr, ABOUT},
 };
 

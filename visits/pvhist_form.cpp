@@ -54,11 +54,15 @@ PVHistForm::PVHistForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     setWindowIcon(ICON01());
     place(22, 74, 966, 600);
     // Its own areas: nothing done here moves the visit window's.
-    patients_ = std::make_unique<OwnArea>(db(), "patnt", kPatients.toStdString());
-    visits_ = std::make_unique<OwnArea>(db(), "pvisit", kVisits.toStdString());
-    chambers_ = std::make_unique<OwnArea>(db(), "chamber", kChambers.toStdString());
-    if (patients_->get())
-        (void)(*patients_)->setOrder(2);
+    // (Its orders are numbered as the shared areas': patients 2 by name,
+    // visits 2 by patient and visit number, chambers 1 by code.)
+    patients_ = std::make_unique<PrivateArea>(db(), kPatients.toStdString());
+    visits_ = std::make_unique<PrivateArea>(db(), kVisits.toStdString());
+    chambers_ = std::make_unique<PrivateArea>(db(), kChambers.toStdString());
+    if (auto p = patients_->open("patnt", {"patnt1", "patnt2"}))
+        (void)p.value()->setOrder(2);
+    (void)visits_->open("pvisit", {"pvisit1", "pvisit2"});
+    (void)chambers_->open("chamber", {"chamber1"});
     build(listFrame(DetailsFor::History));
     build(kHiddenSeek);
     build(measuresFrame(DetailsFor::History));

@@ -12,7 +12,7 @@
 
 namespace cn {
 
-class OwnArea;
+class PrivateArea;
 
 class PVHistForm : public VisitDetailsForm {
     Q_OBJECT
@@ -42,7 +42,7 @@ protected:
     void releasing() override;
 
 private:
-    std::unique_ptr<OwnArea> patients_, visits_, chambers_;
+    std::unique_ptr<PrivateArea> patients_, visits_, chambers_;
     EntryStates states_;
 };
 

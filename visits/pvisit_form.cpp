@@ -10,6 +10,7 @@
 #include "app/routines.h"
 #include "app/text.h"
 #include "masters/dbfmenu.h"
+#include "print/print_dialog.h"
 #include "visits/pvhist_form.h"
 #include "visits/visit_records.h"
 
@@ -93,8 +94,9 @@ PVisitForm::PVisitForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     onAction(cancel, [this] { BT_CANCEL_PVISIT(); });
     connect(chamber_, &TextBox::pickRequested, this, [this] { GET_CHAMBER(); });
     onLeave(chamber_, [this] { CHK_TXTCHNAME(); });
-    // Print_PVisit and Bt_PrnRec start the prescription and receipt
-    // printouts, which are not part of the program yet.
+    // The printouts print what the window shows.
+    onAction(need(QStringLiteral("Print_PVisit")), [this] { PRNPRES(printView()); });
+    onAction(need(QStringLiteral("Bt_PrnRec")), [this] { PRNRECPT(printView()); });
 }
 
 void PVisitForm::open()
@@ -302,6 +304,38 @@ visits::VisitEntry PVisitForm::entryValues() const
     e.nextVisit = nextVisit_->value();
     e.fees = fees_->value();
     return e;
+}
+
+VisitPrintView PVisitForm::printView() const
+{
+    VisitPrintView p;
+    if (data::WorkArea* patient = patients(); patient && shownPatient() != 0) {
+        patient->goTo(shownPatient());
+        p.PATTITLE = fieldText(*patient, QStringLiteral("PATTITLE"));
+    }
+    p.TxtPatFName = firstName_->text();
+    p.TxtPatLName = lastName_->text();
+    p.TxtPatCode = static_cast<long long>(patCode_->value());
+    p.TxtPatSex = sex_->value();
+    p.TxtPatAgeYrs = static_cast<int>(ages_[0]->value());
+    p.TxtPatAgeMnths = static_cast<int>(ages_[1]->value());
+    p.TxtPatAgeDays = static_cast<int>(ages_[2]->value());
+    p.Lb_PVNo = pvNoLabel_->text();
+    p.TxtVisitDt = visitDate_->value();
+    p.TxtPatHeightFeet = static_cast<int>(feet_->value());
+    p.TxtPatHeightInch = static_cast<int>(inches_->value());
+    p.TxtPatHeightMtrs = static_cast<int>(metres_->value());
+    p.TxtPatHeightCm = static_cast<int>(centimetres_->value());
+    p.TxtPatWeightLbs = static_cast<int>(pounds_->value());
+    p.TxtPatWeightKgs = static_cast<int>(kilograms_->value());
+    p.TxtPatTemp = temperature_->value();
+    p.TxtPatPulse = static_cast<int>(pulse_->value());
+    p.TxtPatSys = static_cast<int>(systolic_->value());
+    p.TxtPatDias = static_cast<int>(diastolic_->value());
+    p.TxtPatFees = fees_->value();
+    p.TxtPatNote = narration_->text();
+    p.TxtPatPres = QByteArray::fromStdString(prescriptionCodec().write(*prescription_->document()));
+    return p;
 }
 
 data::Status PVisitForm::PVISIT_FLUSH(data::WorkArea& a)

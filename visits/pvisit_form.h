@@ -9,6 +9,7 @@
 // chosen patient) and `chamber`, and always acts on the visit its list
 // shows, never on wherever another window or the lists' painting left an
 // area. The numbers and the checks of a save are visits/visit_records.h's.
+#include "print/visit_view.h"
 #include "visits/visit_details.h"
 
 namespace cn {
@@ -52,6 +53,8 @@ public:
     // Builds, shows and fills a new window (the opener's steps).
     void open();
     visits::VisitEntry entryValues() const;
+    // What the prescription and the receipt print: the values on screen.
+    VisitPrintView printView() const;
 
 protected:
     void patientChosen() override { UPDATE_GRID_PVISIT(); }

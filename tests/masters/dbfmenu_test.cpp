@@ -6,7 +6,7 @@
 #include "app/grid.h"
 #include "app/mainwindow.h"
 #include "masters/dbfmenu.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -19,16 +19,8 @@
 namespace cn::testing {
 namespace {
 
-class PickListTest : public ::testing::Test {
+class PickListTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
-        ASSERT_TRUE(program_->setupMessages().empty());
-    }
-    void TearDown() override { program_.reset(); }
-
     static DBFMenuForm* list() { return form<DBFMenuForm>(QStringLiteral("Form_DBFMenu")); }
     static void typeSeek(const QString& text)
     {
@@ -56,9 +48,6 @@ protected:
         });
         return DBFMENU(request);
     }
-
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
 };
 
 TEST_F(PickListTest, SeeksAsTypedAndSelectReturnsTheTrimmedField)

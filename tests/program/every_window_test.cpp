@@ -5,7 +5,7 @@
 #include "app/forms.h"
 #include "masters/dbfmenu.h"
 #include "program/windows.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -100,15 +100,8 @@ std::function<void()> openerOf(const WindowEntry& e)
     return {};
 }
 
-class EveryWindowTest : public ::testing::Test {
+class EveryWindowTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
-        ASSERT_TRUE(program_->setupMessages().empty());
-    }
-    void TearDown() override { program_.reset(); }
 
     // Opens every window of the list through its opener and runs `check` on
     // it while it is open. A window that goes when its opener returns (the
@@ -139,9 +132,6 @@ protected:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
     }
-
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
 };
 
 TEST_F(EveryWindowTest, DeclaredNamesExistCaptionsFitAndTheWindowIsOnTheScreen)

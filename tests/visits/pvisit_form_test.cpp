@@ -8,6 +8,8 @@
 #include "app/listedit.h"
 #include "visits/rtf/rtf.h"
 
+#include <QTimer>
+
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -375,6 +377,42 @@ TEST_F(PVisitTest, VisitChangedByAnotherCopyMeanwhileIsNotOverwritten)
     v = storedVisit(1);
     EXPECT_EQ(v->num("PATPULSE"), 72);
     EXPECT_EQ(v->num("PATFEES"), 777) << "the other change is kept";
+}
+
+TEST_F(PVisitTest, PrintoutsPrintTheStoredVisitTheWindowShows)
+{
+    open();
+    auto* list = ctl<BrowseGrid>("Grid_PVisit");
+    list->setValue(list->browseModel()->recordAt(1));   // Joan's PV 2, visit 3
+    // What the window hands the printouts is what the stored visit prints as.
+    const VisitPrintView shown = window()->printView();
+    const auto stored = loadVisitView(db(), 3);
+    ASSERT_TRUE(stored) << stored.message();
+    const VisitPrintView& s = stored.value();
+    EXPECT_EQ(shown.TxtPatFName, s.TxtPatFName);
+    EXPECT_EQ(shown.TxtPatCode, s.TxtPatCode);
+    EXPECT_EQ(shown.TxtPatSex, s.TxtPatSex);
+    EXPECT_EQ(shown.TxtPatAgeYrs, s.TxtPatAgeYrs);
+    EXPECT_EQ(shown.TxtPatAgeMnths, s.TxtPatAgeMnths);
+    EXPECT_EQ(shown.TxtPatAgeDays, s.TxtPatAgeDays);
+    EXPECT_EQ(shown.Lb_PVNo, s.Lb_PVNo);
+    EXPECT_EQ(shown.TxtVisitDt, s.TxtVisitDt);
+    EXPECT_EQ(shown.TxtPatHeightCm, s.TxtPatHeightCm);
+    EXPECT_EQ(shown.TxtPatWeightKgs, s.TxtPatWeightKgs);
+    EXPECT_EQ(shown.TxtPatFees, s.TxtPatFees);
+    QTextDocument a, b;
+    rtf::read(shown.TxtPatPres, &a);
+    rtf::read(s.TxtPatPres, &b);
+    EXPECT_EQ(a.toPlainText(), b.toPlainText());
+
+    // The button opens the print dialog for it (answered by closing it).
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        opened = IsWindowDefined(QStringLiteral("F1"));
+        ReleaseWindow(QStringLiteral("F1"));
+    });
+    click("Print_PVisit");
+    EXPECT_TRUE(opened);
 }
 
 // While it lives, the files of this process cannot grow: every append to a

@@ -7,7 +7,7 @@
 #include "app/database.h"
 #include "app/forms.h"
 #include "app/grid.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 #include "visits/pvisit_form.h"
 #include "visits/visit_records.h"
 
@@ -77,16 +77,8 @@ inline int exitCode(pid_t pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
-class VisitWindowTest : public ::testing::Test {
+class VisitWindowTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
-        ASSERT_TRUE(program_->setupMessages().empty()) << program_->setupMessages().front();
-    }
-    void TearDown() override { program_.reset(); }
-
     PVisitForm* window() const { return form<PVisitForm>(QStringLiteral("Form_PVisit")); }
 
     // Opens the visit window through its opener, as the menu does.
@@ -214,18 +206,18 @@ protected:
     // Every live visit of a patient as (visit number, PV number), in PV order.
     static std::vector<std::pair<long long, long long>> numbersOf(long long patientCode)
     {
-        OwnArea own(db(), "pvisit", "pvisit_numbers");
+        PrivateArea own(db(), "pvisit_numbers");
+        auto opened = own.open("pvisit", {"pvisit4"});
         std::vector<std::pair<long long, long long>> out;
-        EXPECT_TRUE(own.get());
-        (void)own->setOrder(4);
-        own->setScope(visits::patientKey(patientCode));
-        for (own->goTop(); !own->eof(); own->skip(1))
-            out.emplace_back(static_cast<long long>(own->num("VISITNO")), static_cast<long long>(own->num("PVNO")));
+        EXPECT_TRUE(opened) << opened.message();
+        if (!opened)
+            return out;
+        data::WorkArea& v = *opened.value();
+        v.setScope(visits::patientKey(patientCode));
+        for (v.goTop(); !v.eof(); v.skip(1))
+            out.emplace_back(static_cast<long long>(v.num("VISITNO")), static_cast<long long>(v.num("PVNO")));
         return out;
     }
-
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
 };
 
 } // namespace cn::testing

@@ -222,15 +222,11 @@ void PVisitForm::BT_ENTRY_PVISIT(int mode)
     }
     LNEW = mode == 1;
     if (mode == 2) {
+        const long long visitNo = listedVisitNo();
+        if (visitNo == 0)
+            return;
         data::WorkArea* v = visits();
         const uint32_t rec = gridVisits_->value();
-        if (v)
-            v->goTo(rec);
-        const long long visitNo = v && rec != 0 ? static_cast<long long>(v->num("VISITNO")) : 0;
-        if (visitNo == 0) {
-            MESGEXCLAMATION(QStringLiteral("No data to process !!"));
-            return;
-        }
         // Looked for by its number; the list's order and scope stay.
         const bool found = visits::seekVisitNo(*v, visitNo);
         (void)v->setOrder(visits::kByPatientPvNo);
@@ -449,17 +445,25 @@ void PVisitForm::saveChanged()
 
 // ---------------------------------------------------------------- deleting
 
-void PVisitForm::BT_DELETE_PVISIT(int)
+long long PVisitForm::listedVisitNo()
 {
     data::WorkArea* v = visits();
     const uint32_t rec = gridVisits_->value();
     if (v)
         v->goTo(rec);
     const long long visitNo = v && rec != 0 ? static_cast<long long>(v->num("VISITNO")) : 0;
-    if (visitNo == 0) {
+    if (visitNo == 0)
         MESGEXCLAMATION(QStringLiteral("No data to process !!"));
+    return visitNo;
+}
+
+void PVisitForm::BT_DELETE_PVISIT(int)
+{
+    const long long visitNo = listedVisitNo();
+    if (visitNo == 0)
         return;
-    }
+    data::WorkArea* v = visits();
+    const uint32_t rec = gridVisits_->value();
     if (!askYes(QStringLiteral("Delete %1 ??").arg(visitNo)))
         return;
     v->goTo(rec);

@@ -62,6 +62,9 @@ protected:
 
 private:
     void startNewVisit();
+    // The visit number of the visit the list shows, the area on it; 0, after
+    // telling the user, when there is none.
+    long long listedVisitNo();
     bool resolveChamber(bool tell);
     void saveNew();
     void saveChanged();

@@ -16,10 +16,7 @@
 #include <QCheckBox>
 #include <QTimeEdit>
 #include <csignal>
-#include <set>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace cn::testing {
 namespace {
@@ -334,24 +331,17 @@ TEST_F(PVisitTest, RefusedSavesAndTheirStates)
 // Changes a visit as another copy of the program would.
 int changeInAnotherProgram(const QString& folder, uint32_t rec, double fees)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        int rc = 1;
-        {
-            data::Workspace other(folder.toStdString());
-            auto a = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
-            if (a) {
-                data::WorkArea& v = **a;
-                v.goTo(rec);
-                rc = v.rlock() && v.setNum("PATFEES", fees) && v.commit() ? 0 : 2;
-                v.unlock();
-            }
-        }
-        ::_exit(rc);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+    return inAnotherProcess([&] {
+        data::Workspace other(folder.toStdString());
+        auto a = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
+        if (!a)
+            return 1;
+        data::WorkArea& v = **a;
+        v.goTo(rec);
+        const bool done = v.rlock() && v.setNum("PATFEES", fees) && v.commit();
+        v.unlock();
+        return done ? 0 : 2;
+    });
 }
 
 TEST_F(PVisitTest, VisitChangedByAnotherCopyMeanwhileIsNotOverwritten)
@@ -471,16 +461,8 @@ TEST_F(PVisitTest, FailedAppendKeepsTheNewEntryAndSavingAgainNeverChangesAnother
 
 TEST_F(PVisitTest, VisitsHeldByAnotherCopyAreAskedAboutAndGivingUpKeepsTheEntry)
 {
-    Gate start, held;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        data::Workspace other(folder_.path().toStdString());
-        auto used = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
-        const bool locked = used && (*used)->flock();
-        held.open();
-        start.wait();
-        ::_exit(locked ? 0 : 1);
-    }
+    Gate held, release;
+    const pid_t pid = otherCopyHoldingVisits(folder_.path(), held, release);
     held.wait();
     open();
     click("Append_PVisit");
@@ -495,8 +477,8 @@ TEST_F(PVisitTest, VisitsHeldByAnotherCopyAreAskedAboutAndGivingUpKeepsTheEntry)
     EXPECT_TRUE(window()->LNEW);
     EXPECT_EQ(numbersOf(2).size(), 3u) << "nothing written";
 
-    start.open();
-    ASSERT_EQ(exitCode(pid), 0);
+    release.open();
+    ASSERT_EQ(exitStatus(pid), 0);
     messages().clear();
     click("Bt_Save");
     EXPECT_EQ(messages().texts(), QStringList{QStringLiteral("Append Successful")});
@@ -517,16 +499,10 @@ TEST_F(PVisitTest, TwoCopiesSavingForThePatientAtOnceGiveDistinctNumbers)
         click("Bt_Save");
         ASSERT_EQ(messages().texts(), QStringList{QStringLiteral("Append Successful")}) << i;
     }
-    ASSERT_EQ(exitCode(other), 0);
+    ASSERT_EQ(exitStatus(other), 0);
     const auto numbers = numbersOf(2);
     ASSERT_EQ(numbers.size(), size_t(3 + kMine + kTheirs));
-    std::set<long long> visitNos, pvNos;
-    for (auto [visitNo, pvNo] : numbers) {
-        visitNos.insert(visitNo);
-        pvNos.insert(pvNo);
-    }
-    EXPECT_EQ(visitNos.size(), numbers.size());
-    EXPECT_EQ(pvNos.size(), numbers.size());
+    expectDistinct(numbers);
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include "app/database.h"
 #include "app/forms.h"
 #include "app/grid.h"
+#include "support/process.h"
 #include "support/program_test.h"
+#include "support/records.h"
 #include "visits/pvisit_form.h"
 #include "visits/visit_records.h"
 
@@ -18,8 +20,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <set>
 
 namespace cn::testing {
 
@@ -33,48 +34,55 @@ struct StoredVisit {
     double fees = 300;
 };
 
-// Waits on a pipe so that two processes start their saves together.
-struct Gate {
-    int fd[2] = {-1, -1};
-    Gate() { EXPECT_EQ(::pipe(fd), 0); }
-    ~Gate() { ::close(fd[0]); ::close(fd[1]); }
-    void open() { EXPECT_EQ(::write(fd[1], "gogo", 4), 4); }
-    void wait() { char c[4]; (void)!::read(fd[0], c, 4); }
-};
-
-// Another copy of the program: its own process and workspace on the folder,
-// saving `count` visits of the patient as fast as it can.
+// Another copy of the program saving `count` visits of the patient as fast
+// as it can, once the gate opens; its exit status is 0 when every save went
+// through.
 inline pid_t otherCopySaving(const QString& folder, long long patientCode, int count, Gate& gate)
 {
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    int rc = 0;
-    {
+    return startProcess([&] {
         data::Workspace other(folder.toStdString());
         auto used = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
         if (!used)
-            ::_exit(3);
+            return 3;
         data::WorkArea& v = **used;
         for (const char* ix : {"PVISIT1.ntx", "PVISIT2.ntx", "PVISIT3.ntx", "PVISIT4.ntx", "PVISIT5.ntx"})
             if (!v.setIndex(other.resolve(ix)))
-                ::_exit(4);
+                return 4;
         gate.wait();
-        for (int i = 0; i < count && rc == 0; ++i) {
+        for (int i = 0; i < count; ++i) {
             auto r = visits::appendVisit(v, patientCode, [](data::WorkArea& a) { return a.setNum("PVSTATUS", 2); },
-                                 [] { return ::usleep(1000), true; });
+                                         [] { return true; });
             if (!r)
-                rc = 2;
+                return 2;
         }
-    }
-    ::_exit(rc);
+        return 0;
+    });
 }
 
-inline int exitCode(pid_t pid)
+// Another copy of the program holding the lock of the whole visit table
+// from when it opens `held` until `release` opens.
+inline pid_t otherCopyHoldingVisits(const QString& folder, Gate& held, Gate& release)
 {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+    return startProcess([&] {
+        data::Workspace other(folder.toStdString());
+        auto used = other.use("PVISIT.dbf", "pvisit", data::OpenMode{true, false});
+        const bool locked = used && (*used)->flock();
+        held.open();
+        release.wait();
+        return locked ? 0 : 1;
+    });
+}
+
+// No visit number and no PV number among the visits given twice.
+inline void expectDistinct(const std::vector<std::pair<long long, long long>>& numbers)
+{
+    std::set<long long> visitNos, pvNos;
+    for (auto [visitNo, pvNo] : numbers) {
+        visitNos.insert(visitNo);
+        pvNos.insert(pvNo);
+    }
+    EXPECT_EQ(visitNos.size(), numbers.size()) << "a visit number given twice";
+    EXPECT_EQ(pvNos.size(), numbers.size()) << "a PV number given twice";
 }
 
 class VisitWindowTest : public ProgramTest {
@@ -146,22 +154,10 @@ protected:
         QTest::keyClicks(pres, QLatin1String(prescription));
     }
 
-    // A live patient written through the engine; returns its record number.
     static uint32_t addPatient(long long code, const char* first, const char* last, const char* sex = "F",
                                data::Date dob = {1980, 3, 15}, const char* race = "")
     {
-        data::WorkArea* a = area(QStringLiteral("patnt01"));
-        EXPECT_TRUE(a->append());
-        EXPECT_TRUE(a->setNum("PATCODE", static_cast<double>(code)));
-        EXPECT_TRUE(a->setStr("PATFNAME", first));
-        EXPECT_TRUE(a->setStr("PATLNAME", last));
-        EXPECT_TRUE(a->setStr("PATSEX", sex));
-        EXPECT_TRUE(a->setDate("PATDOB", dob));
-        EXPECT_TRUE(a->setStr("PATRACE", race));
-        const uint32_t rec = a->recNo();
-        a->unlock();
-        EXPECT_TRUE(db().commitAll());
-        return rec;
+        return addPatientRecord(QStringLiteral("patnt01"), code, first, last, sex, dob, race);
     }
     // A live visit written through the engine, through an area no window
     // uses; returns its record number.
@@ -187,15 +183,7 @@ protected:
         EXPECT_TRUE(db().commitAll());
         return rec;
     }
-    static void deleteRecord(const char* alias, uint32_t rec)
-    {
-        data::WorkArea* a = area(QLatin1String(alias));
-        a->goTo(rec);
-        ASSERT_TRUE(a->rlock());
-        ASSERT_TRUE(a->deleteRecord());
-        a->unlock();
-        ASSERT_TRUE(db().commitAll());
-    }
+    static void deleteRecord(const char* alias, uint32_t rec) { deleteRecordAt(QLatin1String(alias), rec); }
     // The live visit with that number, read through an area no window uses.
     static data::WorkArea* storedVisit(long long visitNo)
     {

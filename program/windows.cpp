@@ -1,6 +1,10 @@
 #include "program/windows.h"
 
 #include "app/setupform.h"
+#include "masters/brandmed_form.h"
+#include "masters/chamber_form.h"
+#include "masters/dictionary_form.h"
+#include "masters/genmed_form.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
 
@@ -11,6 +15,10 @@ namespace {
 // Window, menu item, View item, opener.
 const WindowEntry kWindows[] = {
     {"Form_Patient", "Set_Patient", "WinPatnt", PATNT},
+    {"Form_Chambers", "Set_Chamber", "WinChambers", CHAMBERS},
+    {"Form_Dictionary", "Set_Dict", "WinDict", DICT},
+    {"Form_GenMed", nullptr, nullptr, GENMED},
+    {"Form_BrandMed", nullptr, nullptr, BRANDMED},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
     {"Form_About", "Help_About", nullptr, ABOUT},
 };

@@ -4,10 +4,11 @@
 #include "data/setup.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <sstream>
 
@@ -33,59 +34,111 @@ Status eraseIfExists(Workspace& ws, std::string_view name)
     return ws.exists(name) ? ws.erase(name) : Status::ok();
 }
 
-struct Journal {
-    std::string table;   // upper-case base name
-    bool memo = false;   // the original had a memo file
-    bool done = false;   // the new table is complete
-};
-
-Status writeJournal(Workspace& ws, const Journal& j)
+Status eraseIndexFiles(Workspace& ws, const TableDef& def)
 {
-    auto file = OsFile::create(ws.resolve(kPackTempJob));
-    if (!file)
-        return file.status();
-    const std::string text = "TABLE=" + j.table + "\nMEMO=" + (j.memo ? "1" : "0") + "\n";
-    if (auto s = file->writeAt(0, text.data(), text.size()); !s)
-        return s;
-    if (auto s = file->sync(); !s)
-        return s;
-    file->close();
-    syncFolder(ws);
+    for (int n : def.indexes)
+        if (auto s = eraseIfExists(ws, catalog::index(n).fileName()); !s)
+            return s;
     return Status::ok();
 }
 
-// Appends the "done" line: a torn write leaves no complete line, which reads
-// as not done, and the original is put back; nothing is lost either way.
-Status markJournalDone(Workspace& ws)
-{
-    auto file = OsFile::open(ws.resolve(kPackTempJob), true);
-    if (!file)
-        return file.status();
-    auto size = file->size();
-    if (!size)
-        return size.status();
-    const std::string line = "STATE=DONE\n";
-    if (auto s = file->writeAt(*size, line.data(), line.size()); !s)
-        return s;
-    return file->sync();
-}
+// --- the journal ------------------------------------------------------------
 
-std::optional<Journal> readJournal(const Workspace& ws)
+constexpr uint64_t kJournalLock = 0;   // the byte of packtemp.job locked by its holder
+
+// packtemp.job, held locked by the process whose rebuild or recovery it guards.
+class JobFile {
+public:
+    // Takes the journal, creating it empty when there is none; InUse while
+    // another copy of the program holds it.
+    static Result<JobFile> take(Workspace& ws)
+    {
+        const std::string path = ws.resolve(kPackTempJob);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            auto f = OsFile::openOrCreate(path);
+            if (!f)
+                return f.status();
+            if (!f->tryLock(kJournalLock, 1, true))
+                return Status::error(ErrorCode::InUse, "another copy of the program is rebuilding a table in " +
+                                                           ws.folder());
+            // Its last holder may have erased it between our open and our lock.
+            struct stat held {}, named {};
+            if (::fstat(f->fd(), &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+                held.st_dev == named.st_dev)
+                return JobFile(ws, std::move(*f));
+        }
+        return Status::error(ErrorCode::InUse, "another copy of the program is rebuilding a table in " + ws.folder());
+    }
+
+    std::string text() const
+    {
+        auto size = file_.size();
+        std::string t(size ? static_cast<size_t>(*size) : 0, '\0');
+        if (!t.empty() && !file_.readAt(0, t.data(), t.size()))
+            t.clear();
+        return t;
+    }
+    Status write(const std::string& text)
+    {
+        if (auto s = file_.truncate(0); !s)
+            return s;
+        if (auto s = file_.writeAt(0, text.data(), text.size()); !s)
+            return s;
+        if (auto s = file_.sync(); !s)
+            return s;
+        syncFolder(*ws_);
+        return Status::ok();
+    }
+    // A torn append leaves no complete line, which reads as not written.
+    Status append(const std::string& line)
+    {
+        auto size = file_.size();
+        if (!size)
+            return size.status();
+        if (auto s = file_.writeAt(*size, line.data(), line.size()); !s)
+            return s;
+        return file_.sync();
+    }
+    // Erases the journal and lets go of it.
+    void erase()
+    {
+        (void)ws_->erase(kPackTempJob);
+        file_.close();
+        syncFolder(*ws_);
+    }
+    // Lets go of it and leaves it for the next start.
+    void release() { file_.close(); }
+
+private:
+    JobFile(Workspace& ws, OsFile f) : ws_(&ws), file_(std::move(f)) {}
+    Workspace* ws_;
+    OsFile file_;
+};
+
+struct Journal {
+    int version = 1;       // 1: written by an older program, packtemp is the original
+    std::string table;     // upper-case base name
+    bool memo = false;     // 1: the original had a memo file; 2: the new table has one
+    bool filled = false;   // 2: the new table is complete and on disk
+    bool done = false;     // 1: the new table is complete; 2: it is in place
+};
+
+std::optional<Journal> parseJournal(const std::string& text)
 {
-    std::ifstream in(ws.resolve(kPackTempJob));
-    if (!in)
-        return std::nullopt;
     Journal j;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
         if (lines.eof() && !text.empty() && text.back() != '\n')
             break;   // an incomplete last line was never written in full
-        if (line.rfind("TABLE=", 0) == 0)
+        if (line.rfind("VERSION=", 0) == 0)
+            j.version = std::atoi(line.c_str() + 8);
+        else if (line.rfind("TABLE=", 0) == 0)
             j.table = line.substr(6);
         else if (line.rfind("MEMO=", 0) == 0)
             j.memo = line.substr(5) == "1";
+        else if (line == "STATE=FILLED")
+            j.filled = true;
         else if (line == "STATE=DONE")
             j.done = true;
     }
@@ -94,11 +147,168 @@ std::optional<Journal> readJournal(const Workspace& ws)
     return j;
 }
 
-// Puts the original back from packtemp after an unfinished rebuild.
-Status restoreFromPackTemp(Workspace& ws, const TableDef& def, bool hadMemo)
+// --- rebuilding ---------------------------------------------------------------
+
+// Puts a complete packtemp in place of the table; each rename replaces the
+// old file under its name in one step.
+Status putInPlace(Workspace& ws, const TableDef& def, bool newHasMemo, const std::function<void(std::string_view)>& hit)
+{
+    if (ws.exists(kPackTempDbt)) {
+        if (auto s = ws.rename(kPackTempDbt, def.memoFileName()); !s)
+            return s;
+        hit("memo-moved");
+    }
+    if (ws.exists(kPackTempDbf)) {
+        if (auto s = ws.rename(kPackTempDbf, def.fileName()); !s)
+            return s;
+        hit("table-moved");
+    }
+    if (!newHasMemo)
+        if (auto s = eraseIfExists(ws, def.memoFileName()); !s)   // the old table's, now of no table
+            return s;
+    syncFolder(ws);
+    // They describe the table that was replaced; the index pass builds them anew.
+    if (auto s = eraseIndexFiles(ws, def); !s)
+        return s;
+    hit("indexes-erased");
+    return Status::ok();
+}
+
+} // namespace
+
+bool rebuildRunningElsewhere(const Workspace& ws)
+{
+    if (!ws.exists(kPackTempJob))
+        return false;
+    auto f = OsFile::open(ws.resolve(kPackTempJob), false);
+    return f && !f->tryLock(kJournalLock, 1, false);
+}
+
+Structure keptStructure(const TableDef& def, const Structure& stored)
+{
+    Structure s = def.fields;
+    for (const auto& f : stored)
+        if (!def.field(f.name))
+            s.push_back(f);
+    return s;
+}
+
+Status createTableFile(Workspace& ws, const TableDef& def, const Structure& fields)
+{
+    if (auto s = eraseIfExists(ws, kTempDbf); !s)
+        return s;
+    if (auto s = eraseIfExists(ws, kTempDbt); !s)
+        return s;
+    if (auto s = ws.create(kTempDbf, fields); !s)
+        return s;
+    // The memo file first: a table file never appears without its memo file.
+    if (ws.exists(kTempDbt))
+        if (auto s = ws.rename(kTempDbt, def.memoFileName()); !s)
+            return s;
+    if (auto s = ws.rename(kTempDbf, def.fileName()); !s)
+        return s;
+    syncFolder(ws);
+    return Status::ok();
+}
+
+RebuildResult rebuildTable(Workspace& ws, const RebuildPlan& plan)
+{
+    using Outcome = RebuildResult::Outcome;
+    const TableDef& def = *plan.table;
+    auto hit = [&](std::string_view step) {
+        if (plan.checkpoint)
+            plan.checkpoint(std::string(step) + " " + def.upperName());
+    };
+    const std::string source = def.fileName();
+    constexpr const char* kSource = "_rebuild_from";
+    constexpr const char* kTarget = "_rebuild";
+
+    auto job = JobFile::take(ws);
+    if (!job)
+        return {Outcome::NotStarted, job.status()};
+    // Held from here until the new table is in place: another copy is refused.
+    auto from = ws.use(source, kSource, OpenMode{false, true});
+    if (!from) {
+        job->erase();
+        return {Outcome::NotStarted, from.status()};
+    }
+    const Structure structure = keptStructure(def, (*from)->structure());
+    const uint32_t records = (*from)->lastRec();
+    const bool newHasMemo =
+        std::any_of(structure.begin(), structure.end(), [](const FieldDef& f) { return f.type == 'M'; });
+
+    auto giveUp = [&](Status why) -> RebuildResult {
+        // Nothing but this process could open packtemp: it is erased, the
+        // original was never touched.
+        ws.closeArea(kTarget);
+        (void)eraseIfExists(ws, kPackTempDbt);
+        (void)eraseIfExists(ws, kPackTempDbf);
+        ws.closeArea(kSource);
+        job->erase();
+        return {Outcome::PutBack, std::move(why)};
+    };
+
+    // A spent copy of an earlier run is of no use: recovery has run before.
+    (void)eraseIfExists(ws, kPackTempDbt);
+    (void)eraseIfExists(ws, kPackTempDbf);
+    if (auto s = job->write("VERSION=2\nTABLE=" + def.upperName() + "\nMEMO=" + (newHasMemo ? "1" : "0") + "\n"); !s)
+        return giveUp(s);
+    hit("journal");
+
+    if (plan.creating)
+        plan.creating();
+    if (auto s = ws.create(kPackTempDbf, structure); !s)
+        return giveUp(s);
+    auto to = ws.use(kPackTempDbf, kTarget, OpenMode{false, false});
+    if (!to)
+        return giveUp(to.status());
+    hit("created");
+    if (plan.filling)
+        plan.filling(records);
+    AppendFromOptions options;
+    options.copyDeleted = plan.keepDeleted;
+    uint32_t copied = 0;
+    options.progress = [&](uint32_t recNo) {
+        if (++copied == 2)
+            hit("filling");
+        return plan.progress ? plan.progress(recNo) : true;
+    };
+    if (auto s = (*to)->appendFrom(source, options); !s)
+        return giveUp(s);
+    if (auto s = (*to)->commit(); !s)
+        return giveUp(s);
+    hit("filled");
+
+    // The new table is complete and on disk: from here on the rebuild is
+    // finished, if not now then at the next start.
+    if (auto s = job->append("STATE=FILLED\n"); !s)
+        return giveUp(s);
+    hit("committed");
+    if (auto s = putInPlace(ws, def, newHasMemo, hit); !s) {
+        ws.closeArea(kTarget);
+        ws.closeArea(kSource);
+        job->release();
+        return {Outcome::Pending, s};
+    }
+    (void)job->append("STATE=DONE\n");
+    hit("done");
+    ws.closeArea(kTarget);
+    ws.closeArea(kSource);
+    job->erase();
+    return {Outcome::Done, Status::ok()};
+}
+
+// --- recovery -------------------------------------------------------------------
+
+namespace {
+
+// Puts the original back from packtemp after an unfinished rebuild of an
+// older program, which moved the original aside. Says whether there was
+// anything to put back.
+Result<bool> restoreFromPackTemp(Workspace& ws, const TableDef& def, bool hadMemo)
 {
     if (!ws.exists(kPackTempDbf))
-        return Status::ok();   // the rename never happened: the table is the original
+        return false;   // the rename never happened: the table is the original
     if (auto s = eraseIfExists(ws, def.fileName()); !s)
         return s;
     if (ws.exists(kPackTempDbt)) {
@@ -112,13 +322,12 @@ Status restoreFromPackTemp(Workspace& ws, const TableDef& def, bool hadMemo)
             return s;
     }
     // Its index files may describe the discarded table; they are built anew.
-    for (int n : def.indexes)
-        if (auto s = eraseIfExists(ws, catalog::index(n).fileName()); !s)
-            return s;
+    if (auto s = eraseIndexFiles(ws, def); !s)
+        return s;
     if (auto s = ws.rename(kPackTempDbf, def.fileName()); !s)
         return s;
     syncFolder(ws);
-    return Status::ok();
+    return true;
 }
 
 struct Shape {
@@ -157,155 +366,51 @@ const TableDef* ownerOf(const Structure& fields)
     return tie ? nullptr : best;
 }
 
-} // namespace
-
-Structure keptStructure(const TableDef& def, const Structure& stored)
+// Finishes or discards the rebuild a journal describes. False when the
+// journal must stay for the next start.
+bool followJournal(Workspace& ws, const Journal& j, Recovery& r)
 {
-    Structure s = def.fields;
-    for (const auto& f : stored)
-        if (!def.field(f.name))
-            s.push_back(f);
-    return s;
-}
-
-Status createTableFile(Workspace& ws, const TableDef& def, const Structure& fields)
-{
-    if (auto s = eraseIfExists(ws, kTempDbf); !s)
-        return s;
-    if (auto s = eraseIfExists(ws, kTempDbt); !s)
-        return s;
-    if (auto s = ws.create(kTempDbf, fields); !s)
-        return s;
-    // The memo file first: a table file never appears without its memo file.
-    if (ws.exists(kTempDbt))
-        if (auto s = ws.rename(kTempDbt, def.memoFileName()); !s)
-            return s;
-    if (auto s = ws.rename(kTempDbf, def.fileName()); !s)
-        return s;
-    syncFolder(ws);
-    return Status::ok();
-}
-
-RebuildResult rebuildTable(Workspace& ws, const RebuildPlan& plan)
-{
-    const TableDef& def = *plan.table;
-    auto hit = [&](std::string_view step) {
-        if (plan.checkpoint)
-            plan.checkpoint(std::string(step) + " " + def.upperName());
-    };
-    RebuildResult result;
-
-    // A spent copy of an earlier run is of no use: recovery has run before.
-    (void)eraseIfExists(ws, kPackTempDbt);
-    (void)eraseIfExists(ws, kPackTempDbf);
-
-    const bool hadMemo = ws.exists(def.memoFileName());
-    if (auto s = writeJournal(ws, {def.upperName(), hadMemo}); !s) {
-        result.status = s;
-        return result;
-    }
-    hit("journal");
-    if (auto s = ws.rename(def.fileName(), kPackTempDbf); !s) {
-        (void)ws.erase(kPackTempJob);
-        result.status = s;
-        return result;
-    }
-    result.moved = true;
-    hit("table-moved");
-    auto rollBack = [&](Status why) {
-        ws.closeAll();
-        if (restoreFromPackTemp(ws, def, hadMemo))
-            (void)ws.erase(kPackTempJob);
-        result.status = std::move(why);
-        return result;
-    };
-    if (hadMemo) {
-        if (auto s = ws.rename(def.memoFileName(), kPackTempDbt); !s)
-            return rollBack(s);
-        hit("memo-moved");
-    }
-    syncFolder(ws);
-    for (int n : def.indexes)
-        if (auto s = eraseIfExists(ws, catalog::index(n).fileName()); !s)
-            return rollBack(s);
-    hit("indexes-erased");
-
-    if (plan.creating)
-        plan.creating();
-    if (auto s = createTableFile(ws, def, plan.structure); !s)
-        return rollBack(s);
-    hit("created");
-
-    auto area = ws.use(def.fileName(), "_rebuild", OpenMode{false, false});
-    if (!area)
-        return rollBack(area.status());
-    if (plan.filling) {
-        auto copy = shapeOf(ws, kPackTempDbf);
-        plan.filling(copy ? copy->records : 0);
-    }
-    AppendFromOptions options;
-    options.copyDeleted = plan.keepDeleted;
-    uint32_t copied = 0;
-    options.progress = [&](uint32_t recNo) {
-        if (++copied == 2)
-            hit("filling");
-        return plan.progress ? plan.progress(recNo) : true;
-    };
-    if (auto s = (*area)->appendFrom(std::string(kPackTempDbf), options); !s)
-        return rollBack(s);
-    if (auto s = (*area)->commit(); !s)
-        return rollBack(s);
-    ws.closeArea("_rebuild");
-    hit("filled");
-
-    // The new table is complete and on disk: from here on the copy is spent.
-    if (auto s = markJournalDone(ws); !s)
-        return rollBack(s);
-    hit("committed");
-    (void)eraseIfExists(ws, kPackTempDbt);
-    hit("copy-memo-erased");
-    (void)eraseIfExists(ws, kPackTempDbf);
-    syncFolder(ws);
-    hit("copy-erased");
-    (void)ws.erase(kPackTempJob);
-    return result;
-}
-
-Recovery recoverLeftovers(Workspace& ws)
-{
-    Recovery r;
+    const TableDef& def = *catalog::findTable(j.table);
     const std::string copyName(kPackTempDbf);
-    if (auto j = readJournal(ws)) {
-        const TableDef& def = *catalog::findTable(j->table);
-        if (j->done) {
+    if (j.version >= 2) {
+        if (j.done) {
+            r.done.push_back("finished the rebuild of " + def.fileName());
+        } else if (j.filled) {
+            if (auto s = putInPlace(ws, def, j.memo, [](std::string_view) {}); !s) {
+                r.notices.push_back("The rebuilt table " + def.fileName() + " could not be put in place: " +
+                                    s.message());
+                return false;
+            }
+            r.done.push_back("put the rebuilt " + def.fileName() + " in place");
+        } else {
             (void)eraseIfExists(ws, kPackTempDbt);
             (void)eraseIfExists(ws, kPackTempDbf);
-            (void)ws.erase(kPackTempJob);
-            r.done.push_back("finished the rebuild of " + def.fileName());
-            return r;
+            r.done.push_back("discarded an unfinished rebuild of " + def.fileName() + ", which was not changed");
         }
-        if (auto s = restoreFromPackTemp(ws, def, j->memo); !s) {
-            r.done.push_back("could not restore " + def.fileName() + ": " + s.message());
-            r.notices.push_back("The table file " + def.fileName() + " could not be put back from " + copyName +
-                                " after an interrupted rebuild: " + s.message());
-            return r;   // every file stays as it is for the user
-        }
-        (void)ws.erase(kPackTempJob);
-        r.done.push_back("restored " + def.fileName() + " from " + copyName);
-        return r;
+        return true;
     }
-    if (ws.exists(kPackTempJob))
-        (void)ws.erase(kPackTempJob);   // names no table: it guards nothing
-
-    if (!ws.exists(kPackTempDbf)) {
-        // A memo copy alone is what a finished rebuild leaves when stopped
-        // between its last two erasures.
-        if (ws.exists(kPackTempDbt) && ws.erase(kPackTempDbt))
-            r.done.push_back("erased a spent " + std::string(kPackTempDbt));
-        return r;
+    if (j.done) {
+        (void)eraseIfExists(ws, kPackTempDbt);
+        (void)eraseIfExists(ws, kPackTempDbf);
+        r.done.push_back("finished the rebuild of " + def.fileName());
+        return true;
     }
+    auto restored = restoreFromPackTemp(ws, def, j.memo);
+    if (!restored) {
+        r.done.push_back("could not restore " + def.fileName() + ": " + restored.message());
+        r.notices.push_back("The table file " + def.fileName() + " could not be put back from " + copyName +
+                            " after an interrupted rebuild: " + restored.message());
+        return false;   // every file stays as it is for the user
+    }
+    r.done.push_back(*restored ? "restored " + def.fileName() + " from " + copyName
+                               : "found " + def.fileName() + " not yet moved by an interrupted rebuild");
+    return true;
+}
 
-    // A copy without journal, left by some other program.
+// A copy without journal, left by some other program.
+void adoptStrayCopy(Workspace& ws, Recovery& r)
+{
+    const std::string copyName(kPackTempDbf);
     auto setAside = [&](const std::string& dbf, const std::string& dbt) -> std::string {
         for (int n = 1; n < 1000; ++n) {
             const std::string base = std::string(kPackSave) + std::to_string(n);
@@ -325,7 +430,7 @@ Recovery recoverLeftovers(Workspace& ws)
         const std::string kept = setAside(copyName, std::string(kPackTempDbt));
         r.done.push_back("kept an unidentified " + copyName + " as " + kept);
         r.notices.push_back("A left-over table copy " + copyName + " that belongs to no table was kept as " + kept + ".");
-        return r;
+        return;
     }
     const bool present = ws.exists(owner->fileName());
     auto current = present ? shapeOf(ws, owner->fileName()) : std::nullopt;
@@ -333,25 +438,61 @@ Recovery recoverLeftovers(Workspace& ws)
         (void)eraseIfExists(ws, kPackTempDbt);
         (void)ws.erase(kPackTempDbf);
         r.done.push_back("erased a spent " + copyName + " of " + owner->fileName());
-        return r;
+        return;
     }
+    std::string kept;
     if (present) {
         // Short or unreadable: most likely a rebuild that never finished, but
         // it is kept rather than erased.
-        const std::string kept = setAside(owner->fileName(), owner->memoFileName());
+        kept = setAside(owner->fileName(), owner->memoFileName());
         if (kept.empty()) {
             r.notices.push_back("The table file " + owner->fileName() + " could not be put back from " + copyName + ".");
-            return r;
+            return;
         }
-        r.notices.push_back("The table file " + owner->fileName() + " was put back from " + copyName +
-                            "; the table found in its place was kept as " + kept + ".");
     }
     const bool copyHasMemo = ws.exists(kPackTempDbt);
-    if (auto s = restoreFromPackTemp(ws, *owner, copyHasMemo); s)
-        r.done.push_back("restored " + owner->fileName() + " from " + copyName);
-    else
+    auto restored = restoreFromPackTemp(ws, *owner, copyHasMemo);
+    if (!restored) {
         r.notices.push_back("The table file " + owner->fileName() + " could not be put back from " + copyName +
-                            ": " + s.message());
+                            ": " + restored.message() + (kept.empty() ? "" : "; the table found in its place was kept as " + kept) +
+                            ".");
+        return;
+    }
+    r.done.push_back("restored " + owner->fileName() + " from " + copyName);
+    if (!kept.empty())
+        r.notices.push_back("The table file " + owner->fileName() + " was put back from " + copyName +
+                            "; the table found in its place was kept as " + kept + ".");
+}
+
+} // namespace
+
+Recovery recoverLeftovers(Workspace& ws)
+{
+    Recovery r;
+    auto job = JobFile::take(ws);
+    if (!job) {
+        if (job.code() == ErrorCode::InUse)
+            r.done.push_back("left alone a rebuild running in another copy of the program");
+        else if (ws.exists(kPackTempJob) || ws.exists(kPackTempDbf))
+            r.notices.push_back("The left-overs of a table rebuild in " + ws.folder() +
+                                " cannot be dealt with: " + job.message());
+        return r;   // a folder that cannot be written has nothing to recover
+    }
+    if (auto j = parseJournal(job->text())) {
+        if (followJournal(ws, *j, r))
+            job->erase();
+        else
+            job->release();
+        return r;
+    }
+    if (ws.exists(kPackTempDbf)) {
+        adoptStrayCopy(ws, r);
+    } else if (ws.exists(kPackTempDbt) && ws.erase(kPackTempDbt)) {
+        // A memo copy alone is what a finished rebuild leaves when stopped
+        // between its last two erasures.
+        r.done.push_back("erased a spent " + std::string(kPackTempDbt));
+    }
+    job->erase();   // names no table (or was made just now): it guards nothing
     return r;
 }
 
@@ -384,9 +525,12 @@ bool Setup::CLEANUP()
                      "FINAL WARNING\n\nPlease ensure that all other users are logged out") != 1)
         return false;
 
-    // Recovery has run at the start of this run, so a copy left now is spent.
-    (void)eraseIfExists(ws_, kPackTempDbf);
-    (void)eraseIfExists(ws_, kPackTempDbt);
+    // Recovery has run at the start of this run, so a copy left now is spent
+    // (unless another copy of the program is rebuilding a table right now).
+    if (!rebuildRunningElsewhere(ws_)) {
+        (void)eraseIfExists(ws_, kPackTempDbf);
+        (void)eraseIfExists(ws_, kPackTempDbt);
+    }
 
     for (const auto& def : catalog::tables()) {
         const int n = def.number;
@@ -395,20 +539,9 @@ bool Setup::CLEANUP()
         obs_.setValue(1, n);
 
         ws_.closeAll();
-        Structure stored;
         if (ws_.exists(def.fileName())) {
-            // Exclusive: nobody else may have the table open while it is rebuilt.
-            auto area = ws_.use(def.fileName(), "_clean", OpenMode{false, false});
-            if (!area) {
-                obs_.message(SetupBox::Stop, "Could not process file " + def.fileName());
-                continue;
-            }
-            stored = (*area)->structure();
-            ws_.closeArea("_clean");
-
             RebuildPlan plan;
             plan.table = &def;
-            plan.structure = keptStructure(def, stored);
             plan.keepDeleted = false;
             plan.creating = [&] { tableStatus("Creating", n); };
             plan.filling = [&](uint32_t count) {
@@ -417,17 +550,18 @@ bool Setup::CLEANUP()
             };
             plan.progress = [&](uint32_t recNo) { return APPTEMP(recNo); };
             plan.checkpoint = checkpoint;
-            auto r = rebuildTable(ws_, plan);
-            if (!r.moved) {
+            const auto r = rebuildTable(ws_, plan);
+            if (r.outcome == RebuildResult::Outcome::NotStarted)
                 obs_.message(SetupBox::Stop, "Could not process file " + def.fileName());
-            } else if (!r.status) {
-                reportOnce(def.fileName(), r.status.message());
-            } else {
+            if (r.outcome == RebuildResult::Outcome::Pending)
+                unusable_.insert(n);
+            if (r.outcome == RebuildResult::Outcome::Done)
                 log_.cleanedTables.insert(n);
-            }
+            else
+                report(def.fileName(), rebuildFailure(def, r, true));
         } else if (auto s = SETCASE(true, n); !s) {
             // A table missing altogether is simply created.
-            reportOnce(def.fileName(), s.message());
+            report(def.fileName(), s.message());
         }
         ws_.closeAll();
         if (obs_.escapePressed())

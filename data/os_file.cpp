@@ -1,11 +1,12 @@
 #include "data/os_file.h"
 
-#include <ctime>
-
+#include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <thread>
 #include <unistd.h>
 
@@ -16,7 +17,32 @@ std::string sysError(const std::string& what, const std::string& path)
 {
     return what + " " + path + ": " + std::strerror(errno);
 }
+
+std::atomic<int64_t> spaceLeft{-1};
+
+// How many of the n bytes at offset the pretend disk takes; sets errno when
+// it cannot take them all.
+size_t roomFor(int fd, uint64_t offset, size_t n)
+{
+    int64_t left = spaceLeft.load(std::memory_order_relaxed);
+    if (left < 0)
+        return n;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return n;
+    const uint64_t size = static_cast<uint64_t>(st.st_size), end = offset + n;
+    const uint64_t growth = end > size ? end - std::max(size, offset) : 0;
+    if (growth <= static_cast<uint64_t>(left)) {
+        spaceLeft.store(left - static_cast<int64_t>(growth), std::memory_order_relaxed);
+        return n;
+    }
+    spaceLeft.store(0, std::memory_order_relaxed);
+    errno = ENOSPC;
+    return n - static_cast<size_t>(growth - static_cast<uint64_t>(left));
+}
 } // namespace
+
+void setSpaceLeftForTesting(int64_t bytes) { spaceLeft.store(bytes, std::memory_order_relaxed); }
 
 OsFile::~OsFile() { close(); }
 
@@ -66,6 +92,17 @@ Result<OsFile> OsFile::create(const std::string& path)
     return f;
 }
 
+Result<OsFile> OsFile::openOrCreate(const std::string& path)
+{
+    OsFile f;
+    f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (f.fd_ < 0)
+        return Status::error(ErrorCode::Io, sysError("Cannot create", path));
+    f.writable_ = true;
+    f.path_ = path;
+    return f;
+}
+
 Result<uint64_t> OsFile::size() const
 {
     struct stat st {};
@@ -104,16 +141,22 @@ Status OsFile::readAt(uint64_t offset, void* buf, size_t n) const
 
 Status OsFile::writeAt(uint64_t offset, const void* buf, size_t n)
 {
+    const size_t room = roomFor(fd_, offset, n);
+    const int roomErrno = errno;
     size_t done = 0;
     const auto* p = static_cast<const char*>(buf);
-    while (done < n) {
-        ssize_t r = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+    while (done < room) {
+        ssize_t r = ::pwrite(fd_, p + done, room - done, static_cast<off_t>(offset + done));
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             return Status::error(ErrorCode::Io, sysError("Cannot write", path_));
         }
         done += static_cast<size_t>(r);
+    }
+    if (room < n) {
+        errno = roomErrno;
+        return Status::error(ErrorCode::Io, sysError("Cannot write", path_));
     }
     return {};
 }

@@ -35,6 +35,9 @@ public:
     static Result<OsFile> open(const std::string& path, bool writable);
     // Creates (or truncates) a file for writing.
     static Result<OsFile> create(const std::string& path);
+    // Opens a file for writing, creating it empty when it does not exist;
+    // what it holds is kept (so that it can be locked before it is changed).
+    static Result<OsFile> openOrCreate(const std::string& path);
 
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -89,6 +92,12 @@ private:
     OsFile* file_ = nullptr;
     uint64_t offset_ = 0, length_ = 0;
 };
+
+// Test seam for a full disk. With n >= 0, files of this process may grow by
+// n bytes more in all; a write that would grow one further writes what fits
+// and fails as the system does on a full disk ("No space left on device").
+// -1 (the default) turns it off. Writes within a file's size always succeed.
+void setSpaceLeftForTesting(int64_t bytes);
 
 // A coarse monotonic clock in milliseconds: a few milliseconds of resolution
 // is plenty for cache age limits, and it is cheap enough to read per record.

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 namespace cn::data {
 
@@ -49,6 +50,17 @@ bool blank(std::string_view s)
 }
 
 constexpr int kObscureLow = 33, kObscureSpan = 94;   // printable characters but the space
+constexpr std::string_view kInUse = "it is in use by another program";
+
+std::string whyNotOpened(const Status& s) { return s.is(ErrorCode::InUse) ? std::string(kInUse) : s.message(); }
+
+std::string joined(const std::vector<std::string>& lines, std::string_view between)
+{
+    std::string out;
+    for (const auto& l : lines)
+        out += (out.empty() ? "" : std::string(between)) + l;
+    return out;
+}
 
 } // namespace
 
@@ -115,16 +127,37 @@ void Setup::indexStatus(std::string_view verb, int n)
     say(verb, catalog::index(n).fileName(), n, catalog::kIndexCount);
 }
 
-void Setup::reportOnce(const std::string& file, const std::string& why)
+void Setup::report(const std::string& file, const std::string& text) { report(std::vector<std::string>{file}, text); }
+
+void Setup::report(const std::vector<std::string>& files, const std::string& text)
 {
-    if (reported_.insert(catalog::upper(file)).second)
-        obs_.message(SetupBox::Exclamation, openFailureText(file, why));
+    bool fresh = false;
+    for (const auto& f : files)
+        fresh = reported_.insert(catalog::upper(f)).second || fresh;
+    if (!fresh)
+        return;
+    if (collect_)
+        failures_.push_back(text);
+    else
+        obs_.message(SetupBox::Exclamation, text);
 }
 
-void Setup::reportIndexOnce(const std::string& file, const std::string& why)
+std::string Setup::rebuildFailure(const TableDef& def, const RebuildResult& r, bool cleaning)
 {
-    if (reported_.insert(catalog::upper(file)).second)
-        obs_.message(SetupBox::Exclamation, "The index file " + file + " could not be used: " + why);
+    using Outcome = RebuildResult::Outcome;
+    const std::string file = def.fileName();
+    const std::string why = r.status.is(ErrorCode::InUse) ? std::string(kInUse) : r.status.message();
+    switch (r.outcome) {
+    case Outcome::NotStarted:
+        return "The table file " + file + (cleaning ? " could not be processed: " : " could not be upgraded: ") + why;
+    case Outcome::PutBack:
+        return "The table file " + file + " was put back unchanged: " + why;
+    case Outcome::Pending:
+        return "The rebuilt table file " + file + " could not be put in place; that is done at the next start: " + why;
+    case Outcome::Done:
+        break;
+    }
+    return {};
 }
 
 // --- the run ----------------------------------------------------------------
@@ -142,12 +175,15 @@ void Setup::SETUP_PROCESS(bool cleanup)
     obs_.setRange(2, 0, catalog::kIndexCount);
     obs_.setRange(3, 0, 100);
 
-    // Before anything else touches the folder: a table left half-rebuilt by
-    // an interrupted run is put back.
+    // Before anything else touches the folder: a rebuild an interrupted run
+    // left is finished or discarded.
     recover();
 
+    collect_ = cleanup;
+    failures_.clear();
     if (cleanup) {
         if (!CLEANUP()) {
+            collect_ = false;
             obs_.message(SetupBox::Stop, "Data Cleanup aborted");
             obs_.release();
             obs_.setMenusEnabled(true);
@@ -159,8 +195,13 @@ void Setup::SETUP_PROCESS(bool cleanup)
     }
     indexPass();
     CHKINITVALS();
-    if (cleanup)
-        obs_.message(SetupBox::Info, "Data Cleanup Complete");
+    if (cleanup) {
+        collect_ = false;
+        if (failures_.empty())
+            obs_.message(SetupBox::Info, "Data Cleanup Complete");
+        else
+            obs_.message(SetupBox::Stop, std::string(kCleanupIncomplete) + "\n\n" + joined(failures_, "\n"));
+    }
     obs_.release();
     obs_.setMenusEnabled(true);
     ws_.closeAll();
@@ -173,7 +214,7 @@ void Setup::structurePass()
         tableStatus("Checking", n);
         obs_.setValue(1, n);
         if (auto s = SETCASE(false, n); !s)
-            reportOnce(catalog::table(n).fileName(), s.message());
+            report(catalog::table(n).fileName(), s.message());
     }
 }
 
@@ -233,14 +274,13 @@ Status Setup::CHK_DBF_STRUCT(const Structure& wanted)
         if (!area) {
             // Held by another copy of the program: it can still be used shared,
             // so it is left as it is. Otherwise it cannot be used at all.
-            const bool inUse = ws_.netErr();
             auto shared = ws_.use(def.fileName(), "_struct", OpenMode{true, true});
             if (shared) {
                 ws_.closeArea("_struct");
                 return Status::ok();
             }
             unusable_.insert(def.number);
-            return Status::error(inUse ? "it is in use by another program" : area.message());
+            return area.status().withMessage(openFailureText(def.fileName(), whyNotOpened(area.status())));
         }
         stored = (*area)->structure();
         ws_.closeArea("_struct");
@@ -266,17 +306,16 @@ Status Setup::CHK_DBF_STRUCT(const Structure& wanted)
     ws_.closeAll();
     if (!changed)
         return Status::ok();
-    return upgradeTable(def, stored);
+    return upgradeTable(def);
 }
 
-Status Setup::upgradeTable(const TableDef& def, const Structure& stored)
+Status Setup::upgradeTable(const TableDef& def)
 {
     tableStatus("Changing", def.number);
     MDBFCHANGE = true;
     ws_.closeAll();
     RebuildPlan plan;
     plan.table = &def;
-    plan.structure = keptStructure(def, stored);
     plan.keepDeleted = true;
     plan.filling = [&](uint32_t count) {
         obs_.setRange(3, 0, static_cast<int>(count));
@@ -287,12 +326,12 @@ Status Setup::upgradeTable(const TableDef& def, const Structure& stored)
         return true;
     };
     plan.checkpoint = checkpoint;
-    auto r = rebuildTable(ws_, plan);
+    const auto r = rebuildTable(ws_, plan);
     ws_.closeAll();
-    if (!r.moved)
-        return Status::error("it could not be upgraded: " + r.status.message());
-    if (!r.status)
-        return Status::error("it could not be upgraded and has been put back: " + r.status.message());
+    if (r.outcome == RebuildResult::Outcome::Pending)
+        unusable_.insert(def.number);
+    if (r.outcome != RebuildResult::Outcome::Done)
+        return r.status.withMessage(rebuildFailure(def, r, false));
     log_.upgradedTables.insert(def.number);
     return Status::ok();
 }
@@ -301,7 +340,25 @@ Status Setup::upgradeTable(const TableDef& def, const Structure& stored)
 
 void Setup::indexPass()
 {
+    // What fails here (a full disk fails every build) is told in one message
+    // at the end of the pass, or in a clean-up's closing message.
+    const bool gathering = collect_;
+    const size_t firstFailure = failures_.size();
+    collect_ = true;
+    indexes();
+    collect_ = gathering;
+    if (!gathering && failures_.size() > firstFailure) {
+        const std::vector<std::string> lines(failures_.begin() + static_cast<std::ptrdiff_t>(firstFailure),
+                                             failures_.end());
+        failures_.resize(firstFailure);
+        obs_.message(SetupBox::Exclamation, joined(lines, "\n"));
+    }
+}
+
+void Setup::indexes()
+{
     bool stopped = false;
+    std::vector<int> held;   // indexes not built because another program uses their table
     for (int n = 1; n <= catalog::kIndexCount; ++n) {
         const IndexDef& ix = catalog::index(n);
         const TableDef& def = catalog::table(ix.table);
@@ -329,8 +386,25 @@ void Setup::indexPass()
         if (rebuild) {
             if (auto s = buildIndex(ix); s)
                 log_.rebuiltIndexes.insert(n);
+            else if (s.is(ErrorCode::InUse))
+                held.push_back(n);
         }
     }
+    // Another program may have let go of a table by now: those indexes once
+    // more, and the ones still held are named for the next start.
+    std::map<int, std::vector<std::string>> stillHeld;
+    for (int n : held) {
+        indexStatus("Creating", n);
+        obs_.setValue(2, n);
+        if (auto s = buildIndex(catalog::index(n)); s)
+            log_.rebuiltIndexes.insert(n);
+        else if (s.is(ErrorCode::InUse))
+            stillHeld[catalog::index(n).table].push_back(catalog::index(n).fileName());
+    }
+    for (const auto& [table, files] : stillHeld)
+        report(files, (files.size() == 1 ? "The index file " : "The index files ") + joined(files, ", ") + " of " +
+                          catalog::table(table).fileName() + " could not be built now, as " + std::string(kInUse) +
+                          "; " + (files.size() == 1 ? "it is" : "they are") + " built at the next start.");
 }
 
 // Whether an index holds exactly one key per record of the table, each equal
@@ -363,9 +437,8 @@ bool Setup::indexNeedsRebuild(const IndexDef& ix)
     const TableDef& def = catalog::table(ix.table);
     auto area = ws_.use(def.fileName(), "_check", OpenMode{true, true});
     if (!area) {
-        const bool inUse = ws_.netErr();
         unusable_.insert(def.number);
-        reportOnce(def.fileName(), inUse ? "it is in use by another program" : area.message());
+        report(def.fileName(), openFailureText(def.fileName(), whyNotOpened(area.status())));
         return false;
     }
     WorkArea& a = **area;
@@ -386,18 +459,19 @@ Status Setup::buildIndex(const IndexDef& ix)
     ws_.closeAll();
     auto area = ws_.use(def.fileName(), "_index", OpenMode{false, false});
     if (!area) {
-        if (!ws_.netErr()) {
+        if (area.code() != ErrorCode::InUse) {
             unusable_.insert(def.number);
-            reportOnce(def.fileName(), area.message());
+            report(def.fileName(), openFailureText(def.fileName(), area.message()));
         }
-        return area.status();   // in use by another copy: left for the next start
+        return area.status();   // in use by another program: the caller tries again
     }
     if (ws_.exists(ix.fileName()))
         (void)ws_.erase(ix.fileName());
+    // A build that fails (a full disk) leaves no index file behind.
     Status s = (*area)->createIndex(ix.fileName(), ix.key, false);
     ws_.closeArea("_index");
     if (!s)
-        reportIndexOnce(ix.fileName(), s.message());
+        report(ix.fileName(), "The index file " + ix.fileName() + " could not be built: " + s.message());
     return s;
 }
 
@@ -406,11 +480,11 @@ Status Setup::buildIndex(const IndexDef& ix)
 namespace {
 
 // Opens a table shared with all its orders for the initial rows.
-WorkArea* openWithOrders(Workspace& ws, const TableDef& def, const char* alias)
+Result<WorkArea*> openWithOrders(Workspace& ws, const TableDef& def, const char* alias)
 {
     auto area = ws.use(def.fileName(), alias, OpenMode{true, false});
     if (!area)
-        return nullptr;
+        return area;
     for (int n : def.indexes)
         (void)(*area)->setIndex(catalog::index(n).fileName());
     if (!def.indexes.empty())
@@ -425,18 +499,19 @@ void Setup::CHKINITVALS()
     ws_.closeAll();
     auto fail = [&](const TableDef& def, const Status& s) {
         if (!s)
-            reportOnce(def.fileName(), s.message());
+            report(def.fileName(), "The initial rows of " + def.fileName() + " could not be added: " + s.message());
         return !s;
     };
     auto withTable = [&](const char* name, auto&& body) {
         const TableDef& def = *catalog::findTable(name);
         if (unusable_.count(def.number))
             return;
-        WorkArea* a = openWithOrders(ws_, def, name);
-        if (!a) {
-            reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : "it cannot be read");
+        auto opened = openWithOrders(ws_, def, name);
+        if (!opened) {
+            report(def.fileName(), openFailureText(def.fileName(), whyNotOpened(opened.status())));
             return;
         }
+        WorkArea* a = *opened;
         const uint32_t before = a->lastRec();
         body(def, *a);
         a->unlock();
@@ -587,14 +662,14 @@ void Setup::CN_OPENDATA()
             continue;
         auto area = ws_.use(def.fileName(), step.alias, OpenMode{true, false});
         if (!area) {
-            reportOnce(def.fileName(), ws_.netErr() ? "it is in use by another program" : area.message());
+            report(def.fileName(), openFailureText(def.fileName(), whyNotOpened(area.status())));
             continue;
         }
         WorkArea& a = **area;
         for (int n : step.orders) {
             const IndexDef& ix = catalog::index(n);
             if (auto s = a.setIndex(ix.fileName()); !s)
-                reportIndexOnce(ix.fileName(), s.message());
+                report(ix.fileName(), "The index file " + ix.fileName() + " could not be used: " + s.message());
         }
         if (a.orderCount() > 0)
             (void)a.setOrder(1);

@@ -23,6 +23,7 @@
 namespace cn::data {
 
 enum class SetupBox { Info, Exclamation, Stop, OkCancel };
+struct RebuildResult;   // data/cleanup.h
 
 // What set-up needs of its surroundings.
 class SetupObserver {
@@ -81,7 +82,9 @@ public:
     void CN_OPENDATA();
 
     // Data clean-up (implemented in data/cleanup.cpp): false when a warning
-    // was refused. APPTEMP is the refill's progress.
+    // was refused. APPTEMP is the refill's progress. A table or index it
+    // could not finish (other than by Escape) is named with the reason in the
+    // run's closing message, which then is not "Data Cleanup Complete".
     bool CLEANUP();
     bool APPTEMP(uint32_t recNo);
 
@@ -94,7 +97,8 @@ public:
     bool MDBFCHANGE = false;
 
     // Test hook: called at each step of a table rebuild with the step's name
-    // and the table ("filling PVISIT"), so that a test can stop the process there.
+    // and the table ("filling PVISIT"), so that a test can stop the process
+    // there or act as another copy of the program at that moment.
     std::function<void(std::string_view)> checkpoint;
 
     // What the run did, for tests and the data tool.
@@ -110,11 +114,16 @@ private:
     void say(std::string_view verb, std::string_view name, int position, int count);
     void tableStatus(std::string_view verb, int n);
     void indexStatus(std::string_view verb, int n);
-    void reportOnce(const std::string& file, const std::string& why);
+    // Tells the user about a problem with a file (or files) once per run; in
+    // a clean-up run the problems are gathered for its closing message.
+    void report(const std::string& file, const std::string& text);
+    void report(const std::vector<std::string>& files, const std::string& text);
+    // What the user is told about a rebuild that did not finish.
+    std::string rebuildFailure(const catalog::TableDef& def, const RebuildResult& r, bool cleaning);
     void structurePass();
+    void indexes();   // the index pass proper
     Status createTable(const catalog::TableDef& def, const Structure& fields);
-    Status upgradeTable(const catalog::TableDef& def, const Structure& stored);
-    void reportIndexOnce(const std::string& file, const std::string& why);
+    Status upgradeTable(const catalog::TableDef& def);
     bool indexNeedsRebuild(const catalog::IndexDef& ix);
     bool indexSound(const catalog::IndexDef& ix);
     Status buildIndex(const catalog::IndexDef& ix);
@@ -125,6 +134,8 @@ private:
     int current_ = 0;                        // the table of the loop
     std::set<std::string> reported_;         // files already reported in this run
     std::set<int> unusable_;                 // tables that could not be opened
+    bool collect_ = false;                   // a clean-up run gathers its problems
+    std::vector<std::string> failures_;      // ... here
     std::map<int, bool> indexSound_;         // index number -> checked against its table in this run
     Log log_;
 
@@ -133,5 +144,8 @@ private:
 
 // Text of a failure to open a table file, naming the file and the reason.
 std::string openFailureText(const std::string& file, const std::string& why);
+// The heading of a clean-up's closing message when something did not finish;
+// one line per problem follows it.
+inline constexpr std::string_view kCleanupIncomplete = "Data Cleanup did not complete !!";
 
 } // namespace cn::data

@@ -1,7 +1,6 @@
 #include "data/table.h"
 
 #include <algorithm>
-#include <ctime>
 #include <cstring>
 
 namespace cn::data {
@@ -15,10 +14,23 @@ Status Table::refreshCount()
     return dbf->refresh();
 }
 
+const Table::Change* Table::find(uint32_t recNo) const
+{
+    for (const auto& c : changes_)
+        if (c.recNo == recNo)
+            return &c;
+    return nullptr;
+}
+
+Table::Change* Table::find(uint32_t recNo)
+{
+    return const_cast<Change*>(static_cast<const Table*>(this)->find(recNo));
+}
+
 Status Table::read(uint32_t recNo, char* out)
 {
-    if (recNo == slotRec_ && !slot_.empty() && (slotDirty_ || !shared)) {
-        std::copy(slot_.begin(), slot_.end(), out);
+    if (const Change* c = find(recNo)) {
+        std::copy(c->bytes.begin(), c->bytes.end(), out);
         return {};
     }
     if (recNo > dbf->recordCount())
@@ -30,7 +42,7 @@ Status Table::read(uint32_t recNo, char* out)
 Status Table::readAhead(uint32_t recNo, char* out)
 {
     const uint32_t len = dbf->recordLength();
-    if (slotDirty_ && recNo == slotRec_)
+    if (find(recNo))
         return read(recNo, out);
     if (raCount_ > 0 && raGen_ == gen && recNo >= raFirst_ && recNo - raFirst_ < raCount_ &&
         (!shared || coarseNowMs() - raAtMs_ <= kReadAheadMaxAgeMs)) {
@@ -38,8 +50,11 @@ Status Table::readAhead(uint32_t recNo, char* out)
         return {};
     }
     raCount_ = 0;
-    if (auto st = flushSlot(); !st)   // the block is read from the file
-        return st;
+    // The block is read from the file, where an exclusive table's new
+    // records are not yet.
+    if (!shared)
+        if (auto st = endChanges(); !st)
+            return st;
     if (recNo > dbf->recordCount())
         if (auto st = dbf->refresh(); !st)
             return st;
@@ -58,99 +73,145 @@ Status Table::readAhead(uint32_t recNo, char* out)
     return {};
 }
 
-Status Table::flushSlot()
-{
-    if (!slotDirty_)
-        return {};
-    slotDirty_ = false;
-    return dbf->write(slotRec_, slot_.data());
-}
+// --- the record buffer -------------------------------------------------------
 
-Status Table::write(uint32_t recNo, const char* bytes)
+Result<Table::Change*> Table::begin(uint32_t recNo)
 {
+    if (Change* c = find(recNo))
+        return c;
     if (!dbf->damage().empty())
         return Status::error(ErrorCode::Damaged, dbf->damage() + "; it is not written to");
-    if (pendingRec_ != recNo) {
-        if (auto st = syncKeys(); !st)
-            return st;
-        tmp_.resize(dbf->recordLength());
-        if (auto st = read(recNo, tmp_.data()); !st)
-            return st;
-        pendingOld_.resize(indexes.size());
-        for (size_t i = 0; i < indexes.size(); ++i)
-            indexes[i]->expr.key(tmp_.data(), pendingOld_[i]);
-        pendingRec_ = recNo;
-        pendingNew_ = false;
-    }
-    if (slotRec_ != recNo)
-        if (auto st = flushSlot(); !st)
-            return st;
-    slotRec_ = recNo;
-    slot_.assign(bytes, dbf->recordLength());
-    slotDirty_ = true;
+    Change c;
+    c.recNo = recNo;
+    c.bytes.resize(dbf->recordLength());
+    if (auto st = read(recNo, c.bytes.data()); !st)
+        return st;
+    c.oldKeys.resize(indexes.size());
+    for (size_t i = 0; i < indexes.size(); ++i)
+        indexes[i]->expr.key(c.bytes.data(), c.oldKeys[i]);
+    changes_.push_back(std::move(c));
+    return &changes_.back();
+}
+
+Status Table::change(uint32_t recNo, const char* bytes)
+{
+    auto c = begin(recNo);
+    if (!c)
+        return c.status();
+    (*c)->bytes.assign(bytes, dbf->recordLength());
     ++gen;
-    if (shared) {
-        if (auto st = flushSlot(); !st)
-            return st;
-        return syncKeys();
-    }
     return {};
+}
+
+Result<uint32_t> Table::writeMemo(uint32_t recNo, std::string_view text, uint32_t oldBlock)
+{
+    if (!memo)
+        return Status::error("The table " + dbf->path() + " has no memo file");
+    auto c = begin(recNo);
+    if (!c)
+        return c.status();
+    auto& fresh = (*c)->memoBlocks;
+    const bool ours = oldBlock != 0 && std::find(fresh.begin(), fresh.end(), oldBlock) != fresh.end();
+    auto block = memo->write(text, ours ? oldBlock : 0, shared);
+    if (block && *block != 0 && *block != oldBlock)
+        fresh.push_back(*block);
+    return block;
 }
 
 Result<uint32_t> Table::append(const char* bytes)
 {
-    if (auto st = syncKeys(); !st)
-        return st;
-    if (auto st = flushSlot(); !st)
-        return st;
-    // An exclusive table writes the new record with its slot and the count on
-    // flush; a shared one at once, for other processes to see.
+    // An exclusive table's records reach the file in order.
+    if (!shared)
+        if (auto st = endChanges(); !st)
+            return st;
     auto r = shared ? dbf->append(bytes) : dbf->appendLater();
     if (!r)
         return r;
-    slotRec_ = *r;
-    slot_.assign(bytes, dbf->recordLength());
-    slotDirty_ = !shared;
-    pendingRec_ = *r;
-    pendingNew_ = true;
+    Change c;
+    c.recNo = *r;
+    c.bytes.assign(bytes, dbf->recordLength());
+    c.isNew = true;
+    changes_.push_back(std::move(c));
     ++gen;
-    if (shared)
-        if (auto st = syncKeys(); !st)
-            return st;
     return r;
 }
 
-Status Table::syncKeys()
+bool Table::keysMoved(const Change& c)
 {
-    if (pendingRec_ == 0)
-        return {};
-    const uint32_t rec = pendingRec_;
-    const bool isNew = pendingNew_;
-    pendingRec_ = 0;
-    tmp_.resize(dbf->recordLength());
-    if (auto st = read(rec, tmp_.data()); !st)
-        return st;
-    Status result;
+    if (c.isNew)
+        return !indexes.empty();
     for (size_t i = 0; i < indexes.size(); ++i) {
-        indexes[i]->expr.key(tmp_.data(), keyBuf_);
+        indexes[i]->expr.key(c.bytes.data(), keyBuf_);
+        if (i >= c.oldKeys.size() || keyBuf_ != c.oldKeys[i])
+            return true;
+    }
+    return false;
+}
+
+Status Table::write(size_t i)
+{
+    Change& c = changes_[i];
+    if (auto st = dbf->write(c.recNo, c.bytes.data()); !st)
+        return st;
+    // The record is on file: from here on its index entries follow it.
+    const Change done = std::move(c);
+    changes_.erase(changes_.begin() + static_cast<std::ptrdiff_t>(i));
+    ++gen;
+    Status result;
+    for (size_t k = 0; k < indexes.size(); ++k) {
+        indexes[k]->expr.key(done.bytes.data(), keyBuf_);
         Status st;
-        if (isNew)
-            st = indexes[i]->file->insert(keyBuf_, rec);
-        else if (i < pendingOld_.size() && pendingOld_[i] != keyBuf_)
-            st = indexes[i]->file->replace(pendingOld_[i], keyBuf_, rec);
+        if (done.isNew)
+            st = indexes[k]->file->insert(keyBuf_, done.recNo);
+        else if (k < done.oldKeys.size() && done.oldKeys[k] != keyBuf_)
+            st = indexes[k]->file->replace(done.oldKeys[k], keyBuf_, done.recNo);
         if (!st && result)
             result = st;
     }
-    ++gen;
+    return result;
+}
+
+Status Table::endChange(uint32_t recNo)
+{
+    for (size_t i = 0; i < changes_.size(); ++i)
+        if (changes_[i].recNo == recNo)
+            return write(i);
+    return {};
+}
+
+Status Table::endChanges(bool movedKeysOnly)
+{
+    Status result;
+    // A change that cannot be written stays; the others are still written.
+    for (size_t i = 0; i < changes_.size();) {
+        if (movedKeysOnly && !keysMoved(changes_[i])) {
+            ++i;
+            continue;
+        }
+        const size_t before = changes_.size();
+        Status st = write(i);
+        if (!st && result)
+            result = st;
+        if (changes_.size() == before)
+            ++i;
+    }
     return result;
 }
 
 Status Table::flush()
 {
-    Status result = syncKeys();
-    if (auto st = flushSlot(); !st && result)
+    Status result = endChanges();
+    if (auto st = flushFiles(); !st && result)
         result = st;
+    return result;
+}
+
+Status Table::flushFiles()
+{
+    Status result;
     // The count only after the records it covers.
+    if (!shared)
+        result = endChanges();
     if (auto st = dbf->flushCount(); !st && result)
         result = st;
     if (memo)
@@ -162,10 +223,8 @@ Status Table::flush()
     return result;
 }
 
-Status Table::sync()
+Status Table::syncDisk()
 {
-    if (auto st = flush(); !st)
-        return st;
     if (dbf->writable())
         if (auto st = dbf->sync(); !st)
             return st;
@@ -178,9 +237,24 @@ Status Table::sync()
     return {};
 }
 
+Status Table::sync()
+{
+    if (auto st = flush(); !st)
+        return st;
+    return syncDisk();
+}
+
+Status Table::syncFiles()
+{
+    if (auto st = flushFiles(); !st)
+        return st;
+    return syncDisk();
+}
+
 Status Table::attach(const std::shared_ptr<IndexObj>& index)
 {
-    if (auto st = syncKeys(); !st)
+    // Each change remembers the keys of the indexes it began with.
+    if (auto st = endChanges(); !st)
         return st;
     index->file->setShared(shared);
     indexes.push_back(index);
@@ -189,7 +263,7 @@ Status Table::attach(const std::shared_ptr<IndexObj>& index)
 
 Status Table::detach(IndexObj* index)
 {
-    auto st = syncKeys();
+    auto st = endChanges();
     auto it = std::find_if(indexes.begin(), indexes.end(), [&](const auto& p) { return p.get() == index; });
     if (it != indexes.end()) {
         if (auto fs = (*it)->file->flush(); !fs && st)

@@ -1,13 +1,22 @@
 #pragma once
 // One open table file shared by every work area of a Workspace that has it
 // open: the table, its memo file and the index files attached by any of those
-// areas. Keeps the one record being changed in memory and brings every
-// attached index up to date with it, so all areas see a change at once.
+// areas, and the table's record buffer.
 //
-// In a shared table every change goes to the files before the operation
-// returns, so other processes see it on their next read; in an exclusive
-// table the changed record and index pages are written at the latest on
-// flush() (commit, unlock, close).
+// The record buffer holds each record an area is changing, whole, until the
+// change ends (the area commits, unlocks, moves to another record or closes).
+// Then the record goes to the file in one write, after the memo blocks it
+// points to and before its index entries, so a program stopped at any moment
+// leaves each record either as it was or wholly as changed. Every area of
+// this process reads a record being changed from the buffer, so they all see
+// a change at once; and before any of them reads an index, a change that
+// moved a key is ended, so that the index order they see is the one the
+// records have.
+//
+// A shared table writes nothing else ahead: index and memo updates go to the
+// files as they are made, so other processes see a change when it ends. An
+// exclusive table keeps changed index pages, the memo header and the record
+// count in memory until flush() (commit, unlock, close).
 #include "data/dbf_file.h"
 #include "data/expr.h"
 #include "data/memo_file.h"
@@ -16,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cn::data {
@@ -43,7 +53,7 @@ public:
     uint32_t count() const { return dbf->recordCount(); }
     // Re-reads the record count in a shared table.
     Status refreshCount();
-    // A record as it stands (the pending change included).
+    // A record as it stands (a change in the buffer included).
     Status read(uint32_t recNo, char* out);
     // The same for a walk in record order: records are read a block at a
     // time and served from memory while the block is current. The block is
@@ -66,27 +76,57 @@ public:
     }
     static constexpr size_t kReadAheadBytes = 64 * 1024;
     static constexpr int64_t kReadAheadMaxAgeMs = 20;
-    // Replaces a record; the index entries follow before the next index read.
-    Status write(uint32_t recNo, const char* bytes);
-    // Appends a record; its index entries follow like a change.
+
+    // --- the record buffer ---------------------------------------------------
+    // Replaces record recNo in the buffer; the file follows when the change ends.
+    Status change(uint32_t recNo, const char* bytes);
+    // Stores a memo text for the change of recNo and returns its first block
+    // (0 for empty text). A block the record on file points to is never
+    // written over, so that the record as it was keeps its text; blocks
+    // written earlier in the same change are reused when the text fits.
+    Result<uint32_t> writeMemo(uint32_t recNo, std::string_view text, uint32_t oldBlock);
+    // Appends a record, to be completed as a change of the new record. A
+    // shared table writes it at once (blank, as other processes may see it),
+    // an exclusive one when the change ends.
     Result<uint32_t> append(const char* bytes);
-    // Brings every attached index up to date with the pending change.
-    Status syncKeys();
+    bool changing(uint32_t recNo) const { return find(recNo) != nullptr; }
+    bool hasChanges() const { return !changes_.empty(); }
+    // Ends the change of recNo: the record in one write, then its index
+    // entries. A record that cannot be written stays in the buffer.
+    Status endChange(uint32_t recNo);
+    // Every change, or only those that moved a key.
+    Status endChanges(bool movedKeysOnly = false);
+    // Before an index read: ends every change that moved one of its keys.
+    Status syncKeys() { return changes_.empty() ? Status() : endChanges(true); }
+
+    // Ends every change and writes what an exclusive table keeps in memory.
     Status flush();
+    // Writes what an exclusive table keeps in memory; a shared table's
+    // changes in the buffer stay there (they belong to their areas).
+    Status flushFiles();
+    // flush() / flushFiles(), then on disk.
     Status sync();
+    Status syncFiles();
     Status attach(const std::shared_ptr<IndexObj>& index);
     Status detach(IndexObj* index);
 
 private:
-    Status flushSlot();
-    uint32_t slotRec_ = 0;
-    std::string slot_;
-    bool slotDirty_ = false;
-    uint32_t pendingRec_ = 0;
-    bool pendingNew_ = false;
-    std::vector<std::string> pendingOld_;
+    struct Change {
+        uint32_t recNo = 0;
+        std::string bytes;                 // the record as changed
+        bool isNew = false;                // appended: its index entries are still to be inserted
+        std::vector<std::string> oldKeys;  // per index: the key the index holds for the record
+        std::vector<uint32_t> memoBlocks;  // memo blocks written for this change only
+    };
+    const Change* find(uint32_t recNo) const;
+    Change* find(uint32_t recNo);
+    Result<Change*> begin(uint32_t recNo);
+    bool keysMoved(const Change& c);
+    Status write(size_t i);                // ends changes_[i]
+    Status syncDisk();
+
+    std::vector<Change> changes_;
     std::string keyBuf_;
-    std::string tmp_;
     std::string ra_;               // records raFirst_ .. raFirst_ + raCount_ - 1
     uint32_t raFirst_ = 0;
     uint32_t raCount_ = 0;

@@ -162,8 +162,9 @@ public:
 
     // DBUSEAREA(.T., , file, alias, shared, readOnly): a new area, made current.
     // file may omit ".dbf"; alias defaults to the base name in lower case.
+    // NETERR() is the failure's code: ErrorCode::InUse when another area or
+    // program holds the table in a way this open cannot share.
     Result<WorkArea*> use(std::string_view file, std::string_view alias = {}, OpenMode mode = {});
-    bool netErr() const;                                   // NETERR(): last use failed as the file is in use
 
     WorkArea* area(std::string_view alias) const;          // nullptr when not open (case-insensitive)
     WorkArea* current() const;                             // nullptr when no area is selected

@@ -1,6 +1,8 @@
 // Data clean-up: deleted records removed for good, everything else kept.
 #include "setup_fixture.h"
 
+#include "data/cleanup.h"
+
 using namespace cn::data;
 using namespace cn::data::testing;
 namespace cat = cn::data::catalog;
@@ -183,7 +185,82 @@ TEST_F(CleanupTest, TableInUseIsReportedAndKeepsItsDeletedRecords)
     other.closeAll();
     EXPECT_EQ(column(ws, "dict", "DICTCODE").size(), 8u);
     EXPECT_EQ(column(ws, "gmed", "GMEDCODE"), (std::vector<std::string>{"2"}));
-    EXPECT_EQ(texts.back(), "Data Cleanup Complete");
+    // The run did not clean every table, so it does not say it is complete.
+    EXPECT_EQ(texts.back(), std::string(kCleanupIncomplete) +
+                                "\n\nThe table file DICT.dbf could not be processed: it is in use by another program");
+    EXPECT_EQ(obs.shown.back().kind, SetupBox::Stop);
+}
+
+// Another copy of the program trying the table at every step of its rebuild
+// is refused as "in use" until the rebuilt table is in place; it never
+// writes to a file that is then replaced, and it never takes the running
+// rebuild for an interrupted one.
+TEST_F(CleanupTest, AnotherCopyIsRefusedWhileATableIsRebuiltAndLosesNothing)
+{
+    fill("pvisit", 6, {2, 5}, [](WorkArea& a, int i) {
+        ASSERT_TRUE(a.setNum("VISITNO", i));
+        ASSERT_TRUE(a.setMemo("PATPRES", "rx " + std::to_string(i)));
+    });
+    obs = ScriptedObserver();
+    obs.answers = {1, 1};
+    Workspace other(dir.str());
+    std::vector<std::string> refusedAt, openedAt, recoveredAt;
+    std::vector<long> toldOk;
+    auto anotherCopy = [&](std::string_view step) {
+        if (step.find(" PVISIT") == std::string_view::npos)
+            return;
+        other.closeAll();
+        const std::string at(step);
+        for (const auto& line : recoverLeftovers(other).done)
+            if (line.find("left alone") == std::string::npos)
+                recoveredAt.push_back(at + ": " + line);
+        auto a = other.use("PVISIT.dbf", "pvisit", OpenMode{true, false});
+        if (!a) {
+            if (a.code() == ErrorCode::InUse)
+                refusedAt.push_back(at);
+            else
+                openedAt.push_back(at + ": " + a.message());
+            return;
+        }
+        openedAt.push_back(at);
+        const long no = 100 + static_cast<long>(openedAt.size());
+        if ((*a)->append() && (*a)->setNum("VISITNO", static_cast<double>(no)) && other.commitAll())
+            toldOk.push_back(no);
+        (*a)->unlock();   // and it stays open, as the other program keeps it
+    };
+    const auto log = runSetup(ws, obs, true, anotherCopy);
+    other.closeAll();
+    EXPECT_TRUE(openedAt.empty()) << openedAt.front();
+    EXPECT_TRUE(recoveredAt.empty()) << recoveredAt.front();
+    EXPECT_EQ(refusedAt.size(), 9u);
+    EXPECT_TRUE(log.cleanedTables.count(cat::findTable("pvisit")->number));
+    const auto visits = column(ws, "pvisit", "VISITNO");
+    for (long no : toldOk)
+        EXPECT_NE(std::find(visits.begin(), visits.end(), std::to_string(no)), visits.end()) << no << " was lost";
+    EXPECT_EQ(visits, (std::vector<std::string>{"1", "3", "4", "6"}));
+    EXPECT_EQ(obs.texts().back(), "Data Cleanup Complete");
+}
+
+// Another copy holds a cleaned table during the index pass: its indexes are
+// built at the end of the pass once the table is free again.
+TEST_F(CleanupTest, IndexesOfATableHeldDuringTheIndexPassAreBuiltAtItsEnd)
+{
+    obs = ScriptedObserver();
+    obs.answers = {1, 1};
+    Workspace other(dir.str());
+    obs.onStatus = [&](const std::string& s) {
+        if (s.find("Checking PVISIT1.ntx") != std::string::npos) {
+            ASSERT_TRUE(other.use("PVISIT.dbf", "pvisit", OpenMode{true, false}));
+        }
+        if (s.find("Checking DICT2.ntx") != std::string::npos)
+            other.closeAll();
+    };
+    const auto log = runSetup(ws, obs, true);
+    EXPECT_EQ(obs.texts().back(), "Data Cleanup Complete");
+    EXPECT_EQ(log.rebuiltIndexes.size(), 46u);
+    for (int n : cat::findTable("pvisit")->indexes)
+        EXPECT_TRUE(fs::exists(dir / cat::index(n).fileName())) << cat::index(n).fileName();
+    EXPECT_EQ(ws.area("pvisit")->orderCount(), 5);
 }
 
 TEST_F(CleanupTest, ColumnsOutsideTheCatalogueSurvive)

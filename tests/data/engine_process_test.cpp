@@ -72,7 +72,7 @@ TEST(TwoProcesses, LocksOfOneProgramHoldOffTheOther)
                     return 4;
                 q->unlock();
                 Workspace third(folder);
-                if (third.use("patnt", "x") || !third.netErr())
+                if (third.use("patnt", "x").code() != ErrorCode::InUse)
                     return 5;            // no exclusive open while it is shared
                 return 0;
             }

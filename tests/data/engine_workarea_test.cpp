@@ -294,23 +294,24 @@ TEST_F(WorkAreaTest, AliasesAndAreaSelection)
     EXPECT_EQ(ws.selectNo("nosuch"), 0);
     auto again = ws.use("patnt", "PATNT", {.shared = true});
     EXPECT_FALSE(again);
-    EXPECT_FALSE(ws.netErr());
+    EXPECT_NE(again.code(), ErrorCode::InUse);   // the alias is taken, not the file
     ws.closeArea("patnt");
     EXPECT_EQ(ws.current(), nullptr);
     EXPECT_EQ(ws.area("patnt"), nullptr);
 }
 
-TEST_F(WorkAreaTest, ExclusiveOpenFailsWithNetErrWhileSharedAreaIsOpen)
+TEST_F(WorkAreaTest, ExclusiveOpenFailsAsInUseWhileSharedAreaIsOpen)
 {
     auto ex = ws.use("patnt", "x");
     EXPECT_FALSE(ex);
-    EXPECT_TRUE(ws.netErr());
+    EXPECT_EQ(ex.code(), ErrorCode::InUse);
     ws.closeAll();
     auto ex2 = ws.use("patnt", "x");
     EXPECT_TRUE(ex2) << ex2.message();
-    EXPECT_FALSE(ws.netErr());
-    EXPECT_FALSE(ws.use("patnt", "y", {.shared = true}));
-    EXPECT_TRUE(ws.netErr());
+    auto shared = ws.use("patnt", "y", {.shared = true});
+    EXPECT_FALSE(shared);
+    EXPECT_EQ(shared.code(), ErrorCode::InUse);
+    EXPECT_EQ(ws.use("nosuch", "z").code(), ErrorCode::NotFound);
 }
 
 TEST_F(WorkAreaTest, StructureQueriesAndFieldTypes)

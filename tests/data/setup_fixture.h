@@ -61,6 +61,8 @@ public:
         statuses.push_back(text);
         if (escapeWhen && escapeWhen(text))
             escape = true;
+        if (onStatus)
+            onStatus(text);
     }
     void setRange(int bar, int, int maximum) override { ranges.emplace_back(bar, maximum); }
     void setValue(int bar, int value) override { values[bar] = value; }
@@ -100,6 +102,7 @@ public:
     std::vector<Shown> shown;
     std::deque<int> answers;
     std::function<bool(const std::string&)> escapeWhen;
+    std::function<void(const std::string&)> onStatus;   // e.g. another copy acting at that moment
     bool escape = false;
     std::vector<std::pair<int, int>> ranges;   // (bar, maximum) as set
     int values[4] = {};
@@ -146,6 +149,13 @@ inline std::vector<std::string> column(Workspace& ws, const std::string& table, 
     }
     ws.setDeletedVisible(was);
     return out;
+}
+
+// No temporary file of set-up or clean-up is left in the folder.
+inline void expectNoLeftovers(const TempFolder& dir)
+{
+    for (const char* f : {"packtemp.dbf", "packtemp.dbt", "packtemp.job", "_temp.dbf", "_temp.dbt"})
+        EXPECT_FALSE(fs::exists(dir / f)) << f;
 }
 
 } // namespace cn::data::testing

@@ -11,8 +11,8 @@ namespace cat = cn::data::catalog;
 
 namespace {
 
-const char* const kSteps[] = {"journal", "table-moved", "memo-moved", "indexes-erased", "created",
-                              "filling", "filled", "committed", "copy-memo-erased", "copy-erased"};
+const char* const kSteps[] = {"journal",    "created",     "filling",        "filled", "committed",
+                              "memo-moved", "table-moved", "indexes-erased", "done"};
 
 // Runs set-up in a child process that dies the moment the rebuild reaches
 // `step`, as a power cut or a kill would stop it. True when it died there.
@@ -65,12 +65,6 @@ std::vector<std::string> visits(Workspace& ws)
     return out;
 }
 
-void expectNoLeftovers(const TempFolder& dir)
-{
-    for (const char* f : {"packtemp.dbf", "packtemp.dbt", "packtemp.job", "_temp.dbf", "_temp.dbt"})
-        EXPECT_FALSE(fs::exists(dir / f)) << f;
-}
-
 } // namespace
 
 TEST(SetupRecovery, UpgradeKilledAtEveryStepLosesNoVisit)
@@ -112,7 +106,8 @@ TEST(SetupRecovery, CleanupKilledAtEveryStepKeepsEveryLiveVisit)
         runSetup(ws, obs);
         EXPECT_TRUE(obs.shown.empty()) << obs.texts().front();
         // Put back as it was, or cleaned once the new table was complete.
-        const bool complete = std::string(step) == "committed" || std::string(step).rfind("copy-", 0) == 0;
+        const auto at = std::find(std::begin(kSteps), std::end(kSteps), std::string_view(step));
+        const bool complete = at >= std::find(std::begin(kSteps), std::end(kSteps), std::string_view("committed"));
         const std::vector<std::string> original = {"1:rx 1", "2:rx 2", "*3:*rx 3", "*4:*rx 4", "5:rx 5", "6:rx 6"};
         const std::vector<std::string> cleaned = {"1:rx 1", "2:rx 2", "5:rx 5", "6:rx 6"};
         EXPECT_EQ(visits(ws), complete ? cleaned : original);
@@ -166,6 +161,49 @@ TEST(SetupRecovery, CopyLeftWithoutJournalIsPutBackWhenTheTableIsMissingOrShort)
         ScriptedObserver obs;
         const auto log = runSetup(ws, obs);
         EXPECT_NE(log.recovered.at(0).find("erased"), std::string::npos);
+        EXPECT_EQ(column(ws, "dict", "DICTCODE").size(), 7u);
+    }
+    expectNoLeftovers(dir);
+}
+
+// A journal left by an older version of the program, which moved the table
+// aside as packtemp before refilling a new one, is still followed; and the
+// log calls it a restore only when a table was really put back.
+TEST(SetupRecovery, RebuildOfAnOlderVersionIsUndoneAndOnlyARealRestoreIsNamedSo)
+{
+    TempFolder dir;
+    {
+        Workspace ws(dir.str());
+        ScriptedObserver obs;
+        runSetup(ws, obs);
+        ws.closeAll();
+    }
+    auto journal = [&] { std::ofstream(dir / "packtemp.job", std::ios::trunc) << "TABLE=DICT\nMEMO=0\n"; };
+    // Stopped while refilling: the original is packtemp, a partial DICT beside it.
+    fs::rename(dir / "DICT.dbf", dir / "packtemp.dbf");
+    {
+        Workspace ws(dir.str());
+        ASSERT_TRUE(ws.create("DICT.dbf", cat::findTable("dict")->fields));
+    }
+    journal();
+    {
+        Workspace ws(dir.str());
+        ScriptedObserver obs;
+        const auto log = runSetup(ws, obs);
+        ASSERT_EQ(log.recovered.size(), 1u);
+        EXPECT_EQ(log.recovered[0], "restored DICT.dbf from packtemp.dbf");
+        EXPECT_EQ(column(ws, "dict", "DICTCODE").size(), 7u);
+        ws.closeAll();
+    }
+    // Stopped before the move: nothing was restored, the table is as it was.
+    journal();
+    {
+        Workspace ws(dir.str());
+        ScriptedObserver obs;
+        const auto log = runSetup(ws, obs);
+        ASSERT_EQ(log.recovered.size(), 1u);
+        EXPECT_EQ(log.recovered[0].find("restored"), std::string::npos) << log.recovered[0];
+        EXPECT_TRUE(obs.shown.empty());
         EXPECT_EQ(column(ws, "dict", "DICTCODE").size(), 7u);
     }
     expectNoLeftovers(dir);

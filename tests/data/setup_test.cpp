@@ -408,6 +408,30 @@ TEST_F(SetupTest, TablesOpenSharedByAnotherCopyAreUsedAsTheyAre)
     EXPECT_NE(ws.area("patnt"), nullptr);
 }
 
+// Missing indexes of a table another copy holds open cannot be built now;
+// the user is told which, and the next start builds them.
+TEST_F(SetupTest, IndexesOfATableHeldByAnotherCopyAreNamedForTheNextStart)
+{
+    run();
+    ws.closeAll();
+    fs::remove(dir / "PVISIT2.ntx");
+    fs::remove(dir / "PVISIT4.ntx");
+    {
+        Workspace other(dir.str());
+        ASSERT_TRUE(other.use("PVISIT.dbf", "pvisit", OpenMode{true, false}));
+        run();
+        ASSERT_EQ(obs.shown.size(), 1u) << obs.texts().back();
+        EXPECT_EQ(obs.shown[0].text, "The index files PVISIT2.ntx, PVISIT4.ntx of PVISIT.dbf could not be built now, "
+                                     "as it is in use by another program; they are built at the next start.");
+        EXPECT_NE(ws.area("pvisit"), nullptr);
+        ws.closeAll();
+    }
+    const auto log = run();
+    EXPECT_TRUE(obs.shown.empty()) << obs.texts().front();
+    EXPECT_EQ(log.rebuiltIndexes, (std::set<int>{cat::findIndex("pvisit2")->number, cat::findIndex("pvisit4")->number}));
+    EXPECT_EQ(ws.area("pvisit")->orderCount(), 5);
+}
+
 TEST(SetupRelativeFolder, RelativeFolderIsSetUpInPlace)
 {
     TempFolder dir;

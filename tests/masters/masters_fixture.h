@@ -102,27 +102,12 @@ public:
     static uint32_t addRecord(const char* alias, std::initializer_list<std::pair<const char*, double>> numbers,
                               std::initializer_list<std::pair<const char*, const char*>> texts = {})
     {
-        data::WorkArea* a = area(QLatin1String(alias));
-        EXPECT_TRUE(a->append());
-        for (const auto& [field, value] : numbers)
-            EXPECT_TRUE(a->setNum(field, value)) << field;
-        for (const auto& [field, value] : texts)
-            EXPECT_TRUE(a->setStr(field, value)) << field;
-        const uint32_t rec = a->recNo();
-        a->unlock();
-        EXPECT_TRUE(db().commitAll());
+        const uint32_t rec = appendRecord(alias, numbers, texts);
+        EXPECT_NE(rec, 0u) << alias;
         return rec;
     }
     // Marks a record deleted, as another window would.
-    static void deleteRecord(const char* alias, uint32_t rec)
-    {
-        data::WorkArea* a = area(QLatin1String(alias));
-        a->goTo(rec);
-        ASSERT_TRUE(a->rlock());
-        ASSERT_TRUE(a->deleteRecord());
-        a->unlock();
-        ASSERT_TRUE(db().commitAll());
-    }
+    static void deleteRecord(const char* alias, uint32_t rec) { ASSERT_TRUE(markDeleted(alias, rec)); }
     static void deleteAll(const char* alias)
     {
         data::WorkArea* a = area(QLatin1String(alias));

@@ -47,15 +47,15 @@ enum class Bind {
 };
 
 // Where a Lookup drop-down takes its items from: every live record of the
-// open area `alias` in `order`, each shown by its nameField (trimmed) and
-// standing for its codeField. The items are read again whenever the control
-// is loaded or blanked, so records added or deleted meanwhile in another
-// window are there or gone; the area's order and record are put back.
-// Blanking chooses the first item; loading chooses the item of the stored
-// code, or none when no live record has it; no choice writes 0.
+// open area `alias`, in name order (upper case, as the name orders key it),
+// each shown by its nameField (trimmed) and standing for its codeField. The
+// items are read again whenever the control is loaded or blanked, so records
+// added, renamed or deleted meanwhile in another window show as they are
+// now; the area's order and record are put back. Blanking chooses the first
+// item; loading chooses the item of the stored code, or none when no live
+// record has it; no choice writes 0.
 struct CodeLookup {
     const char* alias;
-    int order;
     const char* codeField;
     const char* nameField;
 };

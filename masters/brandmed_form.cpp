@@ -45,7 +45,7 @@ const RichCodec kTrimmedPlainText{
 };
 
 // The drop-down lists every live generic medicine by name and stands for its code.
-const CodeLookup kGenerics{"gmed", 2, "GMEDCODE", "GMEDNAME"};
+const CodeLookup kGenerics{"gmed", "GMEDCODE", "GMEDNAME"};
 
 const FieldBinding kBrandMedFields[] = {
     {"TxtBmedName", "BMEDNAME"},

@@ -35,14 +35,15 @@ TEST_F(BrandMedTest, DropDownOffersLiveGenericsByNameAndSavesTheChosenOnesCode)
     deleteRecord("gmed", addGeneric(1, "Zinc"));
     addGeneric(2, "Ibuprofen");
     addGeneric(3, "Aspirin");
+    addGeneric(4, "amoxicillin");
     ScopedMessages messages;
     ASSERT_TRUE(openWindow(BRANDMED, "Form_BrandMed"));
     click(QStringLiteral("Append_BrandMed"));
-    EXPECT_EQ(generics(), (QStringList{"Aspirin", "Ibuprofen"}));
-    EXPECT_EQ(generic()->currentText(), QStringLiteral("Aspirin")) << "the first live generic by name";
+    EXPECT_EQ(generics(), (QStringList{"amoxicillin", "Aspirin", "Ibuprofen"})) << "by name, whatever the letter case";
+    EXPECT_EQ(generic()->currentText(), QStringLiteral("amoxicillin")) << "the first live generic by name";
 
     retype(QStringLiteral("TxtBmedName"), QStringLiteral("Brufen"));
-    generic()->setCurrentIndex(1);
+    generic()->setCurrentIndex(generic()->findText(QStringLiteral("Ibuprofen")));
     retype(QStringLiteral("TxtMedComp"), QStringLiteral(" Abbott "));
     ctl<QTextEdit>(QStringLiteral("TxtMedDetails"))->setPlainText(QStringLiteral("  1 tab thrice daily\nafter food  "));
     click(QStringLiteral("Bt_Save"));

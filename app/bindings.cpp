@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace cn {
@@ -58,6 +59,7 @@ bool fits(Bind kind, QWidget* w)
     case Bind::Option: return qobject_cast<RadioGroup*>(w);
     case Bind::Combo:
     case Bind::Lookup: return qobject_cast<QComboBox*>(w);
+    case Bind::Spin: return qobject_cast<QSpinBox*>(w);
     case Bind::Check: return qobject_cast<QAbstractButton*>(w);
     case Bind::Memo: return qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w);
     case Bind::Rich: return qobject_cast<QTextEdit*>(w);
@@ -208,6 +210,7 @@ void FieldBindings::clear() const
             fillLookup(e);
             static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<QComboBox*>(w)->count() > 0 ? 0 : -1);
             break;
+        case Bind::Spin: static_cast<QSpinBox*>(w)->setValue(static_cast<QSpinBox*>(w)->minimum()); break;
         case Bind::Check: static_cast<QAbstractButton*>(w)->setChecked(false); break;
         case Bind::Memo:
         case Bind::Rich: setMemoText(w, {}); break;
@@ -253,6 +256,7 @@ void FieldBindings::load(const data::WorkArea& a) const
             combo->setCurrentIndex(stored == 0 ? -1 : combo->findData(static_cast<qlonglong>(stored)));
             break;
         }
+        case Bind::Spin: static_cast<QSpinBox*>(w)->setValue(static_cast<int>(std::lround(a.num(e.field)))); break;
         case Bind::Check: static_cast<QAbstractButton*>(w)->setChecked(a.logical(e.field)); break;
         case Bind::Memo:
             setMemoText(w, e.type == 'M' ? fromCp1252(a.memo(e.field)) : fieldText(a, name));
@@ -291,6 +295,7 @@ data::Status FieldBindings::flush(data::WorkArea& a) const
         }
         case Bind::Combo: s = a.setNum(e.field, static_cast<QComboBox*>(w)->currentIndex() + 1); break;
         case Bind::Lookup: s = a.setNum(e.field, static_cast<double>(chosenCode(w))); break;
+        case Bind::Spin: s = a.setNum(e.field, static_cast<QSpinBox*>(w)->value()); break;
         case Bind::Check: s = a.setLogical(e.field, static_cast<QAbstractButton*>(w)->isChecked()); break;
         case Bind::Memo:
             s = e.type == 'M' ? a.setMemo(e.field, toCp1252(memoText(w))) : setFieldText(a, name, memoText(w));

@@ -40,6 +40,7 @@ enum class Bind {
     Time,      // time picker over a C field holding "HH:mm:ss"
     Option,    // radio group: over a C field the option's code, over an N field its number
     Combo,     // drop-down list over an N field: the item number from 1
+    Spin,      // spinner over an N field: a whole number within its range
     Check,     // check box over an L field
     Memo,      // multi-line plain text over an M (or C) field
     Rich,      // rich-text box over an M field, through a codec (plain text without one)

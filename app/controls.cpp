@@ -23,6 +23,8 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
 #include <QTimer>
 
 namespace cn {
@@ -479,6 +481,20 @@ void ArrayGrid::setHeaderImage(int column, int arrow)
 
 int ArrayGrid::headerImage(int column) const { return column == arrowColumn_ ? arrow_ : 0; }
 
+// ---------------------------------------------------------------- tabs
+
+TabControl::TabControl(QWidget* parent) : QTabWidget(parent)
+{
+    tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { height: 20px; }"));
+}
+
+QPoint TabControl::pageOrigin() const
+{
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
+}
+
 // ---------------------------------------------------------------- building
 
 namespace {
@@ -606,7 +622,7 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         return w;
     }
     case ControlKind::Tab: {
-        auto* w = new QTabWidget(host);
+        auto* w = new TabControl(host);
         for (int i = 0; i < d.items.size(); ++i) {
             auto* page = new QWidget(w);
             page->setObjectName(QStringLiteral("%1_Page%2").arg(d.name).arg(i + 1));
@@ -694,6 +710,17 @@ void fitCaption(QWidget* w)
             return m.horizontalAdvance(drawnCaption(button->text())) + 8 <= button->width()
                 && m.height() + 4 <= button->height();
         });
+    } else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 0) {
+        // The widest item has to show whole beside the arrow.
+        auto widest = [&](const QFont& f) {
+            const QFontMetrics m(f);
+            int most = 0;
+            for (int i = 0; i < combo->count(); ++i)
+                most = std::max(most, m.horizontalAdvance(combo->itemText(i)));
+            return most;
+        };
+        const int frame = combo->sizeHint().width() - widest(combo->font());
+        shrinkUntil(combo, [&](const QFont& f) { return widest(f) + frame <= combo->width(); });
     } else if (auto* frame = qobject_cast<QGroupBox*>(w); frame && !frame->title().isEmpty()) {
         shrinkUntil(frame, [&](const QFont& f) {
             return QFontMetrics(f).horizontalAdvance(frame->title()) + 20 <= frame->width();
@@ -724,7 +751,12 @@ QWidget* buildControl(QWidget* window, const ControlDecl& d)
     w->setObjectName(d.name);
     if (auto* f = qobject_cast<Form*>(window))
         f->noteDeclared(d.name);
-    w->setGeometry(d.col, d.row, d.width, d.height);
+    // On a tab's page the declared position counts from the tab's corner.
+    QPoint origin;
+    if (!d.parent.isEmpty())
+        if (auto* tab = qobject_cast<TabControl*>(window->findChild<QWidget*>(d.parent)))
+            origin = tab->pageOrigin();
+    w->setGeometry(d.col - origin.x(), d.row - origin.y(), d.width, d.height);
     if (!d.fontName.isEmpty() || d.fontSize > 0 || d.bold || d.italic) {
         QFont f = w->font();
         if (!d.fontName.isEmpty())

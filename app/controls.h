@@ -190,6 +190,20 @@ private:
     int arrow_ = 0;
 };
 
+// ------------------------------------------------------------ tabs
+
+// A tab control whose pages hold controls declared at positions measured
+// from the tab control's own top-left corner, as the windows' tables give
+// them (the page starts below the row of tabs). The tabs are 20 pixels high,
+// so that a declared layout keeps the room under them that it expects.
+class TabControl : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit TabControl(QWidget* parent = nullptr);
+    // Where the pages start within the control, known before it is shown.
+    QPoint pageOrigin() const;
+};
+
 // ------------------------------------------------------------ the declaration table
 
 enum class ControlKind {
@@ -229,7 +243,7 @@ struct ControlDecl {
     bool horizontal = false;
     Qt::Alignment align;    // labels and text boxes; default left
     bool disabled = false;
-    QString parent;         // a frame-less container: a tab's name
+    QString parent;         // a frame-less container: a tab's name (positions then count from the tab's corner)
     int page = 0;           // the tab page (from 1)
     QString link;           // hyperlink target
     QString fontName;       // empty: the window's font

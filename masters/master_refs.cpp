@@ -1,6 +1,6 @@
 #include "masters/master_refs.h"
 
-#include "data/codes.h"
+#include "app/database.h"
 
 namespace cn {
 
@@ -13,26 +13,26 @@ std::string codeKey(long long code) { return data::strNum(static_cast<double>(co
 data::Result<bool> chamberHasLiveVisit(data::Workspace& ws, long long chamberCode)
 {
     const auto code = static_cast<double>(chamberCode);
-    return data::liveRecordWhere(ws, "pvisit", [code](data::WorkArea& v) { return v.num("CHCODE") == code; });
+    return liveRecordWhere(ws, "pvisit", [code](data::WorkArea& v) { return v.num("CHCODE") == code; });
 }
 
 data::Result<bool> genericHasLiveBrand(data::Workspace& ws, long long genericCode)
 {
     // bmed3: live flag + str(gmedcode)
-    return data::liveKeyExists(ws, "bmed", "bmed3", codeKey(genericCode));
+    return liveKeyExists(ws, "bmed", "bmed3", codeKey(genericCode));
 }
 
 data::Result<bool> brandHasLiveVisitLine(data::Workspace& ws, long long brandCode)
 {
     // pvsmed2: live flag + str(bmedcode) + str(visitno); the code is the key's start
-    return data::liveKeyExists(ws, "pvsmed", "pvsmed2", codeKey(brandCode));
+    return liveKeyExists(ws, "pvsmed", "pvsmed2", codeKey(brandCode));
 }
 
 data::Result<bool> genericIsLive(data::Workspace& ws, long long genericCode)
 {
     if (genericCode <= 0)
         return false;
-    return data::liveKeyExists(ws, "gmed", "gmed1", codeKey(genericCode));
+    return liveKeyExists(ws, "gmed", "gmed1", codeKey(genericCode));
 }
 
 } // namespace cn

@@ -1,6 +1,6 @@
 #include "patients/patient_visits.h"
 
-#include "data/codes.h"
+#include "app/database.h"
 
 namespace cn {
 
@@ -8,7 +8,7 @@ data::Result<bool> patientHasLiveVisit(data::Workspace& ws, long long patientCod
 {
     // Order 2 of the visit table: live flag, patient code, visit number. A
     // seek of "F" and the code finds the patient's first live visit, if any.
-    return data::liveKeyExists(ws, "pvisit", "pvisit2", data::strNum(static_cast<double>(patientCode), 10));
+    return liveKeyExists(ws, "pvisit", "pvisit2", data::strNum(static_cast<double>(patientCode), 10));
 }
 
 } // namespace cn

@@ -7,6 +7,7 @@
 #include "masters/genmed_form.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
+#include "setup/options_form.h"
 
 namespace cn::program {
 
@@ -20,6 +21,7 @@ const WindowEntry kWindows[] = {
     {"Form_GenMed", nullptr, nullptr, GENMED},
     {"Form_BrandMed", nullptr, nullptr, BRANDMED},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
+    {"Form_Options", "Set_Options", nullptr, SETOPT},
     {"Form_About", "Help_About", nullptr, ABOUT},
 };
 

@@ -8,13 +8,10 @@
 #include "app/forms.h"
 #include "app/grid.h"
 #include "app/listedit.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
-#include <memory>
 #include <ostream>
 
 namespace cn::testing {
@@ -40,16 +37,8 @@ struct MasterCase {
 
 inline void PrintTo(const MasterCase& c, std::ostream* os) { *os << c.form; }
 
-class MastersTest : public ::testing::Test {
+class MastersTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
-        ASSERT_TRUE(program_->setupMessages().empty()) << program_->setupMessages().front();
-    }
-    void TearDown() override { program_.reset(); }
-
     // Opens a window through its opener and makes it the active one.
     ListEditForm* openWindow(void (*opener)(), const char* formName)
     {
@@ -132,8 +121,6 @@ public:
     }
 
 protected:
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
     ListEditForm* form_ = nullptr;
 };
 

@@ -37,6 +37,7 @@ const FieldBinding kVisitFields[] = {
     {"TxtPatPres", "PATPRES", Bind::Rich, {}, {}, &kTaggedText},
     {"ChkNextVisit", "LNEXTVISIT", Bind::Check},
     {"TxtNextVisit", "NEXTVISIT", Bind::Date},
+    {"TxtPatPulse", "PATPULSE", Bind::Spin},
 };
 
 class BindingsTest : public ::testing::Test {
@@ -57,6 +58,7 @@ protected:
             {"TxtPatPres", K::RichText, 10, 290, 300, 60},
             {"ChkNextVisit", K::CheckBox, 10, 360, 100, 24, "Next"},
             {"TxtNextVisit", K::Date, 120, 360, 120, 24},
+            ControlDecl{"TxtPatPulse", K::Spinner, 250, 360, 60, 24}.range(30, 250),
         });
         fields_ = std::make_unique<FieldBindings>(*w_, QStringLiteral("pvisit"), kVisitFields);
     }
@@ -80,6 +82,7 @@ protected:
         get<QTextEdit>("TxtPatPres")->setPlainText(QStringLiteral("Rest and fluids"));
         get<QCheckBox>("ChkNextVisit")->setChecked(true);
         get<DatePicker>("TxtNextVisit")->setValue(QDate(2026, 6, 17));
+        get<QSpinBox>("TxtPatPulse")->setValue(72);
     }
 
     QTemporaryDir folder_;
@@ -109,8 +112,10 @@ TEST_F(BindingsTest, EveryKindIsWrittenAndReadBackAndLimitsComeFromTheCatalogue)
     EXPECT_EQ(a->memo("PATPRES"), "TAGGED:Rest and fluids");
     EXPECT_TRUE(a->logical("LNEXTVISIT"));
     EXPECT_EQ(toQDate(a->date("NEXTVISIT")), QDate(2026, 6, 17));
+    EXPECT_EQ(a->num("PATPULSE"), 72);
 
     fields_->clear();
+    EXPECT_EQ(get<QSpinBox>("TxtPatPulse")->value(), 30) << "a spinner clears to its minimum";
     EXPECT_EQ(get<RadioGroup>("TxtVisitType")->value(), 1);
     EXPECT_EQ(get<ComboBox>("TxtPVStatus")->value(), 0);
     EXPECT_TRUE(get<DatePicker>("TxtNextVisit")->isEmpty());
@@ -125,6 +130,7 @@ TEST_F(BindingsTest, EveryKindIsWrittenAndReadBackAndLimitsComeFromTheCatalogue)
     EXPECT_EQ(get<QTextEdit>("TxtPatPres")->toPlainText(), QStringLiteral("Rest and fluids"));
     EXPECT_TRUE(get<QCheckBox>("ChkNextVisit")->isChecked());
     EXPECT_EQ(get<DatePicker>("TxtNextVisit")->value(), QDate(2026, 6, 17));
+    EXPECT_EQ(get<QSpinBox>("TxtPatPulse")->value(), 72);
 }
 
 TEST_F(BindingsTest, StoredValuesUndoAWriteAndShowAChangeMadeElsewhere)

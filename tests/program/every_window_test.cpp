@@ -4,7 +4,7 @@
 // in the order declared, and the window lies inside the screen.
 #include "app/forms.h"
 #include "program/windows.h"
-#include "support/program_fixture.h"
+#include "support/program_test.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -88,15 +88,8 @@ QString placeOf(QWidget* w)
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
-class EveryWindowTest : public ::testing::Test {
+class EveryWindowTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.isValid());
-        program_ = std::make_unique<ProgramFixture>(folder_.path());
-        ASSERT_TRUE(program_->setupMessages().empty());
-    }
-    void TearDown() override { program_.reset(); }
 
     // Opens every window of the list through its opener and runs `check` on
     // it while it is open. A window that goes when its opener returns (the
@@ -125,9 +118,6 @@ protected:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
     }
-
-    QTemporaryDir folder_;
-    std::unique_ptr<ProgramFixture> program_;
 };
 
 TEST_F(EveryWindowTest, DeclaredNamesExistCaptionsFitAndTheWindowIsOnTheScreen)

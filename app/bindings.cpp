@@ -6,6 +6,7 @@
 #include "app/text.h"
 #include "data/catalog.h"
 
+#include <QSignalBlocker>
 #include <QTextDocument>
 #include <algorithm>
 #include <cmath>
@@ -71,7 +72,8 @@ bool fits(Bind kind, QWidget* w)
     case Bind::Date: return qobject_cast<DatePicker*>(w);
     case Bind::Time: return qobject_cast<QTimeEdit*>(w);
     case Bind::Option: return qobject_cast<RadioGroup*>(w);
-    case Bind::Combo: return qobject_cast<QComboBox*>(w);
+    case Bind::Combo:
+    case Bind::Lookup: return qobject_cast<QComboBox*>(w);
     case Bind::Spin: return qobject_cast<QSpinBox*>(w);
     case Bind::Check: return qobject_cast<QAbstractButton*>(w);
     case Bind::Memo: return qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w);
@@ -122,6 +124,15 @@ void FieldBindings::bind(Form& form, const FieldBinding& b, bool loads)
                            .arg(QLatin1String(b.control), QLatin1String(b.field), alias_));
         return;
     }
+    if (b.kind == Bind::Lookup) {
+        const bool named = b.lookup
+            && !catalogueField(QLatin1String(b.lookup->alias), QString::fromLatin1(b.lookup->codeField).toUpper().toStdString()).name.empty()
+            && !catalogueField(QLatin1String(b.lookup->alias), QString::fromLatin1(b.lookup->nameField).toUpper().toStdString()).name.empty();
+        if (!named) {
+            form.noteFault(QStringLiteral("%1 looks its items up in fields that are not there").arg(QLatin1String(b.control)));
+            return;
+        }
+    }
     if (!w)
         return;
     // Limits from the field's definition, never typed again per window.
@@ -163,6 +174,60 @@ QWidget* FieldBindings::unfinishedDate() const
     return nullptr;
 }
 
+long long FieldBindings::chosenCode(const QWidget* lookup)
+{
+    auto* c = qobject_cast<const QComboBox*>(lookup);
+    return c && c->currentIndex() >= 0 ? c->currentData().toLongLong() : 0;
+}
+
+void FieldBindings::fillLookup(const Entry& e)
+{
+    auto* combo = static_cast<QComboBox*>(e.widget);
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    const CodeLookup& from = *e.def->lookup;
+    data::WorkArea* a = area(QLatin1String(from.alias));
+    if (!a)
+        return;
+    // Read in record order, which the engine reads ahead in large blocks,
+    // and sorted here: a walk through the name index reads one record at a
+    // time, several times slower for a list read on every selection.
+    struct Item {
+        std::string key;   // as the name order keys it: upper case, Windows-1252
+        QString name;
+        long long code;
+    };
+    std::vector<Item> items;
+    const int savedOrder = a->indexOrd();
+    const uint32_t savedRec = a->recNo();
+    const std::string code = QString::fromLatin1(from.codeField).toUpper().toStdString();
+    const std::string name = QString::fromLatin1(from.nameField).toUpper().toStdString();
+    if (a->setOrder(0))
+        for (a->goTop(); !a->eof(); a->skip(1))
+            if (!a->deleted()) {
+                const QString stored = fromCp1252(a->str(name));
+                items.push_back({keyBytes(keyUpper(stored)), trimBlanks(stored), static_cast<long long>(a->num(code))});
+            }
+    (void)a->setOrder(savedOrder);
+    a->goTo(savedRec);
+    // Equal names stay in record order, as the index orders equal keys.
+    std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
+    for (const Item& i : items)
+        combo->addItem(i.name, static_cast<qlonglong>(i.code));
+}
+
+void FieldBindings::refreshLookups() const
+{
+    for (const Entry& e : entries_) {
+        if (!e.def || e.def->kind != Bind::Lookup)
+            continue;
+        auto* combo = static_cast<QComboBox*>(e.widget);
+        const long long chosen = chosenCode(combo);
+        fillLookup(e);
+        combo->setCurrentIndex(chosen == 0 ? -1 : combo->findData(static_cast<qlonglong>(chosen)));
+    }
+}
+
 void FieldBindings::clear() const
 {
     for (const Entry& e : entries_) {
@@ -177,6 +242,10 @@ void FieldBindings::clear() const
         case Bind::Time: static_cast<QTimeEdit*>(w)->setTime(QTime(0, 0)); break;
         case Bind::Option: static_cast<RadioGroup*>(w)->setValue(1); break;
         case Bind::Combo: static_cast<QComboBox*>(w)->setCurrentIndex(-1); break;
+        case Bind::Lookup:
+            fillLookup(e);
+            static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<QComboBox*>(w)->count() > 0 ? 0 : -1);
+            break;
         case Bind::Spin: static_cast<QSpinBox*>(w)->setValue(static_cast<QSpinBox*>(w)->minimum()); break;
         case Bind::Check: static_cast<QAbstractButton*>(w)->setChecked(false); break;
         case Bind::Memo:
@@ -221,6 +290,14 @@ void FieldBindings::load(const data::WorkArea& a) const
             break;
         }
         case Bind::Combo: static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<int>(a.num(e.field)) - 1); break;
+        case Bind::Lookup: {
+            const long long stored = static_cast<long long>(a.num(e.field));
+            fillLookup(e);
+            auto* combo = static_cast<QComboBox*>(w);
+            // 0 is no code: a faulty record chooses nothing rather than a medicine coded 0.
+            combo->setCurrentIndex(stored == 0 ? -1 : combo->findData(static_cast<qlonglong>(stored)));
+            break;
+        }
         case Bind::Spin: static_cast<QSpinBox*>(w)->setValue(static_cast<int>(std::lround(a.num(e.field)))); break;
         case Bind::Check: static_cast<QAbstractButton*>(w)->setChecked(a.logical(e.field)); break;
         case Bind::Memo:
@@ -261,6 +338,7 @@ data::Status FieldBindings::flush(data::WorkArea& a) const
             break;
         }
         case Bind::Combo: s = a.setNum(e.field, static_cast<QComboBox*>(w)->currentIndex() + 1); break;
+        case Bind::Lookup: s = a.setNum(e.field, static_cast<double>(chosenCode(w))); break;
         case Bind::Spin: s = a.setNum(e.field, static_cast<QSpinBox*>(w)->value()); break;
         case Bind::Check: s = a.setLogical(e.field, static_cast<QAbstractButton*>(w)->isChecked()); break;
         case Bind::Memo:

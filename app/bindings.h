@@ -44,6 +44,21 @@ enum class Bind {
     Check,     // check box over an L field
     Memo,      // multi-line plain text over an M (or C) field
     Rich,      // rich-text box over an M field, through a codec (plain text without one)
+    Lookup,    // drop-down over an N field listing another table's records: the chosen one's code
+};
+
+// Where a Lookup drop-down takes its items from: every live record of the
+// open area `alias`, in name order (upper case, as the name orders key it),
+// each shown by its nameField (trimmed) and standing for its codeField. The
+// items are read again whenever the control is loaded or blanked, so records
+// added, renamed or deleted meanwhile in another window show as they are
+// now; the area's order and record are put back. Blanking chooses the first
+// item; loading chooses the item of the stored code, or none when no live
+// record has it; no choice writes 0.
+struct CodeLookup {
+    const char* alias;
+    const char* codeField;
+    const char* nameField;
 };
 
 // How a rich-text box turns stored memo bytes into a document and back.
@@ -64,6 +79,7 @@ struct FieldBinding {
     // width and decimals allow.
     QString picture = {};
     const RichCodec* codec = nullptr;
+    const CodeLookup* lookup = nullptr;   // Lookup: where the items come from
 };
 
 // The stored values of the bound fields of one record.
@@ -97,6 +113,11 @@ public:
     // A bound date box that shows a text which is no date (31-02-2000), or
     // nullptr: nothing may be written while one does.
     QWidget* unfinishedDate() const;
+    // The code a Lookup drop-down stands for now; 0 when nothing is chosen.
+    static long long chosenCode(const QWidget* lookup);
+    // Reads the items of every Lookup drop-down again, keeping the choice
+    // when its record is still listed (none when it is gone).
+    void refreshLookups() const;
 
     // Empty texts, numbers 0, option 1, no date, check cleared.
     void clear() const;
@@ -127,6 +148,7 @@ private:
         bool loads = true;
     };
     void bind(Form& form, const FieldBinding& b, bool loads);
+    static void fillLookup(const Entry& e);
     QString alias_;
     std::vector<Entry> entries_;
     QList<QWidget*> widgets_;

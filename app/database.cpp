@@ -130,4 +130,37 @@ data::Result<data::WorkArea*> PrivateArea::open(std::string_view table, std::ini
     return &a;
 }
 
+namespace {
+
+// The answer of a search, or the failure it met on the way.
+data::Result<bool> searched(const data::WorkArea& a, bool found)
+{
+    if (!found && !a.lastError().empty())
+        return data::Status::error(data::ErrorCode::Damaged, a.lastError());
+    return found;
+}
+
+} // namespace
+
+data::Result<bool> liveKeyExists(data::Workspace& ws, std::string_view table, std::string_view index, std::string_view key)
+{
+    PrivateArea guard(ws, std::string(table) + "_inuse");
+    auto opened = guard.open(table, {index});
+    if (!opened)
+        return opened.status();
+    data::WorkArea& a = *opened.value();
+    return searched(a, a.seek("F" + std::string(key)));
+}
+
+data::Result<bool> liveRecordWhere(data::Workspace& ws, std::string_view table, const data::Condition& cond)
+{
+    PrivateArea guard(ws, std::string(table) + "_inuse");
+    auto opened = guard.open(table);
+    if (!opened)
+        return opened.status();
+    data::WorkArea& a = *opened.value();
+    // Deleted records never count, even were they made visible meanwhile.
+    return searched(a, a.locate([&](data::WorkArea& r) { return !r.deleted() && cond(r); }));
+}
+
 } // namespace cn

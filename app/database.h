@@ -61,4 +61,16 @@ private:
     bool opened_ = false;
 };
 
+// In-use checks through a private area: whether a record elsewhere still
+// refers to a master record. Each fails, rather than answering "not used",
+// when the table or index cannot be opened or read, so that nothing is
+// deleted unchecked.
+//
+// A live record of the catalogue table whose key in the catalogue index
+// `index` begins with "F" + key.
+data::Result<bool> liveKeyExists(data::Workspace& ws, std::string_view table, std::string_view index, std::string_view key);
+// A live record for which `cond` holds, by a walk in record order (for a
+// field no index of the table is keyed on).
+data::Result<bool> liveRecordWhere(data::Workspace& ws, std::string_view table, const data::Condition& cond);
+
 } // namespace cn

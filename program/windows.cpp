@@ -1,7 +1,11 @@
 #include "program/windows.h"
 
 #include "app/setupform.h"
+#include "masters/brandmed_form.h"
+#include "masters/chamber_form.h"
 #include "masters/dbfmenu.h"
+#include "masters/dictionary_form.h"
+#include "masters/genmed_form.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
 #include "setup/options_form.h"
@@ -19,6 +23,10 @@ const WindowEntry kWindows[] = {
     {"Form_PVisit", "Ent_PatVisit", "WinPVisit", PVISIT},
     {"Form_PVHist", nullptr, "WinPVHist", PVHIST},
     {"Form_DBFMenu", nullptr, "WinDBFMenu", nullptr},
+    {"Form_Chambers", "Set_Chamber", "WinChambers", CHAMBERS},
+    {"Form_Dictionary", "Set_Dict", "WinDict", DICT},
+    {"Form_GenMed", nullptr, nullptr, GENMED},
+    {"Form_BrandMed", nullptr, nullptr, BRANDMED},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
     {"Form_Options", "Set_Options", nullptr, SETOPT},
     {"Form_About", "Help_About", nullptr, ABOUT},

@@ -76,16 +76,10 @@ protected:
     {
         return addPatientRecord(QStringLiteral("patnt"), code, first, last, sex, dob);
     }
-    uint32_t addVisit(long long visitNo, long long patientCode)
+    static uint32_t addVisit(long long visitNo, long long patientCode)
     {
-        data::WorkArea* v = area(QStringLiteral("pvisit"));
-        EXPECT_TRUE(v->append());
-        EXPECT_TRUE(v->setNum("VISITNO", static_cast<double>(visitNo)));
-        EXPECT_TRUE(v->setNum("PVNO", 1));
-        EXPECT_TRUE(v->setNum("PATCODE", static_cast<double>(patientCode)));
-        const uint32_t rec = v->recNo();
-        v->unlock();
-        EXPECT_TRUE(db().commitAll());
+        const uint32_t rec = appendRecord("pvisit", {{"VISITNO", double(visitNo)}, {"PVNO", 1}, {"PATCODE", double(patientCode)}});
+        EXPECT_NE(rec, 0u);
         return rec;
     }
     // Marks a record deleted through the engine, as another window would.

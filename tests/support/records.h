@@ -3,6 +3,7 @@
 // copy of the program would write them: how the window tests set up what a
 // window is to show.
 #include "app/database.h"
+#include "support/program_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,7 @@ inline uint32_t addPatientRecord(const QString& alias, long long code, const cha
 // Marks a record deleted, under its lock, as another window would.
 inline void deleteRecordAt(const QString& alias, uint32_t rec)
 {
-    data::WorkArea* a = area(alias);
-    a->goTo(rec);
-    ASSERT_TRUE(a->rlock());
-    ASSERT_TRUE(a->deleteRecord());
-    a->unlock();
-    ASSERT_TRUE(db().commitAll());
+    ASSERT_TRUE(markDeleted(alias.toLatin1().constData(), rec));
 }
 
 } // namespace cn::testing

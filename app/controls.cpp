@@ -563,6 +563,20 @@ void RichTextBox::keyPressEvent(QKeyEvent* e)
     QTextEdit::keyPressEvent(e);
 }
 
+bool RichTextBox::insertTyped(const QString& text)
+{
+    if (isReadOnly())
+        return false;
+    if (max_ > 0 && room() < text.size()) {
+        tell(QStringLiteral("At most %1 characters").arg(max_));
+        return false;
+    }
+    QTextCursor c = textCursor();
+    c.insertText(text);
+    setTextCursor(c);
+    return true;
+}
+
 void RichTextBox::insertFromMimeData(const QMimeData* source)
 {
     if (max_ <= 0 || isReadOnly()) {

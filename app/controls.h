@@ -210,6 +210,10 @@ public:
     int maxLength() const { return max_; }
     int length() const;                                          // characters held
     const QString& notice() const { return notice_; }
+    // Puts text at the caret in place of the selection, as typing does (one
+    // step for undo); refused, with the box's tip, when the box is read-only
+    // or the text would take it past its maximum length.
+    bool insertTyped(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

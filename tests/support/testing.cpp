@@ -109,9 +109,9 @@ std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont&, const Q
     return popOr(fonts, std::optional<QFont>());
 }
 
-std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor&, const QString& caption)
+std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor& initial, const QString& caption)
 {
-    calls.push_back({DialogCall::Colour, caption, {}, {}});
+    calls.push_back({DialogCall::Colour, caption, {}, {}, initial});
     return popOr(colours, std::optional<QColor>());
 }
 

@@ -129,7 +129,6 @@ RxEditor::RxEditor(Form& window, RichTextBox* prescription, RichTextBox* notes)
     connect(pres_, &QTextEdit::cursorPositionChanged, this, [this] { SELECTTEXT(); });
     connect(pres_, &QTextEdit::selectionChanged, this, [this] { SELECTTEXT(); });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { BTN_STAT(); });
-    SELECTTEXT();
 }
 
 QList<QWidget*> RxEditor::entryControls() const

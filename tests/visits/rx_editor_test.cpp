@@ -187,13 +187,13 @@ TEST_F(RxEditorTest, ColourRecoloursOnlyASelectionOfOneColour)
     EXPECT_EQ(rtf::write(*doc()), before);
 
     // All red: the dialog starts on red; OK recolours, Cancel does not.
-    select(5, 8);
+    select(5, 7);
     dialogs->colours.push_back(QColor(Qt::blue));
     click("Btn_Color");
     ASSERT_EQ(dialogs->calls.size(), 2u);
     EXPECT_EQ(dialogs->calls.back().colour, QColor(Qt::red));
     EXPECT_EQ(at(5).foreground().color(), QColor(Qt::blue));
-    EXPECT_EQ(at(4).foreground().color(), QColor(Qt::red)) << "outside the selection";
+    EXPECT_EQ(at(7).foreground().color(), QColor(Qt::red)) << "outside the selection";
     select(0, 5);
     click("Btn_Color");   // cancelled
     EXPECT_EQ(dialogs->calls.back().colour, QColor(Qt::black));
@@ -487,11 +487,13 @@ TEST(RxFontList, NamesAreCutSplitAtCommasAndSortedWithDuplicatesKept)
     EXPECT_TRUE(rx::READ_FONT(QString()).isEmpty());
 }
 
+// As built, before the toolbar first follows a text shown.
 TEST_F(RxEditorTest, ListsStartOnTheSecondFaceAndTenPoints)
 {
-    open();
-    auto* names = ctl<QComboBox>("CmbFontName");
-    auto* sizes = ctl<QComboBox>("CmbFontSize");
+    PVisitForm f;
+    auto* names = f.findChild<QComboBox*>(QStringLiteral("CmbFontName"));
+    auto* sizes = f.findChild<QComboBox*>(QStringLiteral("CmbFontSize"));
+    ASSERT_TRUE(names && sizes);
     QStringList listed;
     for (int i = 0; i < names->count(); ++i)
         listed << names->itemText(i);
@@ -499,10 +501,11 @@ TEST_F(RxEditorTest, ListsStartOnTheSecondFaceAndTenPoints)
     EXPECT_EQ(names->currentIndex(), 1);
     EXPECT_EQ(sizes->count(), 16);
     EXPECT_EQ(sizes->currentText(), QStringLiteral("10"));
-    EXPECT_EQ(button("Btn_Bold")->toolTip(), QStringLiteral("Bold"));
-    EXPECT_FALSE(button("Btn_Bold")->icon().isNull());
-    EXPECT_TRUE(button("Btn_Bold")->isCheckable());
-    EXPECT_FALSE(button("Btn_Color")->isCheckable());
+    auto* bold = f.findChild<QPushButton*>(QStringLiteral("Btn_Bold"));
+    EXPECT_EQ(bold->toolTip(), QStringLiteral("Bold"));
+    EXPECT_FALSE(bold->icon().isNull());
+    EXPECT_TRUE(bold->isCheckable());
+    EXPECT_FALSE(f.findChild<QPushButton*>(QStringLiteral("Btn_Color"))->isCheckable());
 }
 
 } // namespace

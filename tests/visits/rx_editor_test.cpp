@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QStandardPaths>
@@ -407,11 +408,19 @@ TEST_F(RxEditorTest, PlainPrescriptionIsSavedAgainAsRtfAndNotesLoseTheirFormatti
     EXPECT_EQ(pres()->toPlainText(), QStringLiteral("Rest"));
     click("Modify_PVisit");
     auto* mime = new QMimeData;
-    mime->setHtml(QStringLiteral("<b>review</b> <i>in a week</i>"));
+    mime->setHtml(QStringLiteral("<b>review</b> <i>in a week</i>\u2192\U0001F600"));
     mime->setText(QStringLiteral("review in a week"));
     QGuiApplication::clipboard()->setMimeData(mime);
     item("ItC1_Paste")->trigger();
     ASSERT_TRUE(notes()->document()->firstBlock().begin().fragment().charFormat().font().bold());
+    // The notes are Windows-1252 text: what that cannot hold is left out
+    // as it comes in, typed or pasted, and the tip says so.
+    EXPECT_EQ(notes()->toPlainText(), QStringLiteral("review in a week"));
+    EXPECT_TRUE(notes()->notice().contains(QStringLiteral("\u2192\U0001F600"))) << notes()->notice().toStdString();
+    QKeyEvent tick(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\u2713"));
+    QApplication::sendEvent(notes(), &tick);
+    EXPECT_EQ(notes()->toPlainText(), QStringLiteral("review in a week"));
+    EXPECT_TRUE(notes()->notice().endsWith(QStringLiteral("\u2713")));
     click("Bt_Save");
     ASSERT_EQ(program_->messages().texts(), QStringList{QStringLiteral("Modification Successful !!")});
 

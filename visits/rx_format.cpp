@@ -29,35 +29,13 @@ void forEachBlock(const QTextCursor& cursor, const std::function<void(const QTex
     }
 }
 
-// One character format as it shows, the document's default font filling in
-// what the format leaves unsaid.
-struct Shown {
-    QString face;
-    qreal points = 0;
-    QColor colour;
-    bool bold = false, italic = false, underline = false, strikeOut = false;
-};
-
-Shown shown(const QTextCharFormat& f, const QFont& base)
+// One run as it shows: the default face named, the automatic colour black.
+rtf::CharLook shown(const QTextCharFormat& f, const QFont& base)
 {
-    Shown s;
-    const QStringList families = f.hasProperty(QTextFormat::FontFamilies) ? f.fontFamilies().toStringList()
-                                                                           : QStringList();
-    s.face = !families.isEmpty() ? families.front() : base.family();
-    if (f.hasProperty(QTextFormat::FontPointSize))
-        s.points = f.fontPointSize();
-    else if (f.hasProperty(QTextFormat::FontPixelSize))
-        s.points = f.intProperty(QTextFormat::FontPixelSize) * 72.0 / rtf::layoutDpi();
-    else
-        s.points = base.pointSizeF();
-    s.bold = f.hasProperty(QTextFormat::FontWeight) ? f.fontWeight() >= QFont::DemiBold : base.bold();
-    s.italic = f.hasProperty(QTextFormat::FontItalic) ? f.fontItalic() : base.italic();
-    s.underline = f.hasProperty(QTextFormat::TextUnderlineStyle) || f.hasProperty(QTextFormat::FontUnderline)
-        ? f.fontUnderline()
-        : base.underline();
-    s.strikeOut = f.hasProperty(QTextFormat::FontStrikeOut) ? f.fontStrikeOut() : base.strikeOut();
-    const bool coloured = f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush;
-    s.colour = coloured ? f.foreground().color().toRgb() : QColor(Qt::black);
+    rtf::CharLook s = rtf::charLook(f, base);
+    if (s.face.isEmpty())
+        s.face = base.family();
+    s.colour = s.colour.isValid() ? s.colour.toRgb() : QColor(Qt::black);
     s.colour.setAlpha(255);
     return s;
 }
@@ -73,10 +51,19 @@ Qt::Alignment horizontal(Qt::Alignment a)
     return a;
 }
 
-void setMeasures(const QTextBlock& b, const Measures& m)
+using Changes = std::vector<std::pair<QTextBlock, Measures>>;
+
+// The paragraphs' new measures, with `also` done first, in one undo step.
+void applyMeasures(QTextCursor& cursor, const Changes& changes, const std::function<void()>& also = {})
 {
-    QTextCursor c(b);
-    rtf::setIndents(c, rtf::Indents{.left = m.start + m.offset, .right = m.right, .firstLine = -m.offset});
+    cursor.beginEditBlock();
+    if (also)
+        also();
+    for (const auto& [b, m] : changes) {
+        QTextCursor c(b);
+        rtf::setIndents(c, rtf::Indents{.left = m.start + m.offset, .right = m.right, .firstLine = -m.offset});
+    }
+    cursor.endEditBlock();
 }
 
 } // namespace
@@ -119,11 +106,11 @@ SelectionFormat selectionFormat(const QTextCursor& cursor)
     if (!doc)
         return out;
     const QFont base = doc->defaultFont();
-    std::optional<Shown> first;
+    std::optional<rtf::CharLook> first;
     bool face = true, points = true, colour = true;
     bool bold = true, italic = true, underline = true, strike = true;
     auto take = [&](const QTextCharFormat& f) {
-        const Shown s = shown(f, base);
+        const rtf::CharLook s = shown(f, base);
         if (!first) {
             first = s;
         } else {
@@ -220,16 +207,12 @@ bool setBullets(QTextCursor& cursor, bool on)
 {
     if (!cursor.document())
         return false;
-    std::vector<std::pair<QTextBlock, Measures>> changes;
+    Changes changes;
+    const int step = on ? kBulletStepTwips : 0;
     forEachBlock(cursor, [&](const QTextBlock& b) {
-        const int step = on ? kBulletStepTwips : 0;
         changes.emplace_back(b, Measures{.start = step, .offset = step, .right = measures(b).right});
     });
-    cursor.beginEditBlock();
-    rtf::setBullet(cursor, on);
-    for (const auto& [b, m] : changes)
-        setMeasures(b, m);
-    cursor.endEditBlock();
+    applyMeasures(cursor, changes, [&] { rtf::setBullet(cursor, on); });
     return true;
 }
 
@@ -238,7 +221,7 @@ bool stepIndent(QTextCursor& cursor, bool in)
     if (!cursor.document())
         return false;
     // Every paragraph is checked before any is changed.
-    std::vector<std::pair<QTextBlock, Measures>> changes;
+    Changes changes;
     bool fits = true;
     forEachBlock(cursor, [&](const QTextBlock& b) {
         Measures m = measures(b);
@@ -248,10 +231,7 @@ bool stepIndent(QTextCursor& cursor, bool in)
     });
     if (!fits)
         return false;
-    cursor.beginEditBlock();
-    for (const auto& [b, m] : changes)
-        setMeasures(b, m);
-    cursor.endEditBlock();
+    applyMeasures(cursor, changes);
     return true;
 }
 

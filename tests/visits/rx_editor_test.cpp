@@ -391,6 +391,14 @@ TEST_F(RxDictionaryTest, PhraseGoesInTrimmedWithOneSpaceInPlaceOfTheSelectionAnd
     EXPECT_EQ(notes()->toPlainText(), QStringLiteral("Plenty of fluids "));
     EXPECT_EQ(pres()->toPlainText(), QStringLiteral("aXXb"));
 
+    // A phrase that would take the notes past 1500 characters is refused
+    // whole, never cut.
+    notes()->setPlainText(QString(1491, QLatin1Char('n')));
+    whenListed([](DBFMenuForm* list) { choose(list, QStringLiteral("ta"), "Bt_SelectItem"); });
+    click("Bt_PVDict");
+    EXPECT_EQ(notes()->toPlainText(), QString(1491, QLatin1Char('n')));
+    EXPECT_FALSE(notes()->notice().isEmpty());
+
     // A choice made after the entry was given up goes nowhere.
     whenListed([this](DBFMenuForm* list) {
         click("Bt_Cancel");

@@ -159,13 +159,17 @@ TEST_F(RxEditorTest, FontListsFollowTheSelectionAndEachAppliesOnlyItsOwnAttribut
     EXPECT_EQ(at(0).fontPointSize(), 9) << "mixed sizes stay";
     EXPECT_EQ(at(7).fontPointSize(), 14);
 
-    // With nothing selected the choice is for what is typed next.
+    // With nothing selected the choice, here by the arrow key in the list,
+    // is for what is typed next.
     QTextCursor end = pres()->textCursor();
     end.movePosition(QTextCursor::End);
     pres()->setTextCursor(end);
-    choose("CmbFontSize", QStringLiteral("36"));
+    ASSERT_EQ(sizes->currentText(), QStringLiteral("14"));
+    sizes->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(sizes, Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), pres());
     QTest::keyClicks(pres(), QStringLiteral("z"));
-    EXPECT_EQ(at(8).fontPointSize(), 36);
+    EXPECT_EQ(at(8).fontPointSize(), 16);
     EXPECT_EQ(at(7).fontPointSize(), 14);
 }
 

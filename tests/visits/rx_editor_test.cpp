@@ -522,11 +522,6 @@ TEST_F(RxEditorTest, ListsStartOnTheSecondFaceAndTenPoints)
     EXPECT_EQ(names->currentIndex(), 1);
     EXPECT_EQ(sizes->count(), 16);
     EXPECT_EQ(sizes->currentText(), QStringLiteral("10"));
-    auto* bold = f.findChild<QPushButton*>(QStringLiteral("Btn_Bold"));
-    EXPECT_EQ(bold->toolTip(), QStringLiteral("Bold"));
-    EXPECT_FALSE(bold->icon().isNull());
-    EXPECT_TRUE(bold->isCheckable());
-    EXPECT_FALSE(f.findChild<QPushButton*>(QStringLiteral("Btn_Color"))->isCheckable());
 }
 
 } // namespace

@@ -146,7 +146,7 @@ void RxEditor::setEntry(bool entering)
 {
     entering_ = entering;
     ++serial_;
-    if (pres_)
+    if (presMenu_.menu)   // built whole (a window with declaration faults is not)
         SELECTTEXT();
 }
 
@@ -319,8 +319,6 @@ void RxEditor::SETBTNFONT(const rx::SelectionFormat& f)
 
 void RxEditor::BTN_STAT()
 {
-    if (!pres_)
-        return;
     const bool selected = pres_->textCursor().hasSelection();
     const bool pastable = pres_->canPaste();
     for (QPushButton* b : {cut_, copy_})

@@ -490,6 +490,13 @@ TEST_F(PVisitTest, TwoCopiesSavingForThePatientAtOnceGiveDistinctNumbers)
     Gate gate;
     const pid_t other = otherCopySaving(folder_.path(), 2, kTheirs, gate);
     open();
+    // On a busy machine the other copy may hold the table past the moment
+    // the window waits: the retry question is then answered Yes, as the
+    // doctor would, and each save must still end in one append.
+    messages().onShow = [this](const ShownMessage& m) {
+        if (m.text == visits::tableLockQuestion())
+            messages().answerYes();
+    };
     gate.open();
     for (int i = 0; i < kMine; ++i) {
         messages().clear();
@@ -497,8 +504,11 @@ TEST_F(PVisitTest, TwoCopiesSavingForThePatientAtOnceGiveDistinctNumbers)
         fillNewVisit();
         ctl<DatePicker>("TxtNextVisit")->setValue(QDate());
         click("Bt_Save");
-        ASSERT_EQ(messages().texts(), QStringList{QStringLiteral("Append Successful")}) << i;
+        QStringList texts = messages().texts();
+        texts.removeAll(visits::tableLockQuestion());
+        ASSERT_EQ(texts, QStringList{QStringLiteral("Append Successful")}) << i;
     }
+    messages().onShow = nullptr;
     ASSERT_EQ(exitStatus(other), 0);
     const auto numbers = numbersOf(2);
     ASSERT_EQ(numbers.size(), size_t(3 + kMine + kTheirs));

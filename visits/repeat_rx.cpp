@@ -1,0 +1,81 @@
+#include "visits/repeat_rx.h"
+
+#include "app/database.h"
+#include "app/messages.h"
+#include "visits/rtf/rtf.h"
+#include "visits/visit_records.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
+
+namespace cn::visits {
+
+data::Result<std::optional<std::string>> lastPrescription(data::Workspace& ws, long long patientCode)
+{
+    PrivateArea area(ws, "rx_pvisit");
+    auto opened = area.open("pvisit", {"pvisit4"});
+    if (!opened)
+        return opened.status();
+    data::WorkArea& v = *opened.value();
+    // Order 4 is the patient's code, then the PV number; the scope holds
+    // only the patient's live visits, so its last is the one wanted.
+    v.setScope(patientKey(patientCode));
+    v.goBottom();
+    if (v.eof()) {
+        if (!v.lastError().empty())
+            return data::Status::error(data::ErrorCode::Damaged, v.lastError());
+        return std::optional<std::string>{};
+    }
+    auto pres = v.readMemo("PATPRES");
+    if (!pres)
+        return pres.status();
+    // A prescription with no text (an empty document is still RTF) is no
+    // prescription to repeat.
+    QTextDocument doc;
+    rtf::read(QByteArray::fromStdString(pres.value()), &doc);
+    if (doc.toPlainText().trimmed().isEmpty())
+        return std::optional<std::string>{};
+    return std::optional<std::string>{std::move(pres.value())};
+}
+
+void replacePrescription(QTextEdit& editor, const std::string& stored)
+{
+    QTextDocument source;
+    rtf::read(QByteArray::fromStdString(stored), &source);
+    QTextCursor c(editor.document());
+    c.beginEditBlock();
+    c.select(QTextCursor::Document);
+    c.removeSelectedText();
+    // The first paragraph takes the stored one's format too, not only its
+    // characters: the fragment's first block merges into the empty one here.
+    QTextCursor first(&source);
+    c.setBlockFormat(first.blockFormat());
+    c.setBlockCharFormat(first.blockCharFormat());
+    c.insertFragment(QTextDocumentFragment(&source));
+    c.endEditBlock();
+    editor.setTextCursor(c);
+}
+
+void REPEAT_LAST_RX(QTextEdit* editor, long long patientCode)
+{
+    if (!editor)
+        return;
+    const auto last = lastPrescription(db(), patientCode);
+    if (!last) {
+        MESGSTOP(QStringLiteral("The last prescription could not be read !!\n") + problemText(last.status()));
+        return;
+    }
+    if (!last.value()) {
+        MESGINFO(QStringLiteral("No earlier prescription for this patient !!"));
+        return;
+    }
+    if (!editor->toPlainText().trimmed().isEmpty()
+        && !askYes(QStringLiteral("Replace the prescription with the last one ??")))
+        return;
+    replacePrescription(*editor, *last.value());
+    editor->setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace cn::visits

@@ -1,0 +1,68 @@
+#pragma once
+// The vitals trend chart Form_Trends, opened from the history window for
+// the patient it shows: weight, blood pressure, pulse and temperature
+// against the visit date, one series each, and the height where it
+// changed. Read-only. The legend switches a series on and off; resting the
+// pointer on a point tells its visit; Print puts the chart on one A4
+// landscape page, with a preview when asked for. The figures are
+// visits/trends.h's.
+#include "app/forms.h"
+#include "visits/trends.h"
+
+#include <QPointF>
+
+#include <vector>
+
+class QCheckBox;
+class QChart;
+class QChartView;
+class QXYSeries;
+
+namespace cn {
+
+class PrintJob;
+
+class TrendsForm : public Form {
+    Q_OBJECT
+public:
+    explicit TrendsForm(QWidget* owner = nullptr);
+    ~TrendsForm() override;
+
+    // Shows the patient's trends (read again from the tables).
+    void showPatient(long long patientCode);
+    long long patientCode() const { return trends_.patientCode; }
+    const visits::Trends& trends() const { return trends_; }
+
+    QChart* chart() const;
+    // Every line drawn for a measure (one per run of measured visits).
+    std::vector<QXYSeries*> seriesOf(visits::Measure m) const;
+    bool measureShown(visits::Measure m) const;
+    // What the pointer resting at `value` (chart coordinates) on `series`
+    // tells: the visit of the point within a few pixels of it, or nothing.
+    QString hoverText(const QXYSeries* series, QPointF value) const;
+
+    void PRINT_TRENDS();
+    // The chart on one A4 landscape page of a job whose printer is chosen;
+    // true when it was printed (or collected for the preview).
+    bool printTo(PrintJob& job);
+
+private:
+    struct Line {
+        QXYSeries* series = nullptr;
+        visits::Measure measure = visits::Measure::Weight;
+        const std::vector<visits::TrendSample>* samples = nullptr;
+    };
+    void rebuildChart();
+    void toggle(visits::Measure m);
+
+    visits::Trends trends_;
+    std::vector<Line> lines_;
+    QChartView* view_ = nullptr;
+    QCheckBox* preview_ = nullptr;
+};
+
+// TRENDS: opens the trend chart for the patient the history window shows,
+// or brings it forward (showing that patient) when it is open.
+void TRENDS();
+
+} // namespace cn

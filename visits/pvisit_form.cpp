@@ -97,6 +97,9 @@ PVisitForm::PVisitForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     visits::followBmi(need<QLabel>(QStringLiteral("Lb_PatBMI")), feet_, inches_, pounds_);
     if (!faults().isEmpty())
         return;
+    // Pressing it leaves the focus where it is (as the dictionary buttons
+    // do): leaving the chamber box half typed would check it.
+    repeatRx->setFocusPolicy(Qt::NoFocus);
     onAction(repeatRx, [this] {
         if (entry_ && LNEW)
             visits::REPEAT_LAST_RX(prescription_, static_cast<long long>(patCode_->value()));

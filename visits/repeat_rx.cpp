@@ -75,7 +75,6 @@ void REPEAT_LAST_RX(QTextEdit* editor, long long patientCode)
         && !askYes(QStringLiteral("Replace the prescription with the last one ??")))
         return;
     replacePrescription(*editor, *last.value());
-    editor->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace cn::visits

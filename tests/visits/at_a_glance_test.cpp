@@ -160,7 +160,6 @@ TEST_F(AtAGlanceTest, RepeatLastRxCopiesTheHighestLivePvFormattedAskingBeforeRep
     click("Bt_Cancel");
     click("Append_PVisit");
     ASSERT_TRUE(repeat->isEnabled());
-    typeAndLeave("TxtChName", QStringLiteral("Home Visit"));
 
     // Into the empty editor without a question; formatting kept, nothing
     // else of that visit taken.

@@ -33,14 +33,8 @@ std::string makeFolderWithRegular(const std::string& folder, long others)
     makeFolder(
         folder,
         [&] {
-            auto p = db().use("PATNT.dbf", "patnt");
-            if (!p)
-                fail("open PATNT.dbf: " + p.message());
-            name = addPatients(*p.value(), 100).front();
-            auto v = db().use("PVISIT.dbf", "pvisit");
-            if (!v)
-                fail("open PVISIT.dbf: " + v.message());
-            data::WorkArea& a = *v.value();
+            name = addPatients(openToFill("PATNT.dbf", "patnt"), 100).front();
+            data::WorkArea& a = openToFill("PVISIT.dbf", "pvisit");
             Rng rng(17);
             long visitNo = 0;
             long pvOf[102] = {};

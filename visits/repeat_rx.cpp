@@ -15,14 +15,11 @@ namespace cn::visits {
 data::Result<std::optional<std::string>> lastPrescription(data::Workspace& ws, long long patientCode)
 {
     PrivateArea area(ws, "rx_pvisit");
-    auto opened = area.open("pvisit", {"pvisit4"});
+    auto opened = openPatientVisits(area, patientCode);
     if (!opened)
         return opened.status();
     data::WorkArea& v = *opened.value();
-    // Order 4 is the patient's code, then the PV number; the scope holds
-    // only the patient's live visits, so its last is the one wanted.
-    v.setScope(patientKey(patientCode));
-    v.goBottom();
+    v.goBottom();   // the patient's visits in PV order: the last is the one wanted
     if (v.eof()) {
         if (!v.lastError().empty())
             return data::Status::error(data::ErrorCode::Damaged, v.lastError());

@@ -81,11 +81,10 @@ data::Result<Trends> loadTrends(data::Workspace& ws, long long patientCode)
             return data::Status::error(data::ErrorCode::Damaged, p.value()->lastError());
     }
     PrivateArea visitArea(ws, "trends_pvisit");
-    auto opened = visitArea.open("pvisit", {"pvisit4"});
+    auto opened = openPatientVisits(visitArea, patientCode);
     if (!opened)
         return opened.status();
     data::WorkArea& v = *opened.value();
-    v.setScope(patientKey(patientCode));
     std::vector<VisitVitals> visits;
     for (v.goTop(); !v.eof(); v.skip(1)) {
         VisitVitals x;

@@ -11,10 +11,12 @@
 
 #include <QBrush>
 #include <QCheckBox>
-#include <QCursor>
 #include <QLegendMarker>
 #include <QPen>
-#include <QToolTip>
+#include <QEvent>
+#include <QGraphicsRectItem>
+#include <QGraphicsSimpleTextItem>
+#include <QMouseEvent>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
@@ -65,6 +67,15 @@ TrendsForm::TrendsForm(QWidget* owner) : Form(kForm, WindowType::Child, owner)
     view_->setGeometry(10, 10, 870, 500);
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setFocusPolicy(Qt::NoFocus);   // read-only: nothing to type into
+    // The pointer resting on a point shows its visit in a box beside it.
+    view_->viewport()->setMouseTracking(true);
+    view_->viewport()->installEventFilter(this);
+    callout_ = new QGraphicsRectItem(view_->chart());
+    callout_->setBrush(QColor(255, 255, 225));
+    callout_->setPen(QPen(Qt::gray));
+    callout_->setZValue(100);
+    calloutText_ = new QGraphicsSimpleTextItem(callout_);
+    callout_->hide();
     build(kButtons);
     preview_ = need<QCheckBox>(QStringLiteral("CK1"));
     QWidget* print = need(QStringLiteral("Bt_Print"));
@@ -98,6 +109,7 @@ void TrendsForm::rebuildChart()
 {
     QChart* c = chart();
     lines_.clear();
+    callout_->hide();
     c->removeAllSeries();
     for (QAbstractAxis* a : c->axes())
         c->removeAxis(a);
@@ -143,13 +155,6 @@ void TrendsForm::rebuildChart()
                     connect(m, &QLegendMarker::clicked, this, [this, measure] { toggle(measure); });
                 }
             }
-            connect(line, &QXYSeries::hovered, this, [this, line](const QPointF& at, bool on) {
-                const QString text = on ? hoverText(line, at) : QString();
-                if (text.isEmpty())
-                    QToolTip::hideText();
-                else
-                    QToolTip::showText(QCursor::pos(), text, view_);
-            });
             lines_.push_back({line, s.measure, &run});
             first = false;
         }
@@ -199,32 +204,61 @@ void TrendsForm::toggle(Measure m)
     }
 }
 
-QString TrendsForm::hoverText(const QXYSeries* series, QPointF value) const
+bool TrendsForm::eventFilter(QObject* watched, QEvent* e)
 {
-    const auto line = std::find_if(lines_.begin(), lines_.end(), [&](const Line& l) { return l.series == series; });
-    if (line == lines_.end() || line->samples->empty())
-        return {};
+    if (watched == view_->viewport()) {
+        if (e->type() == QEvent::MouseMove)
+            (void)restAt(view_->mapToScene(static_cast<QMouseEvent*>(e)->position().toPoint()));
+        else if (e->type() == QEvent::Leave)
+            callout_->hide();
+    }
+    return Form::eventFilter(watched, e);
+}
+
+QString TrendsForm::restAt(QPointF at)
+{
     QChart* c = chart();
-    const QPointF at = c->mapToPosition(value, const_cast<QXYSeries*>(series));
+    const Line* bestLine = nullptr;
     const visits::TrendSample* best = nullptr;
-    double bestDistance = kHoverPixels;
-    for (const visits::TrendSample& s : *line->samples) {
-        const QPointF p =
-            c->mapToPosition(QPointF(static_cast<double>(msecsOf(s.date)), s.value), const_cast<QXYSeries*>(series));
-        const double d = std::hypot(p.x() - at.x(), p.y() - at.y());
-        if (d <= bestDistance) {
-            bestDistance = d;
-            best = &s;
+    QPointF bestPos;
+    double bestDistance = kHoverPixels + 1e-9;
+    for (const Line& l : lines_) {
+        if (!l.series->isVisible())
+            continue;
+        for (const visits::TrendSample& s : *l.samples) {
+            const QPointF p = c->mapToPosition(QPointF(static_cast<double>(msecsOf(s.date)), s.value), l.series);
+            const double d = std::hypot(p.x() - at.x(), p.y() - at.y());
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = &s;
+                bestLine = &l;
+                bestPos = p;
+            }
         }
     }
-    if (!best)
+    if (!best) {
+        callout_->hide();
         return {};
-    return QStringLiteral("Visit No. %1 (PV No. %2)\n%3\n%4: %5")
-        .arg(best->visitNo)
-        .arg(best->pvNo)
-        .arg(DDMONYY(best->date), visits::measureName(line->measure))
-        .arg(best->value, 0, 'f', line->measure == Measure::Temperature ? 1 : 0);
+    }
+    const QString text = QStringLiteral("Visit No. %1 (PV No. %2)\n%3\n%4: %5")
+                             .arg(best->visitNo)
+                             .arg(best->pvNo)
+                             .arg(DDMONYY(best->date), visits::measureName(bestLine->measure))
+                             .arg(best->value, 0, 'f', bestLine->measure == Measure::Temperature ? 1 : 0);
+    calloutText_->setText(text);
+    const QRectF box = calloutText_->boundingRect().adjusted(-4, -3, 4, 3);
+    callout_->setRect(box);
+    // Above and to the right of the point, kept inside the chart.
+    QPointF place = bestPos + QPointF(10, -box.height() - 6);
+    const QRectF area = c->rect();
+    place.setX(std::min(place.x(), area.right() - box.width()));
+    place.setY(std::max(place.y(), area.top() + 4));
+    callout_->setPos(place);
+    callout_->show();
+    return text;
 }
+
+QString TrendsForm::calloutText() const { return callout_->isVisible() ? calloutText_->text() : QString(); }
 
 void TrendsForm::PRINT_TRENDS()
 {

@@ -3,7 +3,7 @@
 // the patient it shows: weight, blood pressure, pulse and temperature
 // against the visit date, one series each, and the height where it
 // changed. Read-only. The legend switches a series on and off; resting the
-// pointer on a point tells its visit; Print puts the chart on one A4
+// pointer on a point shows its visit in a box beside it; Print puts the chart on one A4
 // landscape page, with a preview when asked for. The figures are
 // visits/trends.h's.
 #include "app/forms.h"
@@ -14,6 +14,8 @@
 #include <vector>
 
 class QCheckBox;
+class QGraphicsRectItem;
+class QGraphicsSimpleTextItem;
 class QChart;
 class QChartView;
 class QXYSeries;
@@ -37,14 +39,19 @@ public:
     // Every line drawn for a measure (one per run of measured visits).
     std::vector<QXYSeries*> seriesOf(visits::Measure m) const;
     bool measureShown(visits::Measure m) const;
-    // What the pointer resting at `value` (chart coordinates) on `series`
-    // tells: the visit of the point within a few pixels of it, or nothing.
-    QString hoverText(const QXYSeries* series, QPointF value) const;
+    // The pointer resting at `at` (chart coordinates): the visit of the
+    // shown point within a few pixels of it in a box beside the point, and
+    // its text (empty, the box hidden, when no point is that near).
+    QString restAt(QPointF at);
+    QString calloutText() const;   // the box's text while it is shown
 
     void PRINT_TRENDS();
     // The chart on one A4 landscape page of a job whose printer is chosen;
     // true when it was printed (or collected for the preview).
     bool printTo(PrintJob& job);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     struct Line {
@@ -59,6 +66,8 @@ private:
     std::vector<Line> lines_;
     QChartView* view_ = nullptr;
     QCheckBox* preview_ = nullptr;
+    QGraphicsRectItem* callout_ = nullptr;
+    QGraphicsSimpleTextItem* calloutText_ = nullptr;
 };
 
 // TRENDS: opens the trend chart for the patient the history window shows,

@@ -268,7 +268,7 @@ TEST_F(AtAGlanceTest, TrendChartFromTheHistoryTogglesSeriesTellsTheVisitAndPrint
 {
     addVitals({.visitNo = 7, .pvNo = 1, .patientCode = 2, .date = {2026, 1, 5}, .pounds = 150}, 120, 80, 72, 98.6);
     addVitals({.visitNo = 8, .pvNo = 2, .patientCode = 2, .date = {2026, 2, 5}, .pounds = 0}, 125, 82, 0, 99.0);
-    addVitals({.visitNo = 9, .pvNo = 3, .patientCode = 2, .date = {2026, 3, 5}, .pounds = 154}, 122, 81, 70, 98.4);
+    addVitals({.visitNo = 9, .pvNo = 3, .patientCode = 2, .date = {2026, 3, 5}, .pounds = 154}, 122, 81, 60, 98.4);
     open();
     choosePatient(QStringLiteral("Joan"));
     PVHIST();
@@ -298,14 +298,19 @@ TEST_F(AtAGlanceTest, TrendChartFromTheHistoryTogglesSeriesTellsTheVisitAndPrint
     emit weightMarker->clicked();
     EXPECT_TRUE(weights[0]->isVisible() && weights[1]->isVisible());
 
-    // The pointer on the third visit's weight tells that visit; far from
-    // any point it tells nothing.
+    // The pointer resting on the third visit's weight shows that visit;
+    // away from every point, nothing; a point of a series switched off is
+    // not there to rest on.
     QCoreApplication::processEvents();   // the chart lays out its plot area
-    const QPointF third(static_cast<double>(QDate(2026, 3, 5).startOfDay().toMSecsSinceEpoch()), 70);
-    EXPECT_TRUE(chart->hoverText(weights[1], third).startsWith(QStringLiteral("Visit No. 9 (PV No. 3)")))
-        << chart->hoverText(weights[1], third).toStdString();
-    const QPointF between(static_cast<double>(QDate(2026, 2, 20).startOfDay().toMSecsSinceEpoch()), 20);
-    EXPECT_EQ(chart->hoverText(weights[1], between), QString());
+    const QPointF third = chart->chart()->mapToPosition(
+        QPointF(static_cast<double>(QDate(2026, 3, 5).startOfDay().toMSecsSinceEpoch()), 70), weights[1]);
+    EXPECT_TRUE(chart->restAt(third + QPointF(3, -2)).startsWith(QStringLiteral("Visit No. 9 (PV No. 3)")));
+    EXPECT_TRUE(chart->calloutText().contains(QStringLiteral("Weight (kg): 70")));
+    EXPECT_EQ(chart->restAt(third + QPointF(0, 40)), QString());
+    EXPECT_EQ(chart->calloutText(), QString());
+    emit weightMarker->clicked();
+    EXPECT_FALSE(chart->restAt(third).startsWith(QStringLiteral("Visit No. 9")));
+    emit weightMarker->clicked();
 
     // Printed without preview to a PDF: one A4 landscape page under its title.
     QTemporaryDir out;

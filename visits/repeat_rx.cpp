@@ -1,5 +1,6 @@
 #include "visits/repeat_rx.h"
 
+#include "app/controls.h"
 #include "app/database.h"
 #include "app/messages.h"
 #include "visits/rtf/rtf.h"
@@ -67,6 +68,16 @@ void REPEAT_LAST_RX(QTextEdit* editor, long long patientCode)
     if (!last.value()) {
         MESGINFO(QStringLiteral("No earlier prescription for this patient !!"));
         return;
+    }
+    // The editor's limit holds for a copied text as for a typed one (a
+    // prescription written by other means may be longer): refused, not cut.
+    if (auto* box = qobject_cast<RichTextBox*>(editor); box && box->maxLength() > 0) {
+        QTextDocument source;
+        rtf::read(QByteArray::fromStdString(*last.value()), &source);
+        if (source.characterCount() - 1 > box->maxLength()) {
+            MESGSTOP(QStringLiteral("The last prescription is longer than %1 characters !!").arg(box->maxLength()));
+            return;
+        }
     }
     if (!editor->toPlainText().trimmed().isEmpty()
         && !askYes(QStringLiteral("Replace the prescription with the last one ??")))

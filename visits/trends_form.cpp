@@ -94,6 +94,8 @@ QChart* TrendsForm::chart() const { return view_->chart(); }
 
 void TrendsForm::showPatient(long long patientCode)
 {
+    lines_.clear();   // they point into the figures about to be replaced
+    callout_->hide();
     auto loaded = visits::loadTrends(db(), patientCode);
     if (!loaded) {
         MESGSTOP(QStringLiteral("The visits could not be read !!\n") + problemText(loaded.status()));
@@ -308,8 +310,7 @@ void TRENDS()
     auto* code = history ? history->control<NumberBox>(QStringLiteral("TxtPatCode")) : nullptr;
     const long long patient = code ? static_cast<long long>(code->value()) : 0;
     if (auto* open = form<TrendsForm>(kForm)) {
-        if (open->patientCode() != patient)
-            open->showPatient(patient);
+        open->showPatient(patient);   // read again: visits may have been saved since
         DoMethod(kForm, QStringLiteral("SetFocus"));
         return;
     }

@@ -71,7 +71,7 @@ private:
 };
 
 // TRENDS: opens the trend chart for the patient the history window shows,
-// or brings it forward (showing that patient) when it is open.
+// or brings it forward, read again for that patient, when it is open.
 void TRENDS();
 
 } // namespace cn

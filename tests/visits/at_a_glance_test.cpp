@@ -196,6 +196,13 @@ TEST_F(AtAGlanceTest, RepeatLastRxCopiesTheHighestLivePvFormattedAskingBeforeRep
     ASSERT_NE(messages().last(), nullptr);
     EXPECT_EQ(messages().last()->text, QStringLiteral("No earlier prescription for this patient !!"));
     EXPECT_EQ(prescription()->toPlainText(), QString());
+
+    // One longer than the editor holds (written by other means) is refused, not cut.
+    const std::string tooLong(1600, 'x');
+    addVisit({.visitNo = 5, .pvNo = 2, .patientCode = 3, .prescription = tooLong.c_str()});
+    click("Bt_RepeatRx");
+    EXPECT_EQ(messages().last()->text, QStringLiteral("The last prescription is longer than 1500 characters !!"));
+    EXPECT_EQ(prescription()->toPlainText(), QString());
 }
 
 // ---------------------------------------------------------------- trends

@@ -332,6 +332,12 @@ TEST_F(AtAGlanceTest, TrendChartFromTheHistoryTogglesSeriesTellsTheVisitAndPrint
     EXPECT_NEAR(pdf.pageSizes[0].height(), 210, 1);
     EXPECT_TRUE(pdf.find(QStringLiteral("Ark")));
     EXPECT_TRUE(pdf.find(QStringLiteral("Pulse"))) << "the legend is drawn";
+    // With the preview: the same page, landscape, collected for the window.
+    ctl<QCheckBox>("CK1", "Form_Trends")->setChecked(true);
+    click("Bt_Print", "Form_Trends");
+    ASSERT_EQ(dialogs->previews.size(), 1u);
+    EXPECT_EQ(dialogs->previews[0]->pageCount(), 1);
+    EXPECT_EQ(dialogs->previews[0]->layout().orientation(), QPageLayout::Landscape);
 
     // The history's release takes the chart with it.
     ReleaseWindow(QStringLiteral("Form_PVHist"));

@@ -31,10 +31,7 @@ std::vector<std::string> makeRegister(const std::string& folder, long n)
     makeFolder(
         folder,
         [&] {
-            auto opened = db().use("PATNT.dbf", "patnt");
-            if (!opened)
-                fail("open PATNT.dbf: " + opened.message());
-            firstNames = addPatients(*opened.value(), n);
+            firstNames = addPatients(openToFill("PATNT.dbf", "patnt"), n);
         },
         {"patnt1", "patnt2"});
     return firstNames;

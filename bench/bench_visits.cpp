@@ -65,14 +65,8 @@ std::vector<std::string> makePractice(const std::string& folder, long patients, 
     makeFolder(
         folder,
         [&] {
-            auto p = db().use("PATNT.dbf", "patnt");
-            if (!p)
-                fail("open PATNT.dbf: " + p.message());
-            names = addPatients(*p.value(), patients);
-            auto v = db().use("PVISIT.dbf", "pvisit");
-            if (!v)
-                fail("open PVISIT.dbf: " + v.message());
-            data::WorkArea& a = *v.value();
+            names = addPatients(openToFill("PATNT.dbf", "patnt"), patients);
+            data::WorkArea& a = openToFill("PVISIT.dbf", "pvisit");
             const std::string rx = prescriptionRtf();
             VisitGenerator gen(3, int(patients), 0);
             for (long i = 0; i < visits; ++i) {

@@ -64,6 +64,14 @@ void makeFolder(const std::string& folder, const std::function<void()>& fill,
     fixture->reopen();
 }
 
+data::WorkArea& openToFill(const std::string& file, const std::string& alias)
+{
+    auto used = db().use(file, alias);
+    if (!used)
+        fail("open " + file + ": " + used.message());
+    return *used.value();
+}
+
 std::vector<std::string> addPatients(data::WorkArea& a, long n)
 {
     Rng rng(11);

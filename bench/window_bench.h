@@ -30,6 +30,9 @@ void endProgram();
 // tables and opens the folder again as the program does.
 void makeFolder(const std::string& folder, const std::function<void()>& fill,
                 const std::vector<std::string>& rebuiltIndexes);
+// The table opened under its alias for filling (exclusive, by the fixture's
+// closed folder); the workload fails when it does not open.
+data::WorkArea& openToFill(const std::string& file, const std::string& alias);
 // Fills the open exclusive patient table with n patients coded 2 .. n + 1;
 // returns their first names in code order.
 std::vector<std::string> addPatients(data::WorkArea& patnt, long n);

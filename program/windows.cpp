@@ -11,6 +11,7 @@
 #include "setup/options_form.h"
 #include "visits/pvhist_form.h"
 #include "visits/pvisit_form.h"
+#include "visits/trends_form.h"
 
 namespace cn::program {
 
@@ -22,6 +23,7 @@ const WindowEntry kWindows[] = {
     {"Form_Patient", "Set_Patient", "WinPatnt", PATNT},
     {"Form_PVisit", "Ent_PatVisit", "WinPVisit", PVISIT},
     {"Form_PVHist", nullptr, "WinPVHist", PVHIST},
+    {"Form_Trends", nullptr, nullptr, TRENDS},
     {"Form_DBFMenu", nullptr, "WinDBFMenu", nullptr},
     {"Form_Chambers", "Set_Chamber", "WinChambers", CHAMBERS},
     {"Form_Dictionary", "Set_Dict", "WinDict", DICT},

@@ -5,6 +5,7 @@
 #include "app/grid.h"
 #include "app/resources.h"
 #include "visits/pvisit_form.h"
+#include "visits/trends_form.h"
 #include "visits/visit_records.h"
 
 #include <QLineEdit>
@@ -27,6 +28,7 @@ const QList<ControlDecl> kHiddenSeek = {
 const QList<ControlDecl> kButtons = {
     ControlDecl{"ChkNextVisit", K::CheckBox, 735, 468, 77, 24, "Next Visit"}.hidden(),
     ControlDecl{"Bt_PatImages", K::Button, 624, 515, 100, 28, "&Images"}.hidden(),
+    {"Bt_Trends", K::Button, 726, 515, 70, 28, "&Trends", "Weight, blood pressure, pulse and temperature over the visits"},
     ControlDecl{"Bt_Exit_PVisit", K::Button, 870, 515, 70, 28, "E&xit"}.font("MS Sans Serif"),
 };
 
@@ -73,10 +75,12 @@ PVHistForm::PVHistForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     states_ = detailStates_;
     states_.browsing << needAll({"TxtSeek"});
     states_.disabled << needAll({"ChkNextVisit"});
-    states_.always = needAll({"Bt_Exit_PVisit"});
+    states_.always = needAll({"Bt_Trends", "Bt_Exit_PVisit"});
+    QWidget* trends = need(QStringLiteral("Bt_Trends"));
     QWidget* exitButton = need(QStringLiteral("Bt_Exit_PVisit"));
     if (!faults().isEmpty())
         return;
+    onAction(trends, [] { TRENDS(); });
     onAction(exitButton, [this] { release(); });
 }
 
@@ -84,6 +88,8 @@ PVHistForm::~PVHistForm() = default;
 
 void PVHistForm::releasing()
 {
+    // The chart of its patient goes with it.
+    ReleaseWindow(QStringLiteral("Form_Trends"));
     // The lists read nothing more; the areas are closed now, not when the
     // window object goes.
     gridPatients_->setArea(nullptr);

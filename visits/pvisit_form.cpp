@@ -11,7 +11,9 @@
 #include "app/text.h"
 #include "masters/dbfmenu.h"
 #include "print/print_dialog.h"
+#include "visits/bmi.h"
 #include "visits/pvhist_form.h"
+#include "visits/repeat_rx.h"
 #include "visits/rx_editor.h"
 #include "visits/visit_records.h"
 
@@ -41,6 +43,13 @@ const QList<ControlDecl> kEntryButtons = {
     {"Bt_History", K::Button, 726, 515, 70, 28, "&History"},
     {"Bt_Save", K::Button, 798, 515, 70, 28, "&Save"},
     {"Bt_Cancel", K::Button, 870, 515, 70, 28, "&Cancel"},
+};
+
+// Beside the declared controls: the body-mass index of the measures shown,
+// and, for a new visit, the prescription of the patient's last visit.
+const QList<ControlDecl> kAtAGlance = {
+    ControlDecl{"Lb_PatBMI", K::Label, 15, 380, 72, 55}.right(),
+    {"Bt_RepeatRx", K::Button, 640, 240, 145, 25, "Repeat &Last Rx", "Copy the prescription of the patient's last visit"},
 };
 
 // What a save writes besides the visit's own fields: the patient as the
@@ -73,6 +82,7 @@ PVisitForm::PVisitForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     build(RxEditor::controls());
     build(feesFrame(DetailsFor::Entry));
     build(kEntryButtons);
+    build(kAtAGlance);
     attachDetails({kPatients, kVisits, kChambers, visits::kByPatientPvNo}, visitFields(), kPatientCopies);
     rx_ = new RxEditor(*this, prescription_, notes_);
     states_ = detailStates_;
@@ -87,8 +97,17 @@ PVisitForm::PVisitForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     QWidget* history = need(QStringLiteral("Bt_History"));
     QWidget* save = need(QStringLiteral("Bt_Save"));
     QWidget* cancel = need(QStringLiteral("Bt_Cancel"));
+    QWidget* repeatRx = need(QStringLiteral("Bt_RepeatRx"));
+    visits::followBmi(need<QLabel>(QStringLiteral("Lb_PatBMI")), feet_, inches_, pounds_);
     if (!faults().isEmpty())
         return;
+    // Pressing it leaves the focus where it is (as the dictionary buttons
+    // do): leaving the chamber box half typed would check it.
+    repeatRx->setFocusPolicy(Qt::NoFocus);
+    onAction(repeatRx, [this] {
+        if (entry_ && LNEW)
+            visits::REPEAT_LAST_RX(prescription_, static_cast<long long>(patCode_->value()));
+    });
     onAction(append, [this] { BT_ENTRY_PVISIT(1); });
     onAction(modify, [this] { BT_ENTRY_PVISIT(2); });
     onAction(del, [this] { BT_DELETE_PVISIT(1); });
@@ -149,6 +168,8 @@ void PVisitForm::ENTRY_PVISIT_ABLE(bool entry)
     entry_ = entry;
     states_.apply(entry);
     rx_->setEntry(entry);
+    if (QWidget* repeatRx = control<QWidget>(QStringLiteral("Bt_RepeatRx")))
+        repeatRx->setEnabled(entry && LNEW);   // a new visit only
 }
 
 // ---------------------------------------------------------------- the lists

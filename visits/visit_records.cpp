@@ -1,5 +1,6 @@
 #include "visits/visit_records.h"
 
+#include "app/database.h"
 #include "app/settings.h"
 #include "app/text.h"
 #include "data/codes.h"
@@ -96,6 +97,14 @@ data::Result<NewVisit> appendVisit(data::WorkArea& pvisit, long long patientCode
     }
     pvisit.unlock();
     return v;
+}
+
+data::Result<data::WorkArea*> openPatientVisits(PrivateArea& area, long long patientCode)
+{
+    auto opened = area.open("pvisit", {"pvisit4"});
+    if (opened)
+        opened.value()->setScope(patientKey(patientCode));
+    return opened;
 }
 
 bool seekVisitNo(data::WorkArea& pvisit, long long visitNo)

@@ -21,6 +21,10 @@
 #include <optional>
 #include <string>
 
+namespace cn {
+class PrivateArea;
+}
+
 namespace cn::visits {
 
 // Orders of the visit table, as every area on it attaches them.
@@ -60,6 +64,10 @@ QString tableLockQuestion();
 data::Result<NewVisit> appendVisit(data::WorkArea& pvisit, long long patientCode,
                                    const std::function<data::Status(data::WorkArea&)>& write,
                                    const std::function<bool()>& retry);
+
+// Opens the visit table in a private area (one no window uses) in order 4,
+// scoped to the patient's live visits: from goTop() they come in PV order.
+data::Result<data::WorkArea*> openPatientVisits(PrivateArea& area, long long patientCode);
 
 // The live visit with that number in order 1; the area stays in order 1 on
 // it (at its end when there is none).

@@ -149,7 +149,18 @@ QVariant BrowseModel::headerData(int section, Qt::Orientation orientation, int r
         return columns_[section].header;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(alignment(section));
+    if (role == Qt::DecorationRole && icons_.contains(section))
+        return icons_.value(section);
     return {};
+}
+
+void BrowseModel::setHeaderIcon(int column, const QIcon& icon)
+{
+    if (icon.isNull())
+        icons_.remove(column - 1);
+    else
+        icons_.insert(column - 1, icon);
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
 }
 
 QString BrowseModel::cellText(const data::WorkArea& a, const BrowseColumn& c) const

@@ -14,6 +14,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QIcon>
 #include <QTableView>
 #include <functional>
 #include <map>
@@ -53,6 +54,9 @@ public:
     // rows are counted by walking the visible records instead (small sets).
     // Record-number order (order 0) is always walked.
     void setCountByWalking(bool walk);
+    // A picture beside a column's header text (column from 1); a null icon
+    // removes it.
+    void setHeaderIcon(int column, const QIcon& icon);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -97,6 +101,7 @@ private:
     data::WorkArea* direct_ = nullptr;
     QList<BrowseColumn> columns_;
     QList<Qt::Alignment> aligns_;
+    QHash<int, QIcon> icons_;
     bool walk_ = false;
     int count_ = 0;
     mutable QHash<int, Row> cache_;

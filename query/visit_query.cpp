@@ -2,7 +2,9 @@
 
 #include "app/database.h"
 #include "app/text.h"
+#include "data/catalog.h"
 #include "data/cp1252.h"
+#include "data/ntx_file.h"
 
 #include <algorithm>
 #include <array>
@@ -268,7 +270,7 @@ data::Result<Found> search(data::Workspace& ws, const Criteria& c, int order)
         return found;
     const Matcher matcher(c);
     PrivateArea visits(ws, "query_pvisit");
-    auto opened = visits.open("pvisit", {"pvisit1", "pvisit2", "pvisit3", "pvisit4", "pvisit5"});
+    auto opened = visits.open("pvisit");
     if (!opened)
         return opened.status();
     data::WorkArea& v = *opened.value();
@@ -281,18 +283,37 @@ data::Result<Found> search(data::Workspace& ws, const Criteria& c, int order)
         p = pOpened.value();
     }
 
-    // The date part through its index: only the visits of the range are read.
-    const int dateOrder = c.byNextVisit ? kByNextVisit : kByDateTime;
-    if (data::Status s = v.setOrder(dateOrder); !s)
+    // The date part through its index, walked once under one read lock:
+    // only the visits of the range are read, in record order, which keeps
+    // the reads of neighbouring records together.
+    const data::catalog::IndexDef* dateIndex = data::catalog::findIndex(c.byNextVisit ? "pvisit5" : "pvisit3");
+    auto ix = data::NtxFile::open(ws.resolve(dateIndex->fileName()), false);
+    if (!ix)
+        return ix.status();
+    ix.value()->setShared(true);
+    const std::string low = "F" + dateKey(c.from), high = "F" + dateKey(c.to);
+    std::vector<uint32_t> inRange;
+    if (data::Status s = ix.value()->walk(low, [&](std::string_view key, uint32_t rec) {
+            if (key.substr(0, high.size()) > high)
+                return false;
+            inRange.push_back(rec);
+            return true;
+        });
+        !s)
         return s;
-    v.setScopeTop("F" + dateKey(c.from));
-    v.setScopeBottom("F" + dateKey(c.to));
+    std::sort(inRange.begin(), inRange.end());
+
     struct Hit {
         std::string key;
         uint32_t rec;
     };
     std::vector<Hit> hits;
-    for (v.goTop(); !v.eof(); v.skip(1)) {
+    for (uint32_t rec : inRange) {
+        v.goTo(rec);
+        // An entry may be older than its record (another program's change
+        // between the walk and the read): the record itself decides.
+        if (v.eof() || v.deleted())
+            continue;
         if (p)
             p->seek("F" + data::strNum(v.num("PATCODE"), 10));
         if (!matcher.matches(v, p))
@@ -305,12 +326,11 @@ data::Result<Found> search(data::Workspace& ws, const Criteria& c, int order)
         case kByNextVisit: key = v.raw("NEXTVISIT"); break;
         default: key = v.raw("VISITDT") + v.raw("VISITTM"); break;
         }
-        hits.push_back({std::move(key), v.recNo()});
+        hits.push_back({std::move(key), rec});
     }
     if (!v.lastError().empty())
         return data::Status::error(v.lastError());
-    if (order != dateOrder)
-        std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
+    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
             return std::tie(a.key, a.rec) < std::tie(b.key, b.rec);
         });
     found.records.reserve(hits.size());

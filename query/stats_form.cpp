@@ -60,9 +60,9 @@ const QList<ControlDecl> kList = {
 const QList<ControlDecl> kLeftBlock = {
     {"Frame_Query", K::Frame, 5, 215, 895, 300, "Criteria"},
     leftCaption("Lb_DateFrom", "Date From:", 230),
-    {"TxtDateFrom", K::Date, 120, 230, 90, 24},
+    ControlDecl{"TxtDateFrom", K::Date, 120, 230, 90, 24}.size(8),
     toCaption("Lb_DateTo", 210, 230),
-    {"TxtDateTo", K::Date, 240, 230, 90, 24},
+    ControlDecl{"TxtDateTo", K::Date, 240, 230, 90, 24}.size(8),
     {"ChkNextVisit", K::CheckBox, 340, 230, 90, 24, "Next Visit"},
     leftCaption("Lb_ChName", "Chamber:", 255),
     ControlDecl{"TxtChName", K::Text, 120, 255, 260, 24, "",

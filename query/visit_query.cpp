@@ -7,7 +7,6 @@
 #include "data/ntx_file.h"
 
 #include <algorithm>
-#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -17,55 +16,7 @@ namespace cn::query {
 
 namespace {
 
-// Upper case of every Windows-1252 byte, as the engine upper-cases keys.
-const std::array<unsigned char, 256>& foldTable()
-{
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) {
-            const std::string u = data::upperCp1252(std::string(1, char(c)));
-            t[size_t(c)] = static_cast<unsigned char>(u.size() == 1 ? u[0] : char(c));
-        }
-        return t;
-    }();
-    return table;
-}
-
-// One word, looked for in upper case anywhere in a text: a skip search over
-// the folded bytes, so the text is neither copied nor upper-cased whole.
-class Word {
-public:
-    explicit Word(std::string bytes) : word_(std::move(bytes))
-    {
-        const auto& fold = foldTable();
-        for (char& ch : word_)
-            ch = char(fold[static_cast<unsigned char>(ch)]);
-        skip_.fill(word_.size());
-        for (size_t i = 0; i + 1 < word_.size(); ++i)
-            skip_[static_cast<unsigned char>(word_[i])] = word_.size() - 1 - i;
-    }
-    bool in(std::string_view text) const
-    {
-        const auto& fold = foldTable();
-        const size_t m = word_.size();
-        for (size_t pos = 0; pos + m <= text.size();) {
-            const unsigned char last = fold[static_cast<unsigned char>(text[pos + m - 1])];
-            if (last == static_cast<unsigned char>(word_[m - 1])) {
-                size_t i = 0;
-                while (i + 1 < m && fold[static_cast<unsigned char>(text[pos + i])] == static_cast<unsigned char>(word_[i]))
-                    ++i;
-                if (i + 1 == m)
-                    return true;
-            }
-            pos += skip_[last];
-        }
-        return false;
-    }
-
-private:
-    std::string word_;
-    std::array<size_t, 256> skip_{};
-};
+using Word = data::UpperSearch;
 
 std::vector<Word> wordsOf(const QString& text)
 {

@@ -4,6 +4,7 @@
 // prints the statistics report of them to a PDF file. The data folder is
 // only read.
 #include "tools/command.h"
+#include "tools/json.h"
 #include "tools/gui_app.h"
 
 #include "app/database.h"
@@ -132,26 +133,6 @@ bool setUp(const data::Workspace& ws, std::string& missing)
     return true;
 }
 
-std::string jsonText(const QString& s)
-{
-    std::string out = "\"";
-    for (char ch : s.toStdString()) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        default:
-            if (static_cast<unsigned char>(ch) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
-                out += buf;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    return out + "\"";
-}
-
 int run(Invocation& inv, bool print)
 {
     const std::string pdf = inv.value("--pdf");
@@ -213,7 +194,7 @@ int run(Invocation& inv, bool print)
             std::printf("%s\n  {\"visitNo\": %lld, \"date\": \"%s\", \"patientCode\": %lld, \"patient\": %s, "
                         "\"fees\": %.2f}",
                         i == 0 ? "" : ",", visitNos[i], l.visitDate.toString(Qt::ISODate).toStdString().c_str(),
-                        l.patientCode, jsonText(l.firstName + QLatin1Char(' ') + l.lastName).c_str(), l.fees);
+                        l.patientCode, jsonString((l.firstName + QLatin1Char(' ') + l.lastName).toStdString()).c_str(), l.fees);
         }
         std::printf("%s]\n", report.lines.empty() ? "" : "\n");
         return 0;

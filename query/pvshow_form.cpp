@@ -54,6 +54,10 @@ PVShowForm::PVShowForm(QWidget* owner) : Form(kForm, WindowType::Child, owner)
         return;
     box("TxtPatFees")->setPicture(settings().numPicture(8, 2));
     control<QLineEdit>(QStringLiteral("TxtPatNote"))->setMaxLength(40);
+    // The date of birth is shown, never picked: without the picker's
+    // buttons the whole date fits.
+    date("TxtPatDOB")->setCalendarPopup(false);
+    date("TxtPatDOB")->setButtonSymbols(QAbstractSpinBox::NoButtons);
     contextMenu(pres, "ItC");
     contextMenu(notes, "ItC1");
     onAction(exit, [this] { release(); });

@@ -360,6 +360,8 @@ void StatsForm::SHOWORDER(int column)
         grid_->browseModel()->setHeaderIcon(s.column, s.column == column ? ARROWDN2() : ARROWDN1());
     (void)v->setOrder(order_);
     v->setScope("F");
+    if (narrowed_)
+        (void)narrow(*narrowed_);   // the same visits in the new order
     v->goTop();
     grid_->refresh();
     if (selected != 0)
@@ -452,6 +454,31 @@ query::Criteria StatsForm::criteria() const
     return c;
 }
 
+std::optional<size_t> StatsForm::narrow(const query::Criteria& c)
+{
+    data::WorkArea* v = area(kVisits);
+    if (!v)
+        return std::nullopt;
+    auto found = query::search(db(), c, order_);
+    if (!found) {
+        MESGSTOP(QStringLiteral("The visits cannot be searched !!\n") + problemText(found.status()));
+        return std::nullopt;
+    }
+    CEXPR = query::filterText(c);
+    v->setFilter(query::onlyFound(found.value()), CEXPR.toStdString());
+    narrowed_ = c;
+    const size_t n = found.value().records.size();
+    // The list's rows are the records found, in its order: counted and
+    // scrolled without walking the whole order past the filter.
+    grid_->browseModel()->setRows(std::move(found.value().records));
+    return n;
+}
+
+const std::vector<uint32_t>* StatsForm::foundRecords() const
+{
+    return grid_->browseModel()->givenRows();
+}
+
 void StatsForm::BTN_SEARCH()
 {
     data::WorkArea* v = area(kVisits);
@@ -459,27 +486,22 @@ void StatsForm::BTN_SEARCH()
         return;
     if (trimBlanks(chamber_->text()).isEmpty())
         NCHCODE = 0;
-    const query::Criteria c = criteria();
-    auto found = query::search(db(), c, order_);
-    if (!found) {
-        MESGSTOP(QStringLiteral("The visits cannot be searched !!\n") + problemText(found.status()));
+    const std::optional<size_t> found = narrow(criteria());
+    if (!found)
         return;
-    }
-    CEXPR = query::filterText(c);
-    v->setFilter(query::onlyFound(found.value()), CEXPR.toStdString());
-    grid_->browseModel()->setCountByWalking(true);
-    NCOUNTER = static_cast<long long>(found.value().records.size());
+    NCOUNTER = static_cast<long long>(*found);
     v->goTop();
     grid_->refresh();
     UPDATE_RECFIGS();
     MESGINFO(QStringLiteral("%1").arg(NCOUNTER, 10) + QStringLiteral(" records found"));
     if (NCOUNTER == 0) {
         v->clearFilter();
-        grid_->browseModel()->setCountByWalking(false);
+        narrowed_.reset();
+        grid_->browseModel()->setRows(std::nullopt);
     }
     v->goTop();
     grid_->refresh();
-    grid_->setValue(v->eof() ? 0 : v->recNo());
+    grid_->setValue(grid_->browseModel()->recordAt(0));
     UPDATE_RECFIGS();
 }
 
@@ -507,6 +529,8 @@ void StatsForm::BTN_EXIT()
     }
     if (data::WorkArea* v = area(kVisits)) {
         v->clearFilter();
+        narrowed_.reset();
+        grid_->browseModel()->setRows(std::nullopt);
         v->goTop();
     }
     release();
@@ -541,7 +565,8 @@ void PRNSTATS()
     data::WorkArea* v = area(StatsForm::kVisits);
     if (!w || !v)
         return;
-    StatsReport report = query::statsReportOf(*v, area(StatsForm::kPatients), settings(), today());
+    StatsReport report =
+        query::statsReportOf(*v, area(StatsForm::kPatients), settings(), today(), w->foundRecords());
     PrintJob job;
     if (!job.SelectPrinter({}, true, w))
         return;   // cancelled: nothing is printed, nothing said

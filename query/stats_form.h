@@ -11,6 +11,7 @@
 #include "query/visit_query.h"
 
 #include <memory>
+#include <optional>
 
 namespace cn {
 
@@ -48,6 +49,9 @@ public:
     // The criteria as the boxes hold them.
     query::Criteria criteria() const;
     int order() const { return order_; }
+    // The records the list shows after a search that found some, in its
+    // order; nullptr while it shows every live visit.
+    const std::vector<uint32_t>* foundRecords() const;
     // Opens the three areas, relates them and lists every live visit; false
     // (the user told) when a table cannot be opened.
     bool openAreas();
@@ -68,6 +72,11 @@ private:
     QList<NumberBox*> zeroed_;   // every numeric criterion, reset to 0
     QList<QWidget*> words_;      // the four word boxes
     int order_ = query::kByDateTime;
+    // The last search's criteria while its result narrows the list.
+    std::optional<query::Criteria> narrowed_;
+    // Narrows the list to what the criteria find, in the list's order; the
+    // number found.
+    std::optional<size_t> narrow(const query::Criteria& c);
 };
 
 // STATS: opens the query window, or brings it forward when it is open;

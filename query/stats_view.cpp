@@ -21,15 +21,30 @@ data::Condition onlyFound(const Found& found)
 }
 
 StatsReport statsReportOf(data::WorkArea& visits, data::WorkArea* patients, const Settings& settings,
-                          const QDate& printedOn)
+                          const QDate& printedOn, const std::vector<uint32_t>* rows)
 {
     StatsReport report;
     report.doctor = settings.MCOMPANY;
     report.printedOn = printedOn;
     report.ruleEnd = statsRuleEnd();
-    for (visits.goTop(); !visits.eof(); visits.skip(1))
+    // The view's records one after the other: walked, or gone to.
+    size_t next = 0;
+    auto first = [&] {
+        next = 0;
+        if (rows)
+            visits.goTo(rows->empty() ? visits.lastRec() + 1 : rows->front());
+        else
+            visits.goTop();
+    };
+    auto advance = [&] {
+        if (rows)
+            visits.goTo(++next < rows->size() ? (*rows)[next] : visits.lastRec() + 1);
+        else
+            visits.skip(1);
+    };
+    for (first(); !visits.eof(); advance())
         report.totalFees += visits.num("PATFEES");
-    for (visits.goTop(); !visits.eof(); visits.skip(1)) {
+    for (first(); !visits.eof(); advance()) {
         StatsLine l;
         l.visitDate = toQDate(visits.date("VISITDT"));
         l.patientCode = static_cast<long long>(visits.num("PATCODE"));

@@ -12,9 +12,11 @@ namespace cn::query {
 data::Condition onlyFound(const Found& found);
 
 // NTOTFEES over the view in one pass, then one line per visit with the
-// patient's names and sex read from `patients` (order 1, by code). The
+// patient's names and sex read from `patients` (order 1, by code). With
+// `rows` (the view's records, in its order, as a search found them) the
+// view is read by going to each of them instead of walking its order. The
 // view is left at its end.
 StatsReport statsReportOf(data::WorkArea& visits, data::WorkArea* patients, const Settings& settings,
-                          const QDate& printedOn);
+                          const QDate& printedOn, const std::vector<uint32_t>* rows = nullptr);
 
 } // namespace cn::query

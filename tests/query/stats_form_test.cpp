@@ -112,7 +112,7 @@ TEST_F(StatsFormTest, OpeningAndClosingAreRefusedWhileTheirWindowsAreOpen)
 TEST_F(StatsFormTest, SortingKeepsTheSelectedVisitAndMovesTheActiveMark)
 {
     const uint32_t a = addVisit({.visitNo = 3, .patientCode = 12, .time = "08:00:00"});
-    const uint32_t b = addVisit({.visitNo = 1, .time = "09:00:00"});
+    const uint32_t b = addVisit({.visitNo = 1, .pvNo = 2, .time = "09:00:00"});
     const uint32_t c = addVisit({.visitNo = 2, .time = "10:00:00"});
     STATS();
     ASSERT_NE(stats(), nullptr);
@@ -123,10 +123,20 @@ TEST_F(StatsFormTest, SortingKeepsTheSelectedVisitAndMovesTheActiveMark)
     EXPECT_TRUE(caption().endsWith(QStringLiteral("Rec No.: 2"))) << caption().toStdString();
     EXPECT_FALSE(list()->model()->headerData(2, Qt::Horizontal, Qt::DecorationRole).isNull());
     stats()->SHOWORDER(6);
-    EXPECT_EQ(listed(), (std::vector<uint32_t>{b, c, a}));
+    EXPECT_EQ(listed(), (std::vector<uint32_t>{c, b, a}));
     stats()->SHOWORDER(2);   // not a sort column: nothing changes
     EXPECT_EQ(stats()->order(), query::kByPatientPvNo);
     EXPECT_EQ(list()->value(), c);
+
+    // A search's result is sorted the same way.
+    ctl<NumberBox>("TxtPatCode")->setValue(11);
+    click("Bt_Search");
+    EXPECT_EQ(listed(), (std::vector<uint32_t>{c, b})) << "patient 11 by PV number";
+    list()->setValue(b);
+    stats()->SHOWORDER(1);
+    EXPECT_EQ(listed(), (std::vector<uint32_t>{b, c}));
+    EXPECT_EQ(list()->value(), b);
+    EXPECT_TRUE(caption().endsWith(QStringLiteral("Total: 2      Found: 2      Rec No.: 1"))) << caption().toStdString();
 }
 
 TEST_F(StatsFormTest, DetailWindowShowsTheVisitReadOnlyAndConvertsNothingOnTabbing)

@@ -73,6 +73,16 @@ void BrowseModel::setCountByWalking(bool walk)
     refresh();
 }
 
+void BrowseModel::setRows(std::optional<std::vector<uint32_t>> records)
+{
+    rows_ = std::move(records);
+    rowOf_.clear();
+    if (rows_)
+        for (size_t i = 0; i < rows_->size(); ++i)
+            rowOf_.insert((*rows_)[i], static_cast<int>(i));
+    refresh();
+}
+
 bool BrowseModel::walking() const
 {
     const data::WorkArea* a = area();
@@ -100,7 +110,9 @@ void BrowseModel::refresh()
             }
             aligns_ << al;
         }
-        if (walking()) {
+        if (rows_) {
+            count_ = static_cast<int>(rows_->size());
+        } else if (walking()) {
             const uint32_t saved = a->recNo();
             int n = 0;
             for (a->goTop(); !a->eof(); a->skip(1))
@@ -149,7 +161,18 @@ QVariant BrowseModel::headerData(int section, Qt::Orientation orientation, int r
         return columns_[section].header;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(alignment(section));
+    if (role == Qt::DecorationRole && icons_.contains(section))
+        return icons_.value(section);
     return {};
+}
+
+void BrowseModel::setHeaderIcon(int column, const QIcon& icon)
+{
+    if (icon.isNull())
+        icons_.remove(column - 1);
+    else
+        icons_.insert(column - 1, icon);
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
 }
 
 QString BrowseModel::cellText(const data::WorkArea& a, const BrowseColumn& c) const
@@ -203,6 +226,21 @@ void BrowseModel::readBlock(int first) const
 
     const uint32_t saved = a->recNo();
     const bool savedEof = a->eof();
+
+    if (rows_) {
+        for (int r = first; r < first + kBlock && r < count_; ++r) {
+            Row row;
+            row.rec = (*rows_)[static_cast<size_t>(r)];
+            a->goTo(row.rec);
+            row.cells.reserve(columns_.size());
+            for (const auto& c : columns_)
+                row.cells << cellText(*a, c);
+            cache_.insert(r, row);
+            ++visited_;
+        }
+        a->goTo(saved);
+        return;
+    }
 
     // Reach row `first` from the nearest known place: the top, the bottom, a
     // row passed before, or the area's current record.
@@ -301,7 +339,9 @@ int BrowseModel::currentRow(data::WorkArea& a) const
     if (knownRec_ != 0 && knownRec_ == target)
         return knownRow_;
     int row = -1;
-    if (!walking()) {
+    if (rows_) {
+        row = rowOf_.value(target, -1);
+    } else if (!walking()) {
         const int k = static_cast<int>(a.keyNo());
         row = k >= 1 && k <= count_ ? k - 1 : -1;
     } else {

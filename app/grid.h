@@ -14,10 +14,12 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QIcon>
 #include <QTableView>
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace cn {
 
@@ -53,6 +55,15 @@ public:
     // rows are counted by walking the visible records instead (small sets).
     // Record-number order (order 0) is always walked.
     void setCountByWalking(bool walk);
+    // The rows as given, in their order, instead of the area's visible
+    // records: for a list narrowed to records already found (a search), so
+    // that it is counted and scrolled without walking the order. Each row
+    // is read by going to its record. nullopt returns to the area's rows.
+    void setRows(std::optional<std::vector<uint32_t>> records);
+    const std::vector<uint32_t>* givenRows() const { return rows_ ? &*rows_ : nullptr; }
+    // A picture beside a column's header text (column from 1); a null icon
+    // removes it.
+    void setHeaderIcon(int column, const QIcon& icon);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -97,6 +108,9 @@ private:
     data::WorkArea* direct_ = nullptr;
     QList<BrowseColumn> columns_;
     QList<Qt::Alignment> aligns_;
+    QHash<int, QIcon> icons_;
+    std::optional<std::vector<uint32_t>> rows_;
+    QHash<uint32_t, int> rowOf_;     // record -> row of the given rows
     bool walk_ = false;
     int count_ = 0;
     mutable QHash<int, Row> cache_;

@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 namespace cn {
 
@@ -37,6 +38,25 @@ QIcon ICON01()
         icon.addPixmap(iconPixmap(size));
     return icon;
 }
+
+namespace {
+
+QIcon downArrow(const QColor& colour)
+{
+    QPixmap pm(12, 12);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPolygon(QPolygonF({QPointF(1, 3), QPointF(11, 3), QPointF(6, 10)}));
+    return QIcon(pm);
+}
+
+} // namespace
+
+QIcon ARROWDN1() { return downArrow(QColor(150, 150, 150)); }
+QIcon ARROWDN2() { return downArrow(Qt::black); }
 
 QPixmap PICT01()
 {

@@ -7,6 +7,11 @@
 namespace cn {
 
 QIcon ICON01();
+// The sort marks of a list's column headers: a down arrow, grey for a
+// column the list can be sorted by (ARROWDN1), black for the one it is
+// sorted by (ARROWDN2).
+QIcon ARROWDN1();
+QIcon ARROWDN2();
 // 400 x 300: the product name in large red letters over a blue and white
 // field, "Please Wait" in the lower right corner.
 QPixmap PICT01();

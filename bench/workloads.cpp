@@ -7,6 +7,7 @@ const Register r1("append", runAppend);
 const Register r2("index_build", runIndexBuild);
 const Register r3("seek", runSeek);
 const Register r4("scan_words", runScanWords);
+const Register r4q("query_search", runQuerySearch);
 const Register r5("check", runCheck);
 const Register r6("setup_idle", runSetupIdle);
 } // namespace

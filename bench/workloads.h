@@ -8,6 +8,7 @@ void runAppend(const Context& ctx);
 void runIndexBuild(const Context& ctx);
 void runSeek(const Context& ctx);
 void runScanWords(const Context& ctx);
+void runQuerySearch(const Context& ctx);
 void runCheck(const Context& ctx);
 void runSetupIdle(const Context& ctx);
 

@@ -113,4 +113,52 @@ std::string upperCp1252(std::string_view bytes)
     return out;
 }
 
+namespace {
+
+// Upper case of every byte, as upperCp1252 maps it.
+const std::array<unsigned char, 256>& foldTable()
+{
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c) {
+            const std::string u = upperCp1252(std::string(1, char(c)));
+            t[size_t(c)] = static_cast<unsigned char>(u.size() == 1 ? u[0] : char(c));
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+UpperSearch::UpperSearch(std::string_view word) : word_(word)
+{
+    const auto& fold = foldTable();
+    for (char& ch : word_)
+        ch = char(fold[static_cast<unsigned char>(ch)]);
+    skip_.fill(word_.size());
+    for (size_t i = 0; i + 1 < word_.size(); ++i)
+        skip_[static_cast<unsigned char>(word_[i])] = word_.size() - 1 - i;
+}
+
+bool UpperSearch::in(std::string_view text) const
+{
+    const auto& fold = foldTable();
+    const size_t m = word_.size();
+    if (m == 0)
+        return true;
+    for (size_t pos = 0; pos + m <= text.size();) {
+        const unsigned char last = fold[static_cast<unsigned char>(text[pos + m - 1])];
+        if (last == static_cast<unsigned char>(word_[m - 1])) {
+            size_t i = 0;
+            while (i + 1 < m && fold[static_cast<unsigned char>(text[pos + i])] == static_cast<unsigned char>(word_[i]))
+                ++i;
+            if (i + 1 == m)
+                return true;
+        }
+        pos += skip_[last];
+    }
+    return false;
+}
+
 } // namespace cn::data

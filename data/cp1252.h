@@ -1,5 +1,6 @@
 #pragma once
 // Text in table files is Windows-1252. These convert at the boundary.
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,5 +14,18 @@ std::optional<std::string> utf8ToCp1252(std::string_view utf8);
 bool cp1252Encodable(char32_t cp);
 // Upper case as key expressions' upper() applies it to Windows-1252 bytes.
 std::string upperCp1252(std::string_view bytes);
+
+// A word looked for in upper case anywhere in Windows-1252 text: a skip
+// search over bytes folded through upperCp1252's mapping, so the text is
+// neither copied nor upper-cased whole. An empty word is found everywhere.
+class UpperSearch {
+public:
+    explicit UpperSearch(std::string_view word);
+    bool in(std::string_view text) const;
+
+private:
+    std::string word_;
+    std::array<size_t, 256> skip_{};
+};
 
 } // namespace cn::data

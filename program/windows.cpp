@@ -7,6 +7,8 @@
 #include "masters/dictionary_form.h"
 #include "masters/genmed_form.h"
 #include "patients/patient_form.h"
+#include "query/pvshow_form.h"
+#include "query/stats_form.h"
 #include "setup/about.h"
 #include "setup/options_form.h"
 #include "visits/pvhist_form.h"
@@ -25,6 +27,8 @@ const WindowEntry kWindows[] = {
     {"Form_PVHist", nullptr, "WinPVHist", PVHIST},
     {"Form_Trends", nullptr, nullptr, TRENDS},
     {"Form_DBFMenu", nullptr, "WinDBFMenu", nullptr},
+    {"Form_Stats", "Rep_Stats", "WinStats", STATS},
+    {"Form_PVShow", nullptr, "WinPVShow", nullptr},
     {"Form_Chambers", "Set_Chamber", "WinChambers", CHAMBERS},
     {"Form_Dictionary", "Set_Dict", "WinDict", DICT},
     {"Form_GenMed", nullptr, nullptr, GENMED},

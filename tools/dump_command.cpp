@@ -1,6 +1,7 @@
 // curanote-data dump: a table's records, in record order or in an index's
 // order, as text or JSON, converted from Windows-1252 to UTF-8.
 #include "tools/command.h"
+#include "tools/json.h"
 
 #include "data/cp1252.h"
 #include "data/ntx_file.h"
@@ -25,30 +26,6 @@ std::string trim(std::string_view s)
 {
     const size_t b = s.find_first_not_of(' ');
     return b == std::string_view::npos ? std::string() : rtrim(s.substr(b));
-}
-
-std::string jsonString(std::string_view utf8)
-{
-    std::string out = "\"";
-    for (char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    return out + "\"";
 }
 
 // A numeric field's text as a JSON number when it is one (the stored text

@@ -5,6 +5,7 @@
 #include "app/forms.h"
 #include "masters/dbfmenu.h"
 #include "program/windows.h"
+#include "query/pvshow_form.h"
 #include "support/program_test.h"
 
 #include <QAbstractButton>
@@ -97,6 +98,12 @@ std::function<void()> openerOf(const WindowEntry& e)
         return e.open;
     if (QLatin1String(e.form) == QLatin1String("Form_DBFMenu"))
         return [] { openDBFMenu(chamberPickList()); };
+    if (QLatin1String(e.form) == QLatin1String("Form_PVShow"))
+        return [] {
+            auto* w = new PVShowForm;
+            w->center();
+            w->activate();
+        };
     return {};
 }
 

@@ -3,6 +3,8 @@
 #include "app/setupform.h"
 #include "patients/patient_form.h"
 #include "setup/about.h"
+#include "setup/backup_form.h"
+#include "visits/renum_form.h"
 
 namespace cn::program {
 
@@ -13,6 +15,8 @@ const WindowEntry kWindows[] = {
     {"Form_Patient", "Set_Patient", "WinPatnt", PATNT},
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
     {"Form_About", "Help_About", nullptr, ABOUT},
+    {"Form_Backup", "Set_Backup", nullptr, BACKUP},
+    {"Form_ReNum", "Set_Renum", nullptr, RENUMPVNO},
 };
 
 } // namespace

@@ -2,11 +2,11 @@
 # Installs the Debian 12 packages the build and the tests need, only those missing.
 set -euo pipefail
 pkgs=(cmake g++ ninja-build pkg-config git
-      qt6-base-dev libgl-dev libxcb-xkb-dev libzip-dev libgtest-dev libsqlite3-dev fonts-liberation
-      python3 python3-dbfread python3-dbf libdbd-xbase-perl
+      qt6-base-dev libgl-dev libxcb-xkb-dev libzip-dev zlib1g-dev libgtest-dev libsqlite3-dev fonts-liberation
+      zip unzip python3 python3-dbfread python3-dbf libdbd-xbase-perl
       unrtf poppler-utils libreoffice-writer-nogui)
 if [ "${1:-}" = "--run-only" ]; then
-  pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libgl-dev libxcb-xkb-dev libzip-dev libgtest-dev libsqlite3-dev fonts-liberation)
+  pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libgl-dev libxcb-xkb-dev libzip-dev zlib1g-dev libgtest-dev libsqlite3-dev fonts-liberation)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

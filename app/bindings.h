@@ -40,9 +40,25 @@ enum class Bind {
     Time,      // time picker over a C field holding "HH:mm:ss"
     Option,    // radio group: over a C field the option's code, over an N field its number
     Combo,     // drop-down list over an N field: the item number from 1
+    Spin,      // spinner over an N field: a whole number within its range
     Check,     // check box over an L field
     Memo,      // multi-line plain text over an M (or C) field
     Rich,      // rich-text box over an M field, through a codec (plain text without one)
+    Lookup,    // drop-down over an N field listing another table's records: the chosen one's code
+};
+
+// Where a Lookup drop-down takes its items from: every live record of the
+// open area `alias`, in name order (upper case, as the name orders key it),
+// each shown by its nameField (trimmed) and standing for its codeField. The
+// items are read again whenever the control is loaded or blanked, so records
+// added, renamed or deleted meanwhile in another window show as they are
+// now; the area's order and record are put back. Blanking chooses the first
+// item; loading chooses the item of the stored code, or none when no live
+// record has it; no choice writes 0.
+struct CodeLookup {
+    const char* alias;
+    const char* codeField;
+    const char* nameField;
 };
 
 // How a rich-text box turns stored memo bytes into a document and back.
@@ -63,6 +79,7 @@ struct FieldBinding {
     // width and decimals allow.
     QString picture = {};
     const RichCodec* codec = nullptr;
+    const CodeLookup* lookup = nullptr;   // Lookup: where the items come from
 };
 
 // The stored values of the bound fields of one record.
@@ -77,7 +94,16 @@ struct FieldValues {
 // declaration, reported by the form (Form::faults()) when the table is made.
 class FieldBindings {
 public:
-    FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table);
+    // `writtenOnly`: controls whose values are written with the record but
+    // never loaded from it, because the window computes them (a copy of the
+    // patient's register values kept with a visit, for example).
+    FieldBindings(Form& form, const QString& alias, std::span<const FieldBinding> table,
+                  std::span<const FieldBinding> writtenOnly = {});
+
+    // Fields the window writes itself, from values that are no control's
+    // (a code it resolved, a flag it derives): kept in the stored copy, so
+    // that changedSince sees a change of them and restore puts them back.
+    void alsoKeep(std::initializer_list<const char*> fields);
 
     const QString& alias() const { return alias_; }
     // The controls in table order, for enabling them together.
@@ -87,6 +113,11 @@ public:
     // A bound date box that shows a text which is no date (31-02-2000), or
     // nullptr: nothing may be written while one does.
     QWidget* unfinishedDate() const;
+    // The code a Lookup drop-down stands for now; 0 when nothing is chosen.
+    static long long chosenCode(const QWidget* lookup);
+    // Reads the items of every Lookup drop-down again, keeping the choice
+    // when its record is still listed (none when it is gone).
+    void refreshLookups() const;
 
     // Empty texts, numbers 0, option 1, no date, check cleared.
     void clear() const;
@@ -108,13 +139,16 @@ public:
 
 private:
     struct Entry {
-        const FieldBinding* def;
+        const FieldBinding* def;   // nullptr: a field kept only (alsoKeep)
         QWidget* widget;
         std::string field;   // upper case
         char type;           // the field's type in the catalogue
         int width;
         int decimals;
+        bool loads = true;
     };
+    void bind(Form& form, const FieldBinding& b, bool loads);
+    static void fillLookup(const Entry& e);
     QString alias_;
     std::vector<Entry> entries_;
     QList<QWidget*> widgets_;
@@ -124,5 +158,10 @@ private:
 // (the alias's table, by the opening steps); falls back to the open area's
 // structure for an alias the catalogue does not know.
 data::FieldDef catalogueField(const QString& alias, const std::string& field);
+// The order number of the index named `index` in an area opened under
+// `alias` at start-up (its indexes are attached in the catalogue's order);
+// 0 when the alias or the index is not the catalogue's. Letter case does
+// not matter ("Chamber2" on "xChamber" is order 2).
+int catalogueOrder(const QString& alias, const QString& index);
 
 } // namespace cn

@@ -12,6 +12,9 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QSignalBlocker>
 #include <QToolTip>
 #include <QButtonGroup>
 #include <QCalendarWidget>
@@ -23,6 +26,8 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
 #include <QTimer>
 
 namespace cn {
@@ -82,10 +87,57 @@ void TextBox::pasteText()
         tell(told);
 }
 
+namespace {
+
+// The pick button's picture: three dots, drawn so that no image file is needed.
+QIcon pickIcon(const QPalette& palette)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette.color(QPalette::ButtonText));
+    for (int i = 0; i < 3; ++i)
+        p.drawEllipse(QRectF(2.0 + i * 4.5, 10.0, 2.6, 2.6));
+    return QIcon(pm);
+}
+
+} // namespace
+
+void TextBox::setPickButton(bool on)
+{
+    if (on == (pick_ != nullptr))
+        return;
+    if (!on) {
+        removeAction(pick_);
+        delete pick_;
+        pick_ = nullptr;
+        return;
+    }
+    pick_ = addAction(pickIcon(palette()), QLineEdit::TrailingPosition);
+    pick_->setObjectName(objectName() + QStringLiteral("_Pick"));
+    pick_->setEnabled(isEnabled() && !isReadOnly());
+    connect(pick_, &QAction::triggered, this, &TextBox::pickRequested);
+}
+
+void TextBox::changeEvent(QEvent* e)
+{
+    QLineEdit::changeEvent(e);
+    if (pick_ && (e->type() == QEvent::ReadOnlyChange || e->type() == QEvent::EnabledChange))
+        pick_->setEnabled(isEnabled() && !isReadOnly());
+}
+
 void TextBox::keyPressEvent(QKeyEvent* e)
 {
     if (e->matches(QKeySequence::Paste)) {
         pasteText();
+        e->accept();
+        return;
+    }
+    if (pick_ && e->key() == Qt::Key_F4 && e->modifiers() == Qt::NoModifier) {
+        if (pick_->isEnabled())
+            emit pickRequested();
         e->accept();
         return;
     }
@@ -256,6 +308,61 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
     connect(this, &QDateEdit::dateChanged, this, [this](const QDate&) { emit valueChanged(value()); });
 }
 
+void DatePicker::setNoneCheck(bool on)
+{
+    if (on == (none_ != nullptr))
+        return;
+    if (!on) {
+        delete none_;
+        none_ = nullptr;
+        lineEdit()->setTextMargins(0, 0, 0, 0);
+        return;
+    }
+    none_ = new QCheckBox(this);
+    none_->setObjectName(QStringLiteral("NoneCheck"));
+    // A second Tab stop inside the box would be one the user cannot see;
+    // the keyboard empties and fills the box as without the check.
+    none_->setFocusPolicy(Qt::NoFocus);
+    none_->setChecked(!isEmpty());
+    none_->setEnabled(!isReadOnly());
+    connect(none_, &QCheckBox::clicked, this, [this](bool ticked) {
+        if (ticked) {
+            setDate(beforeNone_.isValid() ? beforeNone_ : cn::today());
+        } else {
+            beforeNone_ = value();
+            setDate(emptyMark());
+        }
+    });
+    connect(this, &DatePicker::valueChanged, none_, [this](const QDate& d) {
+        const QSignalBlocker quiet(none_);
+        none_->setChecked(d.isValid());
+    });
+    placeNoneCheck();
+    none_->show();
+}
+
+void DatePicker::placeNoneCheck()
+{
+    if (!none_)
+        return;
+    const QSize hint = none_->sizeHint();
+    none_->setGeometry(3, (height() - hint.height()) / 2, hint.width(), hint.height());
+    lineEdit()->setTextMargins(hint.width() + 2, 0, 0, 0);
+}
+
+void DatePicker::resizeEvent(QResizeEvent* e)
+{
+    QDateEdit::resizeEvent(e);
+    placeNoneCheck();
+}
+
+void DatePicker::changeEvent(QEvent* e)
+{
+    QDateEdit::changeEvent(e);
+    if (none_ && e->type() == QEvent::ReadOnlyChange)
+        none_->setEnabled(!isReadOnly());
+}
+
 QDate DatePicker::value() const
 {
     const QDate d = date();
@@ -390,6 +497,97 @@ void DatePicker::focusOutEvent(QFocusEvent* e)
     QWidget::focusOutEvent(e);
 }
 
+// ---------------------------------------------------------------- time picker
+
+TimePicker::TimePicker(QWidget* parent) : QTimeEdit(parent)
+{
+    setDisplayFormat(QStringLiteral("HH:mm:ss"));
+}
+
+void TimePicker::keyPressEvent(QKeyEvent* e)
+{
+    // Tab goes to the next control, not to the next part of the time.
+    if ((e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) && !(e->modifiers() & Qt::ControlModifier)) {
+        e->accept();
+        QWidget::focusNextPrevChild(e->key() == Qt::Key_Tab && !(e->modifiers() & Qt::ShiftModifier));
+        return;
+    }
+    QTimeEdit::keyPressEvent(e);
+}
+
+bool TimePicker::focusNextPrevChild(bool next) { return QWidget::focusNextPrevChild(next); }
+
+// ---------------------------------------------------------------- rich-text box
+
+RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent)
+{
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes on to the next control as everywhere in a window; a tab
+    // character is typed with Ctrl+Tab.
+    setTabChangesFocus(true);
+}
+
+int RichTextBox::length() const { return std::max(0, document()->characterCount() - 1); }
+
+int RichTextBox::room() const
+{
+    const int selected = static_cast<int>(textCursor().selectedText().size());
+    return max_ - (length() - selected);
+}
+
+void RichTextBox::tell(const QString& text)
+{
+    notice_ = text;
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), text, this);
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Tab && e->modifiers() == Qt::ControlModifier && !isReadOnly()) {
+        if (max_ > 0 && room() < 1)
+            tell(QStringLiteral("At most %1 characters").arg(max_));
+        else
+            textCursor().insertText(QStringLiteral("\t"));
+        e->accept();
+        return;
+    }
+    const QString typed = e->text();
+    const bool inserts = !typed.isEmpty()
+        && (typed[0].isPrint() || typed[0] == QLatin1Char('\t') || typed[0] == QLatin1Char('\r'));
+    if (max_ > 0 && !isReadOnly() && inserts && room() < typed.size()) {
+        tell(QStringLiteral("At most %1 characters").arg(max_));
+        e->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(e);
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData* source)
+{
+    if (max_ <= 0 || isReadOnly()) {
+        QTextEdit::insertFromMimeData(source);
+        return;
+    }
+    if (room() <= 0) {
+        tell(QStringLiteral("At most %1 characters").arg(max_));
+        return;
+    }
+    QTextEdit::insertFromMimeData(source);
+    const int excess = length() - max_;
+    if (excess <= 0)
+        return;
+    // What went past the limit is taken off the end of what came in, as one
+    // step with the insertion for undo; its formatting stays.
+    QTextCursor c = textCursor();
+    c.joinPreviousEditBlock();
+    c.setPosition(c.position() - excess, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    c.endEditBlock();
+    setTextCursor(c);
+    tell(QStringLiteral("Cut to the box's %1 characters").arg(max_));
+}
+
 // ---------------------------------------------------------------- array grid
 
 ArrayGrid::ArrayGrid(QWidget* parent) : QTableWidget(parent)
@@ -479,6 +677,20 @@ void ArrayGrid::setHeaderImage(int column, int arrow)
 
 int ArrayGrid::headerImage(int column) const { return column == arrowColumn_ ? arrow_ : 0; }
 
+// ---------------------------------------------------------------- tabs
+
+TabControl::TabControl(QWidget* parent) : QTabWidget(parent)
+{
+    tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { height: 20px; }"));
+}
+
+QPoint TabControl::pageOrigin() const
+{
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
+}
+
 // ---------------------------------------------------------------- building
 
 namespace {
@@ -510,6 +722,10 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         auto* w = new TextBox(host, d.kind == ControlKind::UpperText);
         if (d.maxLength > 0)
             w->setMaxLength(d.maxLength);
+        if (d.pick) {
+            w->setObjectName(d.name);   // names the pick button's action
+            w->setPickButton(true);
+        }
         if (d.align)
             w->setAlignment(d.align);
         w->setReadOnly(d.readOnly);
@@ -547,8 +763,13 @@ QWidget* create(QWidget* host, const ControlDecl& d)
             w->setIcon(QIcon(d.picture));
         return w;
     }
-    case ControlKind::Radio:
-        return new RadioGroup(d.items, d.spacing, d.horizontal, host);
+    case ControlKind::Radio: {
+        auto* w = new RadioGroup(d.items, d.spacing, d.horizontal, host);
+        if (d.align & Qt::AlignRight)
+            for (int i = 1; i <= w->count(); ++i)
+                w->option(i)->setLayoutDirection(Qt::RightToLeft);
+        return w;
+    }
     case ControlKind::Combo: {
         auto* w = new ComboBox(host);
         w->addItems(d.items);
@@ -562,10 +783,13 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::Date: {
         auto* w = new DatePicker(host);
         w->setReadOnly(d.readOnly);
+        w->setNoneCheck(d.noneCheck);
         return w;
     }
     case ControlKind::Time: {
-        auto* w = new QTimeEdit(host);
+        auto* w = new TimePicker(host);
+        if (!d.picture.isEmpty())
+            w->setDisplayFormat(d.picture);
         w->setReadOnly(d.readOnly);
         return w;
     }
@@ -583,7 +807,8 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         return w;
     }
     case ControlKind::RichText: {
-        auto* w = new QTextEdit(host);
+        auto* w = new RichTextBox(host);
+        w->setMaxLength(d.maxLength);
         w->setReadOnly(d.readOnly);
         if (!d.caption.isEmpty())
             w->setPlainText(d.caption);
@@ -606,7 +831,7 @@ QWidget* create(QWidget* host, const ControlDecl& d)
         return w;
     }
     case ControlKind::Tab: {
-        auto* w = new QTabWidget(host);
+        auto* w = new TabControl(host);
         for (int i = 0; i < d.items.size(); ++i) {
             auto* page = new QWidget(w);
             page->setObjectName(QStringLiteral("%1_Page%2").arg(d.name).arg(i + 1));
@@ -694,6 +919,17 @@ void fitCaption(QWidget* w)
             return m.horizontalAdvance(drawnCaption(button->text())) + 8 <= button->width()
                 && m.height() + 4 <= button->height();
         });
+    } else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->count() > 0) {
+        // The widest item has to show whole beside the arrow.
+        auto widest = [&](const QFont& f) {
+            const QFontMetrics m(f);
+            int most = 0;
+            for (int i = 0; i < combo->count(); ++i)
+                most = std::max(most, m.horizontalAdvance(combo->itemText(i)));
+            return most;
+        };
+        const int frame = combo->sizeHint().width() - widest(combo->font());
+        shrinkUntil(combo, [&](const QFont& f) { return widest(f) + frame <= combo->width(); });
     } else if (auto* frame = qobject_cast<QGroupBox*>(w); frame && !frame->title().isEmpty()) {
         shrinkUntil(frame, [&](const QFont& f) {
             return QFontMetrics(f).horizontalAdvance(frame->title()) + 20 <= frame->width();
@@ -724,7 +960,12 @@ QWidget* buildControl(QWidget* window, const ControlDecl& d)
     w->setObjectName(d.name);
     if (auto* f = qobject_cast<Form*>(window))
         f->noteDeclared(d.name);
-    w->setGeometry(d.col, d.row, d.width, d.height);
+    // On a tab's page the declared position counts from the tab's corner.
+    QPoint origin;
+    if (!d.parent.isEmpty())
+        if (auto* tab = qobject_cast<TabControl*>(window->findChild<QWidget*>(d.parent)))
+            origin = tab->pageOrigin();
+    w->setGeometry(d.col - origin.x(), d.row - origin.y(), d.width, d.height);
     if (!d.fontName.isEmpty() || d.fontSize > 0 || d.bold || d.italic) {
         QFont f = w->font();
         if (!d.fontName.isEmpty())
@@ -746,7 +987,7 @@ QWidget* buildControl(QWidget* window, const ControlDecl& d)
         w->setToolTip(d.tooltip);
     if (d.disabled)
         w->setEnabled(false);
-    w->show();
+    w->setVisible(d.visible);
     return w;
 }
 
@@ -1015,6 +1256,37 @@ void onLostFocus(QWidget* w, std::function<void()> fn)
 {
     if (w)
         new FocusHook(w, QEvent::FocusOut, std::move(fn));
+}
+
+namespace {
+
+// Calls a handler when the focus moves from one widget to another control of
+// its window.
+class LeaveHook : public QObject {
+public:
+    LeaveHook(QWidget* w, std::function<void()> fn) : QObject(w), fn_(std::move(fn)) { w->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::FocusOut) {
+            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
+                fn_();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> fn_;
+};
+
+} // namespace
+
+void onLeave(QWidget* w, std::function<void()> fn)
+{
+    if (w)
+        new LeaveHook(w, std::move(fn));
 }
 
 void onEnter(QWidget* w, std::function<void()> fn)

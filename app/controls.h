@@ -24,6 +24,7 @@
 #include <functional>
 
 class QButtonGroup;
+class QMimeData;
 class QRadioButton;
 
 class QHeaderView;
@@ -36,6 +37,10 @@ namespace cn {
 // upper case, letters turn upper case as they are typed. Line breaks and
 // tabs, typed or pasted, become spaces. What it leaves out, and pasted text
 // cut at the box's length, it says in a tip at the box (notice()).
+//
+// A box may carry a pick button at its right end, for choosing its text
+// from a list: a click on it, or F4 in the box, sends pickRequested(). The
+// button is off while the box is read-only or disabled.
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
@@ -47,17 +52,23 @@ public:
     // The last thing the box told the user; empty when it told nothing.
     const QString& notice() const { return notice_; }
 
+    void setPickButton(bool on);
+    QAction* pickAction() const { return pick_; }   // nullptr without a pick button
+
 signals:
     void noticed(const QString& text);
+    void pickRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     void tell(const QString& text);
     bool upper_ = false;
     QString notice_;
+    QAction* pick_ = nullptr;
 };
 
 // A numeric box. With a picture ("9,99,99,999.99", "999") it accepts at most
@@ -131,6 +142,10 @@ public:
 // A date picker that can also hold the empty date (shown blank). It shows the
 // date picture CDATEFORMAT. Typing a digit into an empty picker starts from
 // today's date; Delete with the whole text selected empties it.
+//
+// With a none check (a check box at the left end of the box) the mouse can
+// switch the picker to "no date" and back: cleared is the empty date, ticked
+// again brings back the date it had (today when it had none).
 class DatePicker : public QDateEdit {
     Q_OBJECT
 public:
@@ -138,6 +153,8 @@ public:
     QDate value() const;                  // null QDate for the empty date
     void setValue(const QDate& d);        // a null or invalid date empties it
     bool isEmpty() const;
+    void setNoneCheck(bool on);
+    QCheckBox* noneCheck() const { return none_; }   // nullptr without one
     // Re-reads CDATEFORMAT (after the options change), for every picker.
     void applyDateFormat();
     static void applyDateFormatToAll();
@@ -157,9 +174,51 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     bool focusNextPrevChild(bool next) override;
     QValidator::State validate(QString& input, int& pos) const override;
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     static QDate emptyMark();
+    void placeNoneCheck();
+    QString notice_;
+    QCheckBox* none_ = nullptr;
+    QDate beforeNone_;                    // the date the none check cleared
+};
+
+// A time picker ("HH:mm:ss" unless its declaration gives another picture).
+// Tab leaves it, whatever part of the time the caret is in.
+class TimePicker : public QTimeEdit {
+    Q_OBJECT
+public:
+    explicit TimePicker(QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+};
+
+// A rich-text box. With a maximum length it refuses typing, pasting and
+// dropping beyond that many characters (a paragraph break counts as one),
+// and says so in a tip at the box; a stored text that is already longer is
+// still shown whole, and can be shortened. Lines wrap at the box's width.
+// Tab goes on to the next control; Ctrl+Tab types a tab character.
+class RichTextBox : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit RichTextBox(QWidget* parent = nullptr);
+    void setMaxLength(int characters) { max_ = characters; }   // 0: no limit
+    int maxLength() const { return max_; }
+    int length() const;                                          // characters held
+    const QString& notice() const { return notice_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    int room() const;   // characters that may still be added in place of the selection
+    void tell(const QString& text);
+    int max_ = 0;
     QString notice_;
 };
 
@@ -188,6 +247,20 @@ signals:
 private:
     int arrowColumn_ = 0;
     int arrow_ = 0;
+};
+
+// ------------------------------------------------------------ tabs
+
+// A tab control whose pages hold controls declared at positions measured
+// from the tab control's own top-left corner, as the windows' tables give
+// them (the page starts below the row of tabs). The tabs are 20 pixels high,
+// so that a declared layout keeps the room under them that it expects.
+class TabControl : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit TabControl(QWidget* parent = nullptr);
+    // Where the pages start within the control, known before it is shown.
+    QPoint pageOrigin() const;
 };
 
 // ------------------------------------------------------------ the declaration table
@@ -220,16 +293,19 @@ struct ControlDecl {
     QString caption;        // label, button, check, frame, hyperlink text
     QString tooltip;
     int maxLength = 0;      // text boxes: characters, 0 = the default
-    QString picture;        // numeric boxes: input picture; images and image buttons: resource
+    QString picture;        // numeric boxes: input picture; time pickers: display picture;
+                            // images and image buttons: resource
     bool readOnly = false;
 
     QStringList items;      // radio options, combo and list items, tab pages, grid headers
     QList<int> widths;      // grid column widths
     int spacing = 20;       // radio: distance between options
     bool horizontal = false;
-    Qt::Alignment align;    // labels and text boxes; default left
+    Qt::Alignment align;    // labels and text boxes; default left. Radio groups:
+                            // AlignRight puts each caption to the left of its button
     bool disabled = false;
-    QString parent;         // a frame-less container: a tab's name
+    bool visible = true;    // false: built hidden (a control kept for its name only)
+    QString parent;         // a frame-less container: a tab's name (positions then count from the tab's corner)
     int page = 0;           // the tab page (from 1)
     QString link;           // hyperlink target
     QString fontName;       // empty: the window's font
@@ -237,6 +313,8 @@ struct ControlDecl {
     bool bold = false, italic = false;
     QColor colour;          // text colour; invalid: the style's
     int rangeMin = 0, rangeMax = 0;   // progress bars and spinners (both 0: the kind's default)
+    bool pick = false;      // text boxes: a pick button at the right end
+    bool noneCheck = false; // date pickers: a check box for "no date"
 
     ControlDecl& withItems(QStringList v) { items = std::move(v); return *this; }
     ControlDecl& withWidths(QList<int> v) { widths = std::move(v); return *this; }
@@ -252,6 +330,9 @@ struct ControlDecl {
     ControlDecl& slanted() { italic = true; return *this; }
     ControlDecl& color(const QColor& c) { colour = c; return *this; }
     ControlDecl& range(int minimum, int maximum) { rangeMin = minimum; rangeMax = maximum; return *this; }
+    ControlDecl& withPick() { pick = true; return *this; }
+    ControlDecl& withNoneCheck() { noneCheck = true; return *this; }
+    ControlDecl& hidden() { visible = false; return *this; }
 };
 
 // Builds one control on `host` (the window, or the container named by the
@@ -278,6 +359,10 @@ void onChange(QWidget* control, std::function<void()> handler);
 void onAction(QWidget* control, std::function<void()> handler);
 void onGotFocus(QWidget* control, std::function<void()> handler);
 void onLostFocus(QWidget* control, std::function<void()> handler);
+// The focus left the control for another control of its window: not when
+// only the window lost the activation (another window, a message box, a
+// menu opened).
+void onLeave(QWidget* control, std::function<void()> handler);
 void onEnter(QWidget* control, std::function<void()> handler);
 void onDoubleClick(QWidget* control, std::function<void()> handler);
 void onHeaderClick(QWidget* control, std::function<void(int column)> handler);

@@ -147,6 +147,10 @@ void Form::release()
     releasing();
     if (onRelease)
         onRelease();
+    // The focus does not stay on a control of a window that is going (the
+    // window brought forward after it takes it up again).
+    if (QWidget* fw = QApplication::focusWidget(); fw && isAncestorOf(fw))
+        fw->clearFocus();
     hide();
     emit released();
     deleteLater();

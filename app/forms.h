@@ -66,6 +66,16 @@ public:
                         : controlName + QStringLiteral(" is not declared"));
         return typed;
     }
+    // The same for a list of names (a mode's controls), in the order given;
+    // a name that is missing is left out after it was noted.
+    QList<QWidget*> needAll(const QStringList& controlNames)
+    {
+        QList<QWidget*> out;
+        for (const QString& n : controlNames)
+            if (QWidget* w = need<QWidget>(n))
+                out << w;
+        return out;
+    }
     void noteFault(const QString& what);
     const QStringList& faults() const { return faults_; }
     // Whether a fault stops a debug build at once (a test that provokes

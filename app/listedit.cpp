@@ -109,8 +109,13 @@ bool ListEditForm::toSelected()
         a->goTo(rec);
         return moved() && !a->eof();
     }
-    const QString name = rows_->item(rows_->value()).value(0);
-    return !trimBlanks(name).isEmpty() && seekName(name);
+    if (rows_->value() == 0)
+        return false;
+    // The row's record is the first live one of that name. A row of a faulty
+    // record without a name is found too (the empty name sorts first), and a
+    // record renamed or deleted meanwhile is not mistaken for the next name.
+    const QString name = trimBlanks(rows_->item(rows_->value()).value(0));
+    return seekName(name) && keyUpper(fieldText(*a, QLatin1String(spec_.nameFields.front()))) == keyUpper(name);
 }
 
 long long ListEditForm::selectedCode()

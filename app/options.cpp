@@ -36,16 +36,6 @@ int readInt(const QString& text) { return qRound(readDecimal(text)); }
 
 QString flag(bool on) { return on ? QStringLiteral("T") : QStringLiteral("F"); }
 
-// The first record of the table not marked deleted, whatever the engine's
-// rule on showing deleted records.
-bool gotoFirstLive(data::WorkArea& a)
-{
-    a.goTop();
-    while (!a.eof() && a.deleted())
-        a.skip(1);
-    return !a.eof();
-}
-
 bool appendDefaultOptions(data::WorkArea& a)
 {
     if (!a.append())
@@ -58,7 +48,17 @@ bool appendDefaultOptions(data::WorkArea& a)
     return ok;
 }
 
-void copyRecord(const data::WorkArea& a, Settings& s)
+} // namespace
+
+bool gotoFirstLive(data::WorkArea& a)
+{
+    a.goTop();
+    while (!a.eof() && a.deleted())
+        a.skip(1);
+    return !a.eof();
+}
+
+void applyOptionsRecord(const data::WorkArea& a, Settings& s)
 {
     s.MCURRENCYSYMBOL = fieldText(a, QStringLiteral("CURRSYM"));
     s.MCURRENCYTEXT = fieldText(a, QStringLiteral("CURRTXT"));
@@ -83,9 +83,9 @@ void copyRecord(const data::WorkArea& a, Settings& s)
     // older data folder may not have it yet.
     if (a.fieldPos("DOCNAME") > 0)
         s.MCOMPANY = fieldText(a, QStringLiteral("DOCNAME")).leftJustified(40, QLatin1Char(' '), true);
+    s.setNumFormat(s.MNUMFORMAT);
+    s.CDATEFORMAT = datePicture(s.MDATEFORMAT);
 }
-
-} // namespace
 
 FontRecord FONTSTR2ARRAY(const QString& text)
 {
@@ -134,7 +134,7 @@ bool SET_OPTIONS(data::Workspace& ws, Settings& s)
     if (a) {
         ws.select("opts");
         if (gotoFirstLive(*a) || (appendDefaultOptions(*a) && gotoFirstLive(*a))) {
-            copyRecord(*a, s);
+            applyOptionsRecord(*a, s);
             loaded = true;
         }
         ws.closeArea("opts");

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace cn::data { class Workspace; }
+namespace cn::data { class Workspace; class WorkArea; }
 
 namespace cn {
 
@@ -19,6 +19,15 @@ QString FONTARRAY2STR(const FontRecord& font);
 
 // The date picture for a date-format choice: 1 month first, else day first.
 QString datePicture(int dateFormat);
+
+// The options record at the area's current record into the settings, with
+// the number pictures and the date picture derived from it: what SET_OPTIONS
+// copies, without opening, changing or closing the table.
+void applyOptionsRecord(const data::WorkArea& opts, Settings& s);
+
+// The first record of the table not marked deleted, whatever the engine's
+// rule on showing deleted records; false when there is none.
+bool gotoFirstLive(data::WorkArea& a);
 
 // Copies the options record (the first live record of `opts`, created with
 // defaults when there is none) into the settings, derives the number pictures

@@ -47,9 +47,14 @@ bool BLOCKRECORD(const QString& alias)
     data::WorkArea* a = area(alias);
     if (!a || a->eof())
         return false;
+    const uint32_t rec = a->recNo();
     while (!a->rlock()) {
         if (!askYes(QStringLiteral("Cannot lock. Record in use. Retry ??")))
             return false;
+        // While the question was up the other windows went on, and their
+        // painting or relations may have moved the area: the record asked
+        // for is the one tried again.
+        a->goTo(rec);
     }
     return true;
 }

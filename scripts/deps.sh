@@ -4,7 +4,8 @@ set -euo pipefail
 pkgs=(cmake g++ ninja-build pkg-config git
       qt6-base-dev libgl-dev libxcb-xkb-dev libzip-dev zlib1g-dev libgtest-dev libsqlite3-dev fonts-liberation
       zip unzip python3 python3-dbfread python3-dbf libdbd-xbase-perl
-      unrtf poppler-utils libreoffice-writer-nogui)
+      unrtf poppler-utils libreoffice-writer-nogui
+      dpkg-dev file desktop-file-utils appstream man-db)
 if [ "${1:-}" = "--run-only" ]; then
   pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libgl-dev libxcb-xkb-dev libzip-dev zlib1g-dev libgtest-dev libsqlite3-dev fonts-liberation)
 fi

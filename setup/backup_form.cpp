@@ -13,7 +13,6 @@
 #include "data/setup.h"
 #include "setup/backup/backup.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -111,9 +110,7 @@ public:
         db().select("dict");
         if (replaced_)
             SET_OPTIONS();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            for (BrowseGrid* grid : w->findChildren<BrowseGrid*>())
-                grid->refresh();
+        refreshBrowseGrids();
     }
     TablesClosed(const TablesClosed&) = delete;
     TablesClosed& operator=(const TablesClosed&) = delete;

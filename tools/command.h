@@ -17,6 +17,9 @@
 //
 // A command is one file: its run function and one registration line,
 //   const Register reg(Command("setup", "[DIR]", "Runs the set-up.").describe("...").runs(run));
+// A command named with two words ("print prescription") is a subcommand of
+// the first: `curanote-data print` lists the print commands, and another
+// subcommand joins the group by registering its own two-word name.
 // The parser below checks the options and operands before run is called.
 #include <functional>
 #include <string>
@@ -126,6 +129,9 @@ std::vector<Command>& commands();
 int runCommand(const Command& command, const std::vector<std::string>& args);
 // A command's usage text: synopsis, details, options, exit status.
 std::string usageOf(const Command& command);
+// The subcommands of a group ("print"), sorted by name; empty when no
+// command belongs to it.
+std::vector<const Command*> groupCommands(const std::string& group);
 
 struct Register {
     Register(Command c) { commands().push_back(std::move(c)); }

@@ -52,7 +52,35 @@ std::string overview()
     return out + kExitStatus + "\n";
 }
 
+// The usage of a group: each of its subcommands with its summary.
+std::string groupUsage(const std::string& group)
+{
+    std::string out = "usage: curanote-data " + group + " SUBCOMMAND [ARGUMENTS] [OPTIONS]\n\nsubcommands:\n";
+    for (const Command* c : groupCommands(group))
+        out += "  curanote-data " + c->name + (c->synopsis.empty() ? "" : " " + c->synopsis) + "\n      " +
+               c->summary + "\n";
+    out += "\n'curanote-data " + group + " SUBCOMMAND --help' tells more about one of them.\n";
+    return out + kExitStatus + "\n";
+}
+
+const Command* findCommand(const std::string& name)
+{
+    for (const auto& c : commands())
+        if (c.name == name)
+            return &c;
+    return nullptr;
+}
+
 } // namespace
+
+std::vector<const Command*> groupCommands(const std::string& group)
+{
+    std::vector<const Command*> out;
+    for (const Command* c : sortedCommands())
+        if (c->name.size() > group.size() && c->name.starts_with(group + " "))
+            out.push_back(c);
+    return out;
+}
 
 std::string usageOf(const Command& c)
 {
@@ -177,17 +205,38 @@ int main(int argc, char** argv)
             std::fputs(overview().c_str(), stdout);
             return 0;
         }
-        for (const auto& c : commands())
-            if (c.name == args[0]) {
-                std::fputs(usageOf(c).c_str(), stdout);
-                return 0;
-            }
-        std::fprintf(stderr, "curanote-data help: unknown command '%s'\n%s", args[0].c_str(), overview().c_str());
+        std::string asked = args[0];
+        for (size_t i = 1; i < args.size(); ++i)
+            asked += " " + args[i];
+        if (const Command* c = findCommand(asked)) {
+            std::fputs(usageOf(*c).c_str(), stdout);
+            return 0;
+        }
+        if (!groupCommands(asked).empty()) {
+            std::fputs(groupUsage(asked).c_str(), stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "curanote-data help: unknown command '%s'\n%s", asked.c_str(), overview().c_str());
         return 2;
     }
-    for (const auto& c : commands())
-        if (c.name == name)
-            return runCommand(c, args);
+    if (const Command* c = findCommand(name))
+        return runCommand(*c, args);
+    if (!groupCommands(name).empty()) {
+        // A group: its subcommand comes first.
+        if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+            std::fputs(groupUsage(name).c_str(), stdout);
+            return 0;
+        }
+        if (!args.empty())
+            if (const Command* c = findCommand(name + " " + args[0]))
+                return runCommand(*c, std::vector<std::string>(args.begin() + 1, args.end()));
+        if (args.empty())
+            std::fprintf(stderr, "curanote-data %s: which one? Give a subcommand\n%s", name.c_str(), groupUsage(name).c_str());
+        else
+            std::fprintf(stderr, "curanote-data %s: unknown subcommand '%s'\n%s", name.c_str(), args[0].c_str(),
+                         groupUsage(name).c_str());
+        return 2;
+    }
     std::fprintf(stderr, "curanote-data: unknown command '%s'\n%s", name.c_str(), overview().c_str());
     return 2;
 }

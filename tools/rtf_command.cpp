@@ -1,8 +1,8 @@
 // curanote-data rtf: show a stored prescription as text, RTF or HTML.
 #include "tools/command.h"
+#include "tools/gui_app.h"
 #include "visits/rtf/rtf.h"
 
-#include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextList>
@@ -40,13 +40,7 @@ int run(cn::tool::Invocation& inv)
         return inv.fail("cannot open '" + file + "'");
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    // Fonts need a GUI application; no display is needed for that.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "curanote-data";
-    static char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
+    cn::tool::ensureGuiApplication();
 
     QTextDocument doc;
     // The prescription editor's own font, for text that names none.

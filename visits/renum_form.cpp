@@ -1,6 +1,7 @@
 #include "visits/renum_form.h"
 
 #include "app/database.h"
+#include "app/grid.h"
 #include "app/maintenance.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
@@ -62,6 +63,8 @@ void RenumForm::releasing()
         (void)a->setOrder(order_);
         a->goTo(record_);
     }
+    // The visit window's list shows the new numbers once redrawn.
+    refreshBrowseGrids();
 }
 
 void RenumForm::RENUMPVNO2()

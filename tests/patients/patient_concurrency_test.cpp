@@ -6,9 +6,9 @@
 #include "app/listedit.h"
 #include "data/workspace.h"
 
+#include "support/process.h"
+
 #include <QFile>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace cn::testing {
 namespace {
@@ -17,24 +17,17 @@ namespace {
 // and workspace, the record locked, a field written, committed, unlocked.
 int changeInAnotherProgram(const QString& folder, uint32_t rec, const char* field, const char* value)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        int rc = 1;
-        {
-            data::Workspace other(folder.toStdString());
-            auto a = other.use("PATNT.dbf", "patnt", data::OpenMode{true, false});
-            if (a) {
-                data::WorkArea& p = **a;
-                p.goTo(rec);
-                rc = p.rlock() && p.setStr(field, value) && p.commit() ? 0 : 2;
-                p.unlock();
-            }
-        }
-        ::_exit(rc);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+    return inAnotherProcess([&] {
+        data::Workspace other(folder.toStdString());
+        auto a = other.use("PATNT.dbf", "patnt", data::OpenMode{true, false});
+        if (!a)
+            return 1;
+        data::WorkArea& p = **a;
+        p.goTo(rec);
+        const int rc = p.rlock() && p.setStr(field, value) && p.commit() ? 0 : 2;
+        p.unlock();
+        return rc;
+    });
 }
 
 class ChangedElsewhereTest : public PatientRegisterTest {

@@ -9,6 +9,7 @@
 #include "app/mainwindow.h"
 #include "patients/patient_form.h"
 #include "support/program_fixture.h"
+#include "support/records.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -73,40 +74,16 @@ protected:
     uint32_t addPatient(long long code, const char* first, const char* last, const char* sex = "F",
                         data::Date dob = {})
     {
-        data::WorkArea* a = area(QStringLiteral("patnt"));
-        EXPECT_TRUE(a->append());
-        EXPECT_TRUE(a->setNum("PATCODE", static_cast<double>(code)));
-        EXPECT_TRUE(a->setStr("PATFNAME", first));
-        EXPECT_TRUE(a->setStr("PATLNAME", last));
-        EXPECT_TRUE(a->setStr("PATSEX", sex));
-        EXPECT_TRUE(a->setDate("PATDOB", dob));
-        const uint32_t rec = a->recNo();
-        a->unlock();
-        EXPECT_TRUE(db().commitAll());
-        return rec;
+        return addPatientRecord(QStringLiteral("patnt"), code, first, last, sex, dob);
     }
-    uint32_t addVisit(long long visitNo, long long patientCode)
+    static uint32_t addVisit(long long visitNo, long long patientCode)
     {
-        data::WorkArea* v = area(QStringLiteral("pvisit"));
-        EXPECT_TRUE(v->append());
-        EXPECT_TRUE(v->setNum("VISITNO", static_cast<double>(visitNo)));
-        EXPECT_TRUE(v->setNum("PVNO", 1));
-        EXPECT_TRUE(v->setNum("PATCODE", static_cast<double>(patientCode)));
-        const uint32_t rec = v->recNo();
-        v->unlock();
-        EXPECT_TRUE(db().commitAll());
+        const uint32_t rec = appendRecord("pvisit", {{"VISITNO", double(visitNo)}, {"PVNO", 1}, {"PATCODE", double(patientCode)}});
+        EXPECT_NE(rec, 0u);
         return rec;
     }
     // Marks a record deleted through the engine, as another window would.
-    static void deleteRecord(const char* alias, uint32_t rec)
-    {
-        data::WorkArea* a = area(QLatin1String(alias));
-        a->goTo(rec);
-        ASSERT_TRUE(a->rlock());
-        ASSERT_TRUE(a->deleteRecord());
-        a->unlock();
-        ASSERT_TRUE(db().commitAll());
-    }
+    static void deleteRecord(const char* alias, uint32_t rec) { deleteRecordAt(QLatin1String(alias), rec); }
     // The first live patient whose code is `code`, read through order 1 of
     // a second area on the same table, so the window's area is not moved.
     static bool findByCode(long long code)

@@ -37,6 +37,7 @@ const FieldBinding kVisitFields[] = {
     {"TxtPatPres", "PATPRES", Bind::Rich, {}, {}, &kTaggedText},
     {"ChkNextVisit", "LNEXTVISIT", Bind::Check},
     {"TxtNextVisit", "NEXTVISIT", Bind::Date},
+    {"TxtPatPulse", "PATPULSE", Bind::Spin},
 };
 
 class BindingsTest : public ::testing::Test {
@@ -57,6 +58,7 @@ protected:
             {"TxtPatPres", K::RichText, 10, 290, 300, 60},
             {"ChkNextVisit", K::CheckBox, 10, 360, 100, 24, "Next"},
             {"TxtNextVisit", K::Date, 120, 360, 120, 24},
+            ControlDecl{"TxtPatPulse", K::Spinner, 250, 360, 60, 24}.range(30, 250),
         });
         fields_ = std::make_unique<FieldBindings>(*w_, QStringLiteral("pvisit"), kVisitFields);
     }
@@ -80,6 +82,7 @@ protected:
         get<QTextEdit>("TxtPatPres")->setPlainText(QStringLiteral("Rest and fluids"));
         get<QCheckBox>("ChkNextVisit")->setChecked(true);
         get<DatePicker>("TxtNextVisit")->setValue(QDate(2026, 6, 17));
+        get<QSpinBox>("TxtPatPulse")->setValue(72);
     }
 
     QTemporaryDir folder_;
@@ -109,8 +112,10 @@ TEST_F(BindingsTest, EveryKindIsWrittenAndReadBackAndLimitsComeFromTheCatalogue)
     EXPECT_EQ(a->memo("PATPRES"), "TAGGED:Rest and fluids");
     EXPECT_TRUE(a->logical("LNEXTVISIT"));
     EXPECT_EQ(toQDate(a->date("NEXTVISIT")), QDate(2026, 6, 17));
+    EXPECT_EQ(a->num("PATPULSE"), 72);
 
     fields_->clear();
+    EXPECT_EQ(get<QSpinBox>("TxtPatPulse")->value(), 30) << "a spinner clears to its minimum";
     EXPECT_EQ(get<RadioGroup>("TxtVisitType")->value(), 1);
     EXPECT_EQ(get<ComboBox>("TxtPVStatus")->value(), 0);
     EXPECT_TRUE(get<DatePicker>("TxtNextVisit")->isEmpty());
@@ -125,6 +130,7 @@ TEST_F(BindingsTest, EveryKindIsWrittenAndReadBackAndLimitsComeFromTheCatalogue)
     EXPECT_EQ(get<QTextEdit>("TxtPatPres")->toPlainText(), QStringLiteral("Rest and fluids"));
     EXPECT_TRUE(get<QCheckBox>("ChkNextVisit")->isChecked());
     EXPECT_EQ(get<DatePicker>("TxtNextVisit")->value(), QDate(2026, 6, 17));
+    EXPECT_EQ(get<QSpinBox>("TxtPatPulse")->value(), 72);
 }
 
 TEST_F(BindingsTest, StoredValuesUndoAWriteAndShowAChangeMadeElsewhere)
@@ -157,6 +163,44 @@ TEST_F(BindingsTest, StoredValuesUndoAWriteAndShowAChangeMadeElsewhere)
     EXPECT_DOUBLE_EQ(a->num("PATFEES"), 1234.5);
     EXPECT_EQ(a->memo("PATPRES"), "TAGGED:Rest and fluids");
     EXPECT_EQ(a->memo("PATNOTE1"), "Line one\nLine two");
+}
+
+TEST_F(BindingsTest, WrittenOnlyControlsAndKeptFieldsTakePartInTheStoredCopy)
+{
+    const FieldBinding shown[] = {{"TxtPatNote", "PATNOTE"}, {"TxtVisitTm", "VISITTM", Bind::Time}};
+    const FieldBinding computed[] = {{"TxtPatTemp", "PATTEMP", Bind::Number}};
+    FieldBindings b(*w_, QStringLiteral("pvisit"), shown, computed);
+    b.alsoKeep({"CHCODE", "PATNOTE"});   // PATNOTE is bound already: kept once
+    data::WorkArea* a = area(QStringLiteral("pvisit"));
+    ASSERT_TRUE(a->append());
+    get<TextBox>("TxtPatNote")->setText(QStringLiteral("Seen"));
+    get<NumberBox>("TxtPatTemp")->setValue(99.5);
+    ASSERT_TRUE(a->setNum("CHCODE", 2));
+    ASSERT_TRUE(b.flush(*a));
+    a->unlock();
+    EXPECT_DOUBLE_EQ(a->num("PATTEMP"), 99.5) << "written";
+    const FieldValues loaded = b.stored(*a);
+    EXPECT_EQ(loaded.values.size(), 4u);
+
+    get<NumberBox>("TxtPatTemp")->setValue(0);
+    get<QTimeEdit>("TxtVisitTm")->setTime(QTime(8, 0));
+    b.load(*a);
+    EXPECT_EQ(get<NumberBox>("TxtPatTemp")->value(), 0) << "never loaded";
+    EXPECT_EQ(get<TextBox>("TxtPatNote")->text(), QStringLiteral("Seen"));
+    EXPECT_EQ(get<QTimeEdit>("TxtVisitTm")->time(), QTime(0, 0)) << "an empty time shows as midnight";
+
+    // A kept field changed elsewhere is a change; restore puts it back.
+    data::WorkArea* other = area(QStringLiteral("pvisit01"));
+    other->goTo(a->recNo());
+    ASSERT_TRUE(other->rlock());
+    ASSERT_TRUE(other->setNum("CHCODE", 5));
+    other->unlock();
+    ASSERT_TRUE(a->rlock());
+    EXPECT_TRUE(b.changedSince(loaded, *a));
+    b.restore(*a, loaded);
+    a->unlock();
+    EXPECT_EQ(a->num("CHCODE"), 2);
+    EXPECT_FALSE(b.changedSince(loaded, *a));
 }
 
 TEST_F(BindingsTest, ATableThatNamesWhatIsNotThereIsAFaultOfTheWindow)

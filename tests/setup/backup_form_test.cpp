@@ -7,6 +7,7 @@
 #include "app/maintenance.h"
 #include "setup/backup/backup.h"
 #include "setup/backup_form.h"
+#include "visits/pvisit_form.h"
 
 #include <QDir>
 #include <QLabel>
@@ -202,10 +203,9 @@ TEST_F(BackupWindow, AnArchiveThatIsNoBackupChangesNothingAndSaysWhy)
 
 TEST_F(BackupWindow, WindowsWithTablesOfTheirOwnAreNamedAndMustBeClosedFirst)
 {
-    auto* query = new Form(QStringLiteral("Form_Private"));
-    query->setTitle(QStringLiteral("Report: Query/Stats"));
-    query->holdOwnTables();
-    query->activate();
+    PVISIT();   // relates and scopes the shared tables
+    auto* visits = findWindow(QStringLiteral("Form_PVisit"));
+    ASSERT_NE(visits, nullptr);
     auto* plain = new Form(QStringLiteral("Form_Plain"));
     plain->setTitle(QStringLiteral("Works on the shared tables only"));
     plain->activate();
@@ -215,11 +215,11 @@ TEST_F(BackupWindow, WindowsWithTablesOfTheirOwnAreNamedAndMustBeClosedFirst)
     EXPECT_TRUE(dialogs->calls.empty());
     ASSERT_EQ(program->messages().shown().size(), 2u);
     const QString said = program->messages().shown().front().text;
-    EXPECT_TRUE(said.contains(QStringLiteral("Report: Query/Stats"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Entry: Visit Details"))) << said.toStdString();
     EXPECT_FALSE(said.contains(QStringLiteral("shared tables only")));
     EXPECT_NE(area(QStringLiteral("patnt")), nullptr);
 
-    query->release();
+    ReleaseWindow(QStringLiteral("Form_PVisit"));
     press("Button_1");
     EXPECT_EQ(dialogs->calls.size(), 1u);
     plain->release();

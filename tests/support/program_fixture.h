@@ -12,7 +12,9 @@
 
 #include <QPointer>
 #include <QString>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cn::testing {
@@ -33,6 +35,13 @@ public:
     long secondsSinceMidnight() override { return 37800; }
     std::vector<std::string> shown;
 };
+
+// Table writes through the engine, as another window would, for a test to
+// set up its data: a live record appended with the given field values (its
+// record number, 0 when a write failed), and a record marked deleted.
+uint32_t appendRecord(const char* alias, std::initializer_list<std::pair<const char*, double>> numbers,
+                      std::initializer_list<std::pair<const char*, const char*>> texts = {});
+bool markDeleted(const char* alias, uint32_t rec);
 
 class ProgramFixture {
 public:

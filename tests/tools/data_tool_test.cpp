@@ -4,6 +4,7 @@
 #include "data/dbf_file.h"
 #include "data/workspace.h"
 #include "data/interop_util.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,8 @@ namespace {
 
 using ToolRun = cn::interop::Outcome;   // exit status and standard output and error together
 using cn::interop::sh;
+using cn::test::Split;
+using cn::test::toolIn;
 
 ToolRun tool(const std::string& args)
 {
@@ -272,22 +275,6 @@ TEST_F(DataTool, DumpJson)
 } // namespace
 
 namespace {
-
-struct Split {
-    int status = -1;
-    std::string out, err;
-};
-
-// The tool run in folder cwd, standard output and error apart.
-Split toolIn(const fs::path& cwd, const std::string& args)
-{
-    const fs::path err = cwd / ".tool-stderr";
-    const auto r = cn::interop::run("cd " + sh(cwd.string()) + " && " + sh(std::string(CURANOTE_BIN_DIR) +
-                                    "/curanote-data") + " " + args + " 2>" + sh(err.string()));
-    Split s{r.status, r.out, readFile(err.string())};
-    fs::remove(err);
-    return s;
-}
 
 // A fresh folder for the folder commands, with "crash/base" inside it.
 class DataFolder : public ::testing::Test {

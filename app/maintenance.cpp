@@ -1,5 +1,8 @@
 #include "app/maintenance.h"
 
+#include "app/forms.h"
+#include "app/resources.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -26,6 +29,23 @@ void colourProgressBar(QProgressBar* bar)
     QPalette pal = bar->palette();
     pal.setColor(QPalette::Highlight, QColor(0, 130, 0));
     bar->setPalette(pal);
+}
+
+std::pair<QProgressBar*, QLabel*> shapeMaintenanceWindow(Form* w, const QString& title,
+                                                         const QList<ControlDecl>& buttons)
+{
+    w->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    w->setTitle(title);
+    w->setWindowIcon(ICON01());
+    w->setFont(QFont(QStringLiteral("Arial"), 9));
+    w->place(0, 0, 400, 215);
+    w->setResizable(false);
+    w->build(progressControls() + buttons);
+    auto* bar = w->need<QProgressBar>(QStringLiteral("ProgressBar_1"));
+    auto* label = w->need<QLabel>(QStringLiteral("Label_1"));
+    colourProgressBar(bar);
+    return {bar, label};
 }
 
 InputHold::InputHold() { qApp->installEventFilter(this); }

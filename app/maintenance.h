@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QObject>
 
+#include <utility>
+
 class QEventLoop;
 class QLabel;
 class QProgressBar;
@@ -18,6 +20,14 @@ namespace cn {
 QList<ControlDecl> progressControls();
 // The bar in its declared colour (0, 130, 0).
 void colourProgressBar(QProgressBar* bar);
+
+class Form;
+// A maintenance window as both are declared: 400 x 215 at 0, 0, not
+// resizable, with a minimise box but no maximise box, the program icon,
+// Arial 9; the bar and label of progressControls() and then the buttons
+// built, the bar coloured. Returns the bar and the label.
+std::pair<QProgressBar*, QLabel*> shapeMaintenanceWindow(Form* w, const QString& title,
+                                                         const QList<ControlDecl>& buttons);
 
 inline const QColor kResultBlue(0, 0, 255);
 

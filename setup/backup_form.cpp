@@ -8,7 +8,7 @@
 #include "app/maintenance.h"
 #include "app/messages.h"
 #include "app/options.h"
-#include "app/resources.h"
+#include "app/setupform.h"
 #include "data/catalog.h"
 #include "data/setup.h"
 #include "setup/backup/backup.h"
@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <tuple>
 #include <vector>
 
 namespace cn {
@@ -27,14 +28,11 @@ using K = ControlKind;
 
 const QString kFilter = QStringLiteral("Zip Files (*.ZIP)");
 
-QList<ControlDecl> backupControls()
-{
-    QList<ControlDecl> c = progressControls();
-    c << ControlDecl{"Button_1", K::Button, 45, 140, 100, 30, "&Backup"}
-      << ControlDecl{"Button_2", K::Button, 150, 140, 100, 30, "&Restore"}
-      << ControlDecl{"Button_3", K::Button, 255, 140, 100, 30, "E&xit"};
-    return c;
-}
+const QList<ControlDecl> kButtons = {
+    {"Button_1", K::Button, 45, 140, 100, 30, "&Backup"},
+    {"Button_2", K::Button, 150, 140, 100, 30, "&Restore"},
+    {"Button_3", K::Button, 255, 140, 100, 30, "E&xit"},
+};
 
 // Set-up's view of the window while it opens the tables again, and while a
 // restore checks them: status texts in the label, the index pass on the bar,
@@ -60,14 +58,7 @@ public:
     }
     int message(data::SetupBox kind, const std::string& text) override
     {
-        const QString t = QString::fromStdString(text);
-        switch (kind) {
-        case data::SetupBox::OkCancel: return MESGOKCANCEL(t);
-        case data::SetupBox::Info: MESGINFO(t); break;
-        case data::SetupBox::Exclamation: MESGEXCLAMATION(t); break;
-        case data::SetupBox::Stop: MESGSTOP(t); break;
-        }
-        return 1;
+        return showSetupMessage(kind, text);
     }
     bool escapePressed() override { return false; }
     data::Date today() override { return toDate(cn::today()); }
@@ -140,17 +131,7 @@ QString fromStd(const std::string_view s) { return QString::fromUtf8(s.data(), s
 
 BackupForm::BackupForm(QWidget* owner) : Form(QStringLiteral("Form_Backup"), WindowType::Child, owner)
 {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setTitle(QStringLiteral("Backup"));
-    setWindowIcon(ICON01());
-    setFont(QFont(QStringLiteral("Arial"), 9));
-    place(0, 0, 400, 215);
-    setResizable(false);
-    build(backupControls());
-    bar_ = need<QProgressBar>(QStringLiteral("ProgressBar_1"));
-    label_ = need<QLabel>(QStringLiteral("Label_1"));
-    colourProgressBar(bar_);
+    std::tie(bar_, label_) = shapeMaintenanceWindow(this, QStringLiteral("Backup"), kButtons);
     if (label_)
         label_->setWordWrap(true);
     for (int i = 0; i < 3; ++i)

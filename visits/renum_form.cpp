@@ -5,7 +5,6 @@
 #include "app/maintenance.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
-#include "app/resources.h"
 #include "visits/renumber.h"
 
 #include <QElapsedTimer>
@@ -13,19 +12,18 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <tuple>
+
 namespace cn {
 
 namespace {
 
 using K = ControlKind;
 
-QList<ControlDecl> renumControls()
-{
-    QList<ControlDecl> c = progressControls();
-    c << ControlDecl{"Button_1", K::Button, 45, 140, 100, 30, "&Renumber"}
-      << ControlDecl{"Button_2", K::Button, 255, 140, 100, 30, "E&xit"};
-    return c;
-}
+const QList<ControlDecl> kButtons = {
+    {"Button_1", K::Button, 45, 140, 100, 30, "&Renumber"},
+    {"Button_2", K::Button, 255, 140, 100, 30, "E&xit"},
+};
 
 data::WorkArea* visits() { return area(QStringLiteral("pvisit")); }
 
@@ -33,17 +31,7 @@ data::WorkArea* visits() { return area(QStringLiteral("pvisit")); }
 
 RenumForm::RenumForm(QWidget* owner) : Form(QStringLiteral("Form_ReNum"), WindowType::Child, owner)
 {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setTitle(QStringLiteral("Renumbering"));
-    setWindowIcon(ICON01());
-    setFont(QFont(QStringLiteral("Arial"), 9));
-    place(0, 0, 400, 215);
-    setResizable(false);
-    build(renumControls());
-    bar_ = need<QProgressBar>(QStringLiteral("ProgressBar_1"));
-    label_ = need<QLabel>(QStringLiteral("Label_1"));
-    colourProgressBar(bar_);
+    std::tie(bar_, label_) = shapeMaintenanceWindow(this, QStringLiteral("Renumbering"), kButtons);
     buttons_[0] = need<QPushButton>(QStringLiteral("Button_1"));
     buttons_[1] = need<QPushButton>(QStringLiteral("Button_2"));
     if (buttons_[0])

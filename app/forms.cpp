@@ -269,6 +269,16 @@ QStringList definedWindows()
     return out;
 }
 
+QList<Form*> windowsHoldingOwnTables()
+{
+    QList<Form*> out;
+    Registry& r = registry();
+    for (const QString& key : r.order)
+        if (auto* f = qobject_cast<Form*>(r.windows.value(key).data()); f && f->holdsOwnTables() && !f->isReleased())
+            out << f;
+    return out;
+}
+
 bool ReleaseWindow(const QString& name)
 {
     QWidget* w = findWindow(name);

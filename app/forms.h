@@ -100,6 +100,13 @@ public:
     // for a choice made in a non-modal window).
     void waitUntilReleased();
 
+    // A window that opens work areas of its own, or sets relations, scopes
+    // or filters on the shared ones, says so: closing every table (backup
+    // and restore do) would pull them from under it, so such a window must
+    // be closed first (windowsHoldingOwnTables).
+    void holdOwnTables(bool holds = true) { holdsOwnTables_ = holds; }
+    bool holdsOwnTables() const { return holdsOwnTables_; }
+
     // Handlers, as an alternative to overriding the virtual functions.
     std::function<void()> onInit;
     std::function<void()> onRelease;
@@ -124,6 +131,7 @@ private:
     WindowType type_;
     bool initialised_ = false;
     bool released_ = false;
+    bool holdsOwnTables_ = false;
 };
 
 // ------------------------------------------------------------ the registry
@@ -143,6 +151,9 @@ QWidget* findWindow(const QString& name);    // nullptr when not defined
 template <class T>
 T* form(const QString& name) { return qobject_cast<T*>(findWindow(name)); }
 QStringList definedWindows();
+// The open windows that hold tables of their own (Form::holdOwnTables), in
+// order of definition.
+QList<Form*> windowsHoldingOwnTables();
 
 // Releases one window (without asking), or every Form but the main window.
 bool ReleaseWindow(const QString& name);

@@ -4,6 +4,7 @@
 #include "app/database.h"
 #include "app/text.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
@@ -460,5 +461,12 @@ void BrowseGrid::setHeaderImage(int column, int arrow)
 }
 
 int BrowseGrid::headerImage(int column) const { return column == arrowColumn_ ? arrow_ : 0; }
+
+void refreshBrowseGrids()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        for (BrowseGrid* grid : w->findChildren<BrowseGrid*>())
+            grid->refresh();
+}
 
 } // namespace cn

@@ -158,4 +158,8 @@ private:
     int arrow_ = 0;
 };
 
+// Every browse of every open window re-reads its table (after a run that
+// rewrote or replaced records under them).
+void refreshBrowseGrids();
+
 } // namespace cn

@@ -64,6 +64,18 @@ bool Form_Setup::eventFilter(QObject* watched, QEvent* event)
     return Form::eventFilter(watched, event);
 }
 
+int showSetupMessage(data::SetupBox kind, const std::string& text)
+{
+    const QString t = QString::fromStdString(text);
+    switch (kind) {
+    case data::SetupBox::OkCancel: return MESGOKCANCEL(t);
+    case data::SetupBox::Info: MESGINFO(t); break;
+    case data::SetupBox::Exclamation: MESGEXCLAMATION(t); break;
+    case data::SetupBox::Stop: MESGSTOP(t); break;
+    }
+    return 1;
+}
+
 Form_Setup* setupWindow() { return currentForm().data(); }
 
 // The set-up logic's view of its surroundings: the window's bars and text,
@@ -92,14 +104,7 @@ public:
     }
     int message(data::SetupBox kind, const std::string& text) override
     {
-        const QString t = QString::fromStdString(text);
-        switch (kind) {
-        case data::SetupBox::OkCancel: return MESGOKCANCEL(t);
-        case data::SetupBox::Info: MESGINFO(t); break;
-        case data::SetupBox::Exclamation: MESGEXCLAMATION(t); break;
-        case data::SetupBox::Stop: MESGSTOP(t); break;
-        }
-        return 1;
+        return showSetupMessage(kind, text);
     }
     bool escapePressed() override
     {

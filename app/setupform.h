@@ -3,7 +3,9 @@
 // over the set-up logic of the data layer (data/setup.h), and SET_UP, which
 // shows it and runs set-up (or, with cleanup, the data clean-up) under it.
 #include "app/forms.h"
+#include "data/setup.h"
 
+#include <string>
 #include <utility>
 
 class QLineEdit;
@@ -37,6 +39,10 @@ private:
     QLineEdit* text_ = nullptr;
     bool escape_ = false;
 };
+
+// A message of set-up shown in the program's box of its kind; the answer
+// as set-up takes it (MESGOKCANCEL's for OK/Cancel, else 1).
+int showSetupMessage(data::SetupBox kind, const std::string& text);
 
 // The progress window while a set-up run shows it, else nullptr.
 Form_Setup* setupWindow();

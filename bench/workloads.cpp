@@ -10,5 +10,6 @@ const Register r4("scan_words", runScanWords);
 const Register r4q("query_search", runQuerySearch);
 const Register r5("check", runCheck);
 const Register r6("setup_idle", runSetupIdle);
+const Register r7("backup", runBackup);
 } // namespace
 } // namespace cn::bench

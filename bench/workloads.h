@@ -11,5 +11,6 @@ void runScanWords(const Context& ctx);
 void runQuerySearch(const Context& ctx);
 void runCheck(const Context& ctx);
 void runSetupIdle(const Context& ctx);
+void runBackup(const Context& ctx);
 
 } // namespace cn::bench

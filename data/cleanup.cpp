@@ -1,6 +1,7 @@
 #include "data/cleanup.h"
 
 #include "data/os_file.h"
+#include "data/restore_staging.h"
 #include "data/setup.h"
 
 #include <fcntl.h>
@@ -501,7 +502,12 @@ Recovery recoverLeftovers(Workspace& ws)
 std::vector<std::string> Setup::recover()
 {
     ws_.closeAll();
+    // A restore that was interrupted first, so that a rebuild left over is
+    // looked at in the folder as the restore leaves it.
+    auto restored = recoverRestores(ws_.folder());
     auto r = recoverLeftovers(ws_);
+    r.done.insert(r.done.begin(), restored.done.begin(), restored.done.end());
+    r.notices.insert(r.notices.begin(), restored.notices.begin(), restored.notices.end());
     for (const auto& line : r.done)
         log_.recovered.push_back(line);
     for (const auto& text : r.notices)

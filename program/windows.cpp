@@ -10,9 +10,11 @@
 #include "query/pvshow_form.h"
 #include "query/stats_form.h"
 #include "setup/about.h"
+#include "setup/backup_form.h"
 #include "setup/options_form.h"
 #include "visits/pvhist_form.h"
 #include "visits/pvisit_form.h"
+#include "visits/renum_form.h"
 #include "visits/trends_form.h"
 
 namespace cn::program {
@@ -36,6 +38,8 @@ const WindowEntry kWindows[] = {
     {"Form_Setup", "Set_Cleanup", nullptr, DATA_CLEANUP},
     {"Form_Options", "Set_Options", nullptr, SETOPT},
     {"Form_About", "Help_About", nullptr, ABOUT},
+    {"Form_Backup", "Set_Backup", nullptr, BACKUP},
+    {"Form_ReNum", "Set_Renum", nullptr, RENUMPVNO},
 };
 
 } // namespace

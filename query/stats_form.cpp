@@ -187,6 +187,8 @@ StatsForm::StatsForm(QWidget* owner) : Form(kForm, WindowType::Child, owner)
 {
     setTitle(QStringLiteral("Report: Query/Stats"));
     setWindowIcon(ICON01());
+    // Its own related areas on the tables: closed before a backup or restore.
+    holdOwnTables();
     place(5, 5, 910, 595);
     setResizable(false);
     build(kList);

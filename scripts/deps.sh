@@ -4,12 +4,12 @@ set -euo pipefail
 # The chart module's CMake files need Qt's OpenGL ones, which qt6-charts-dev
 # does not pull in by itself.
 pkgs=(cmake g++ ninja-build pkg-config git
-      qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxcb-xkb-dev libzip-dev libgtest-dev libsqlite3-dev fonts-liberation
-      python3 python3-dbfread python3-dbf libdbd-xbase-perl
+      qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxcb-xkb-dev libzip-dev zlib1g-dev libgtest-dev libsqlite3-dev fonts-liberation
+      zip unzip python3 python3-dbfread python3-dbf libdbd-xbase-perl
       unrtf poppler-utils libreoffice-writer-nogui
       dpkg-dev file desktop-file-utils appstream man-db)
 if [ "${1:-}" = "--run-only" ]; then
-  pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxcb-xkb-dev libzip-dev libgtest-dev libsqlite3-dev fonts-liberation)
+  pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxcb-xkb-dev libzip-dev zlib1g-dev libgtest-dev libsqlite3-dev fonts-liberation)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

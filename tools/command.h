@@ -36,8 +36,9 @@ struct Option {
 };
 
 enum class Operands {
-    Folder,   // at most one: the data folder DIR, the current folder when none is given
-    Files,    // the files named, between minFiles and maxFiles of them
+    Folder,          // at most one: the data folder DIR, the current folder when none is given
+    Files,           // the files named, between minFiles and maxFiles of them
+    FileThenFolder,  // one file (FILE), then the data folder as for Folder
 };
 
 class Invocation;
@@ -69,6 +70,14 @@ struct Command {
         fileName = std::move(what);
         return *this;
     }
+    // One file, then the optional data folder ("ZIP [DIR]").
+    Command& takesFileThenFolder(std::string what)
+    {
+        operands = Operands::FileThenFolder;
+        minFiles = maxFiles = 1;
+        fileName = std::move(what);
+        return *this;
+    }
     Command& runs(std::function<int(Invocation&)> f)
     {
         run = std::move(f);
@@ -94,7 +103,7 @@ public:
     const Command& command() const { return command_; }
     // Folder commands: the data folder, absolute.
     const std::string& folder() const { return folder_; }
-    // Files commands: the operands as given.
+    // Files commands: the operands as given (the one file of FileThenFolder).
     const std::vector<std::string>& files() const { return files_; }
     bool has(std::string_view option) const;
     // The option's value; empty when it was not given.

@@ -161,7 +161,13 @@ int runCommand(const Command& command, const std::vector<std::string>& args)
         }
     }
 
-    if (command.operands == Operands::Folder) {
+    if (command.operands == Operands::FileThenFolder) {
+        if (operands.empty())
+            return inv.usageError("no " + command.fileName + " given");
+        inv.files_.push_back(operands.front());
+        operands.erase(operands.begin());
+    }
+    if (command.operands == Operands::Folder || command.operands == Operands::FileThenFolder) {
         if (operands.size() > 1)
             return inv.usageError("more than one data folder given: " + operands[0] + ", " + operands[1]);
         std::error_code ec;

@@ -14,6 +14,25 @@ struct SetupOutcome {
     cn::data::Setup::Log log;
 };
 
+// Prints each status line (once, trimmed) and each message, answers
+// clean-up's warnings with OK, and counts the messages that report a
+// problem.
+class PrintingObserver final : public cn::data::SetupObserver {
+public:
+    void status(const std::string& text) override;
+    void setRange(int, int, int) override {}
+    void setValue(int, int) override {}
+    int message(cn::data::SetupBox kind, const std::string& text) override;
+    bool escapePressed() override { return false; }
+    cn::data::Date today() override;
+    long secondsSinceMidnight() override;
+
+    SetupOutcome outcome;
+
+private:
+    std::string last_;
+};
+
 SetupOutcome runSetup(const std::string& folder, bool cleanup);
 
 } // namespace cn::tool

@@ -179,7 +179,13 @@ QList<ControlDecl> VisitDetailsForm::feesFrame(DetailsFor kind)
 
 // ---------------------------------------------------------------- building
 
-VisitDetailsForm::VisitDetailsForm(const QString& name, QWidget* owner) : Form(name, WindowType::Child, owner) {}
+VisitDetailsForm::VisitDetailsForm(const QString& name, QWidget* owner) : Form(name, WindowType::Child, owner)
+{
+    // The visit window relates and scopes the shared areas; the history
+    // window has areas of its own. Either must be closed before every table
+    // is closed for a backup or restore.
+    holdOwnTables();
+}
 
 std::span<const FieldBinding> VisitDetailsForm::visitFields() { return kVisitFields; }
 

@@ -94,6 +94,8 @@ TEST_F(StatsFormTest, OpeningAndClosingAreRefusedWhileTheirWindowsAreOpen)
     addVisit({.visitNo = 1});
     STATS();
     ASSERT_NE(stats(), nullptr);
+    // Its related areas of its own keep a backup or restore waiting.
+    EXPECT_TRUE(windowsHoldingOwnTables().contains(stats()));
     list()->setValue(list()->browseModel()->recordAt(0));
     SHOW_PV();
     ASSERT_TRUE(IsWindowDefined(QStringLiteral("Form_PVShow")));

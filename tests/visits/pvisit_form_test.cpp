@@ -6,6 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "app/listedit.h"
+#include "visits/renum_form.h"
 #include "visits/rtf/rtf.h"
 
 #include <QTimer>
@@ -239,6 +240,32 @@ TEST_F(PVisitTest, DeleteAsksByVisitNumberAndTheNextPvNumberFollowsTheLiveOnes)
     EXPECT_EQ(window()->GETPVNO(), 2);
     addVisit({.visitNo = 9, .pvNo = 3, .patientCode = 2});
     EXPECT_EQ(window()->GETPVNO(), 4) << "an earlier one deleted: after the highest";
+}
+
+TEST_F(PVisitTest, AfterRenumberingTheOpenWindowListsTheNewNumbersInPvOrder)
+{
+    addVisit({.visitNo = 5, .pvNo = 4, .patientCode = 2});
+    open();   // Joan: PV 1, 2, 3, 4 (visits 1, 3, 4, 5)
+    deleteRecord("pvisit01", storedVisit(3)->recNo());   // her PV 2
+    auto* list = ctl<BrowseGrid>("Grid_PVisit");
+    list->refresh();
+    ASSERT_EQ(list->model()->rowCount(), 3);
+
+    RENUMPVNO();
+    auto* renum = form<RenumForm>(QStringLiteral("Form_ReNum"));
+    ASSERT_NE(renum, nullptr);
+    click("Button_1", "Form_ReNum");
+    click("Button_2", "Form_ReNum");
+    EXPECT_TRUE(messages().texts().isEmpty());
+
+    EXPECT_EQ(area(QStringLiteral("pvisit"))->indexOrd(), 4) << "the window's order given back";
+    EXPECT_EQ(numbersOf(2), (std::vector<std::pair<long long, long long>>{{1, 1}, {4, 2}, {5, 3}}));
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        list->setValue(list->browseModel()->recordAt(row));
+        EXPECT_EQ(pvNoLabel(), QStringLiteral("Patient Visit (PV) No.: %1").arg(row + 1)) << row;
+        EXPECT_EQ(list->model()->index(row, 0).data().toString().trimmed(), QString::number(row + 1)) << row;
+    }
 }
 
 TEST_F(PVisitTest, ModifyKeepsTheNumbersAndCancelShowsTheStoredVisitAgain)

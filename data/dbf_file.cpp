@@ -303,6 +303,10 @@ Status DbfFile::read(uint32_t recNo, char* buf) const
 {
     if (recNo < 1 || recNo > count_)
         return Status::error(ErrorCode::NotFound, "Record " + std::to_string(recNo) + " is not in " + path());
+    if (isPending(recNo)) {
+        std::memcpy(buf, pending_.data() + static_cast<size_t>(recNo - pendingFirst_) * recordLength_, recordLength_);
+        return {};
+    }
     return file_.readAt(headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_, buf, recordLength_);
 }
 
@@ -313,8 +317,22 @@ Status DbfFile::readMany(uint32_t first, uint32_t count, char* buf) const
     if (first < 1 || static_cast<uint64_t>(first) + count - 1 > count_)
         return Status::error("Records " + std::to_string(first) + " to " + std::to_string(first + count - 1) +
                              " are not all in " + path());
-    return file_.readAt(headerLength_ + static_cast<uint64_t>(first - 1) * recordLength_, buf,
-                        static_cast<size_t>(count) * recordLength_);
+    // Those before the queue from the file, the rest from the queue.
+    uint32_t onFile = count;
+    if (!pending_.empty() && first + count > pendingFirst_)
+        onFile = first >= pendingFirst_ ? 0 : pendingFirst_ - first;
+    if (onFile > 0)
+        if (auto st = file_.readAt(headerLength_ + static_cast<uint64_t>(first - 1) * recordLength_, buf,
+                                   static_cast<size_t>(onFile) * recordLength_);
+            !st)
+            return st;
+    if (onFile < count) {
+        const uint32_t from = first + onFile;
+        std::memcpy(buf + static_cast<size_t>(onFile) * recordLength_,
+                    pending_.data() + static_cast<size_t>(from - pendingFirst_) * recordLength_,
+                    static_cast<size_t>(count - onFile) * recordLength_);
+    }
+    return {};
 }
 
 Status DbfFile::write(uint32_t recNo, const char* buf)
@@ -323,13 +341,41 @@ Status DbfFile::write(uint32_t recNo, const char* buf)
         return Status::error(ErrorCode::Damaged, damage_ + "; it is not written to");
     if (recNo < 1 || recNo > count_)
         return Status::error(ErrorCode::NotFound, "Record " + std::to_string(recNo) + " is not in " + path());
-    const uint64_t at = headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_;
-    if (countBehind_ && recNo == count_) {   // a new last record: with the end-of-file byte
-        tmp_.assign(buf, recordLength_);
-        tmp_.push_back('\x1A');
-        return file_.writeAt(at, tmp_.data(), tmp_.size());
+    if (isPending(recNo)) {
+        std::memcpy(pending_.data() + static_cast<size_t>(recNo - pendingFirst_) * recordLength_, buf, recordLength_);
+        return {};
     }
+    if (countBehind_ && recNo == count_) {
+        // A new last record: queued behind the others (which go first when
+        // it does not follow them).
+        if (!pending_.empty() && recNo != pendingFirst_ + pendingCount())
+            if (auto st = flushPending(); !st)
+                return st;
+        if (pending_.empty())
+            pendingFirst_ = recNo;
+        pending_.append(buf, recordLength_);
+        return {};
+    }
+    const uint64_t at = headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_;
     return file_.writeAt(at, buf, recordLength_);
+}
+
+Status DbfFile::flushPending()
+{
+    if (pending_.empty())
+        return {};
+    // The end-of-file byte follows the last record when the queue ends the file.
+    const bool last = pendingFirst_ + pendingCount() - 1 == count_;
+    if (last)
+        pending_.push_back('\x1A');
+    const uint64_t at = headerLength_ + static_cast<uint64_t>(pendingFirst_ - 1) * recordLength_;
+    Status st = file_.writeAt(at, pending_.data(), pending_.size());
+    if (last)
+        pending_.pop_back();
+    if (!st)
+        return st;
+    pending_.clear();
+    return {};
 }
 
 Result<uint32_t> DbfFile::appendLater()
@@ -344,6 +390,8 @@ Result<uint32_t> DbfFile::appendLater()
 
 Status DbfFile::flushCount()
 {
+    if (auto st = flushPending(); !st)
+        return st;
     if (!countBehind_)
         return {};
     if (auto st = writeHeaderCount(count_); !st)

@@ -6,56 +6,9 @@
 
 #include "data/cp1252.h"
 
-#include <array>
 #include <filesystem>
-#include <string_view>
 
 namespace cn::bench {
-
-namespace {
-
-// Case-insensitive substring search over Windows-1252 text: Horspool's
-// skip table over bytes folded through the engine's own upper-case mapping,
-// so the memo is neither copied nor folded as a whole.
-class Folded {
-public:
-    explicit Folded(std::string_view word)
-    {
-        for (int c = 0; c < 256; ++c) {
-            const std::string u = cn::data::upperCp1252(std::string(1, char(c)));
-            fold_[size_t(c)] = static_cast<unsigned char>(u.size() == 1 ? u[0] : char(c));
-        }
-        for (char c : word)
-            word_.push_back(char(fold_[static_cast<unsigned char>(c)]));
-        skip_.fill(word_.size());
-        for (size_t i = 0; i + 1 < word_.size(); ++i)
-            skip_[static_cast<unsigned char>(word_[i])] = word_.size() - 1 - i;
-    }
-    bool in(std::string_view text) const
-    {
-        const size_t m = word_.size();
-        if (m == 0)
-            return true;
-        for (size_t pos = 0; pos + m <= text.size();) {
-            const unsigned char last = fold_[static_cast<unsigned char>(text[pos + m - 1])];
-            if (last == static_cast<unsigned char>(word_[m - 1])) {
-                size_t i = 0;
-                while (i + 1 < m && fold_[static_cast<unsigned char>(text[pos + i])] == static_cast<unsigned char>(word_[i]))
-                    ++i;
-                if (i + 1 == m)
-                    return true;
-            }
-            pos += skip_[last];
-        }
-        return false;
-    }
-private:
-    std::array<unsigned char, 256> fold_{};
-    std::array<size_t, 256> skip_{};
-    std::string word_;
-};
-
-} // namespace
 
 void runScanWords(const Context& ctx)
 {
@@ -84,7 +37,7 @@ void runScanWords(const Context& ctx)
 
     long oursCount = 0, sqliteCount = 0;
     const double oursSeconds = timeIt([&] {
-        const Folded w1(word1), w2(word2);
+        const cn::data::FoldedSearch w1(word1), w2(word2);
         cn::data::Workspace ws(ours);
         auto opened = ws.use("PVISIT.dbf", "pvisit", cn::data::OpenMode{true, true});
         if (!opened)

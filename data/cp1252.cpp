@@ -1,6 +1,7 @@
 #include "data/cp1252.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace cn::data {
 
@@ -111,6 +112,77 @@ std::string upperCp1252(std::string_view bytes)
         ch = static_cast<char>(b);
     }
     return out;
+}
+
+namespace {
+
+// How common a byte is in a practice's notes and prescriptions, lower for
+// rarer: letters by their usual frequency in English text, the space and
+// line breaks the most common of all, anything else rare.
+int commonness(unsigned char upper)
+{
+    static constexpr const char* kByFrequency = "ETAOINSHRDLCUMWFGYPBVKJXQZ";   // commonest first
+    if (upper == ' ' || upper == '\r' || upper == '\n')
+        return 100;
+    for (int i = 0; kByFrequency[i]; ++i)
+        if (kByFrequency[i] == static_cast<char>(upper))
+            return 90 - i;
+    return 10;
+}
+
+} // namespace
+
+FoldedSearch::FoldedSearch(std::string_view word)
+{
+    for (int c = 0; c < 256; ++c)
+        fold_[c] = static_cast<unsigned char>(upperCp1252(std::string(1, static_cast<char>(c)))[0]);
+    word_.reserve(word.size());
+    for (char c : word)
+        word_.push_back(static_cast<char>(fold_[static_cast<unsigned char>(c)]));
+    int best = 1000;
+    for (size_t i = 0; i < word_.size(); ++i) {
+        const int score = commonness(static_cast<unsigned char>(word_[i]));
+        if (score < best)
+            best = score, at_ = i;
+    }
+    if (word_.empty())
+        return;
+    // Upper-case folding pairs bytes: the folded byte and at most one other.
+    a_ = b_ = word_[at_];
+    for (int c = 0; c < 256; ++c)
+        if (fold_[c] == static_cast<unsigned char>(a_) && static_cast<char>(c) != a_)
+            b_ = static_cast<char>(c);
+}
+
+size_t FoldedSearch::find(std::string_view text) const
+{
+    const size_t m = word_.size();
+    if (m == 0)
+        return 0;
+    if (text.size() < m)
+        return std::string_view::npos;
+    // The rare byte of a match lies in [lo, hi).
+    const char* const begin = text.data();
+    const char* const hi = begin + text.size() - (m - 1 - at_);
+    auto next = [&](const char* from, char c) {
+        return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(hi - from)));
+    };
+    const char* na = next(begin + at_, a_);
+    const char* nb = b_ != a_ ? next(begin + at_, b_) : nullptr;
+    while (na || nb) {
+        const char* c = !nb || (na && na < nb) ? na : nb;
+        const char* s = c - at_;
+        size_t i = 0;
+        while (i < m && fold_[static_cast<unsigned char>(s[i])] == static_cast<unsigned char>(word_[i]))
+            ++i;
+        if (i == m)
+            return static_cast<size_t>(s - begin);
+        if (c == na)
+            na = c + 1 < hi ? next(c + 1, a_) : nullptr;
+        else
+            nb = c + 1 < hi ? next(c + 1, b_) : nullptr;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace cn::data

@@ -15,3 +15,25 @@ bool cp1252Encodable(char32_t cp);
 std::string upperCp1252(std::string_view bytes);
 
 } // namespace cn::data
+
+namespace cn::data {
+
+// A word found in Windows-1252 text in any letter case, as upperCp1252 folds
+// it, without folding the text: memchr leaps to each place that holds the
+// word's rarest byte in either of its cases, and only there is the word
+// compared. A memo of a few hundred bytes is mostly leapt over.
+class FoldedSearch {
+public:
+    explicit FoldedSearch(std::string_view word);
+    // The offset of the first occurrence, or npos; an empty word is at 0.
+    size_t find(std::string_view text) const;
+    bool in(std::string_view text) const { return find(text) != std::string_view::npos; }
+
+private:
+    unsigned char fold_[256];
+    std::string word_;          // folded
+    size_t at_ = 0;             // the rarest byte's place in the word
+    char a_ = 0, b_ = 0;        // that byte in its two cases (the same when it has one)
+};
+
+} // namespace cn::data

@@ -1,7 +1,12 @@
 #include "data/cp1252.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace cn::data {
 
@@ -139,19 +144,57 @@ FoldedSearch::FoldedSearch(std::string_view word)
     word_.reserve(word.size());
     for (char c : word)
         word_.push_back(static_cast<char>(fold_[static_cast<unsigned char>(c)]));
-    int best = 1000;
-    for (size_t i = 0; i < word_.size(); ++i) {
-        const int score = commonness(static_cast<unsigned char>(word_[i]));
-        if (score < best)
-            best = score, at_ = i;
-    }
     if (word_.empty())
         return;
+    auto score = [&](size_t i) { return commonness(static_cast<unsigned char>(word_[i])); };
+    for (size_t i = 1; i < word_.size(); ++i)
+        if (score(i) < score(at_))
+            at_ = i;
     // Upper-case folding pairs bytes: the folded byte and at most one other.
     a_ = b_ = word_[at_];
     for (int c = 0; c < 256; ++c)
         if (fold_[c] == static_cast<unsigned char>(a_) && static_cast<char>(c) != a_)
             b_ = static_cast<char>(c);
+
+    // A probe byte must be one whose cases one OR with 0x20 brings together,
+    // or one without cases.
+    auto mask = [&](unsigned char f) -> int {
+        int others = 0;
+        bool paired = true;
+        for (int c = 0; c < 256; ++c)
+            if (fold_[c] == f && c != f) {
+                ++others;
+                paired = paired && (c | 0x20) == (f | 0x20);
+            }
+        return others == 0 ? 0 : others == 1 && paired ? 0x20 : -1;
+    };
+    size_t best[2] = {SIZE_MAX, SIZE_MAX};
+    for (size_t i = 0; i < word_.size(); ++i) {
+        if (mask(static_cast<unsigned char>(word_[i])) < 0)
+            continue;
+        if (best[0] == SIZE_MAX || score(i) < score(best[0])) {
+            best[1] = best[0];
+            best[0] = i;
+        } else if (best[1] == SIZE_MAX || score(i) < score(best[1])) {
+            best[1] = i;
+        }
+    }
+    if (best[1] == SIZE_MAX)
+        return;
+    probes_ = true;
+    p1_ = best[0], p2_ = best[1];
+    o1_ = static_cast<unsigned char>(mask(static_cast<unsigned char>(word_[p1_])));
+    o2_ = static_cast<unsigned char>(mask(static_cast<unsigned char>(word_[p2_])));
+    c1_ = static_cast<unsigned char>(word_[p1_]) | o1_;
+    c2_ = static_cast<unsigned char>(word_[p2_]) | o2_;
+}
+
+bool FoldedSearch::matches(const char* at) const
+{
+    for (size_t i = 0; i < word_.size(); ++i)
+        if (fold_[static_cast<unsigned char>(at[i])] != static_cast<unsigned char>(word_[i]))
+            return false;
+    return true;
 }
 
 size_t FoldedSearch::find(std::string_view text) const
@@ -161,7 +204,41 @@ size_t FoldedSearch::find(std::string_view text) const
         return 0;
     if (text.size() < m)
         return std::string_view::npos;
-    // The rare byte of a match lies in [lo, hi).
+    if (!probes_)
+        return leap(text);
+    const char* const t = text.data();
+    const size_t n = text.size();
+    const size_t last = n - m;   // the last place the word can start
+    size_t s = 0;
+#ifdef __SSE2__
+    const __m128i c1 = _mm_set1_epi8(static_cast<char>(c1_)), o1 = _mm_set1_epi8(static_cast<char>(o1_));
+    const __m128i c2 = _mm_set1_epi8(static_cast<char>(c2_)), o2 = _mm_set1_epi8(static_cast<char>(o2_));
+    const size_t reach = std::max(p1_, p2_) + 16;   // bytes a block of sixteen starts reads from s
+    for (; s + reach <= n && s <= last; s += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + s + p1_));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + s + p2_));
+        auto hits = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x, o1), c1), _mm_cmpeq_epi8(_mm_or_si128(y, o2), c2))));
+        for (; hits != 0; hits &= hits - 1) {
+            const size_t at = s + static_cast<size_t>(__builtin_ctz(hits));
+            if (at > last)
+                return std::string_view::npos;
+            if (matches(t + at))
+                return at;
+        }
+    }
+#endif
+    for (; s <= last; ++s)
+        if ((static_cast<unsigned char>(t[s + p1_]) | o1_) == c1_ &&
+            (static_cast<unsigned char>(t[s + p2_]) | o2_) == c2_ && matches(t + s))
+            return s;
+    return std::string_view::npos;
+}
+
+size_t FoldedSearch::leap(std::string_view text) const
+{
+    const size_t m = word_.size();
+    // The rare byte of a match lies in [begin + at_, hi).
     const char* const begin = text.data();
     const char* const hi = begin + text.size() - (m - 1 - at_);
     auto next = [&](const char* from, char c) {
@@ -171,12 +248,8 @@ size_t FoldedSearch::find(std::string_view text) const
     const char* nb = b_ != a_ ? next(begin + at_, b_) : nullptr;
     while (na || nb) {
         const char* c = !nb || (na && na < nb) ? na : nb;
-        const char* s = c - at_;
-        size_t i = 0;
-        while (i < m && fold_[static_cast<unsigned char>(s[i])] == static_cast<unsigned char>(word_[i]))
-            ++i;
-        if (i == m)
-            return static_cast<size_t>(s - begin);
+        if (matches(c - at_))
+            return static_cast<size_t>(c - at_ - begin);
         if (c == na)
             na = c + 1 < hi ? next(c + 1, a_) : nullptr;
         else

@@ -9,5 +9,6 @@ const Register r3("seek", runSeek);
 const Register r4("scan_words", runScanWords);
 const Register r5("check", runCheck);
 const Register r6("setup_idle", runSetupIdle);
+const Register r7("cleanup_full", runCleanupFull);
 } // namespace
 } // namespace cn::bench

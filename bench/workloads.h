@@ -10,5 +10,6 @@ void runSeek(const Context& ctx);
 void runScanWords(const Context& ctx);
 void runCheck(const Context& ctx);
 void runSetupIdle(const Context& ctx);
+void runCleanupFull(const Context& ctx);
 
 } // namespace cn::bench

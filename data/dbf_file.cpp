@@ -444,12 +444,41 @@ void DbfFile::blankRecord(char* buf) const
 
 // --- field encodings --------------------------------------------------------
 
+namespace {
+
+// The number's text right-aligned in the field, or TooLong with nothing written.
+Status placeNumber(const char* text, size_t t, int width, int decimals, char* out)
+{
+    if (t > static_cast<size_t>(width)) {
+        return Status::error(ErrorCode::TooLong, "The value " + std::string(text, t) + " does not fit a number field of width " +
+                             std::to_string(width) + " with " + std::to_string(decimals) + " decimals");
+    }
+    std::memset(out, ' ', static_cast<size_t>(width));
+    std::memcpy(out + width - t, text, t);
+    return {};
+}
+
+} // namespace
+
 Status encodeNumeric(double value, int width, int decimals, char* out)
 {
     if (!std::isfinite(value))
         return Status::error("The value is not a number");
     if (decimals < 0)
         decimals = 0;
+    // Whole numbers, most of what is stored, need no rounding: their digits
+    // and as many zero decimals.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value) && decimals < 32) {
+        char text[64];
+        const auto r = std::to_chars(text, text + 24, static_cast<long long>(value));
+        auto t = static_cast<size_t>(r.ptr - text);
+        if (decimals > 0) {
+            text[t++] = '.';
+            std::memset(text + t, '0', static_cast<size_t>(decimals));
+            t += static_cast<size_t>(decimals);
+        }
+        return placeNumber(text, t, width, decimals, out);
+    }
     // Shortest text that reads back as the same double, then decimal rounding
     // half away from zero: 1.005 with two decimals stores 1.01, as typed.
     // Worked in fixed buffers: this runs for every number stored.
@@ -506,17 +535,33 @@ Status encodeNumeric(double value, int width, int decimals, char* out)
         std::memcpy(text + t, digits + ipLen, dec);
         t += dec;
     }
-    if (t > static_cast<size_t>(width)) {
-        return Status::error(ErrorCode::TooLong, "The value " + std::string(text, t) + " does not fit a number field of width " +
-                             std::to_string(width) + " with " + std::to_string(decimals) + " decimals");
-    }
-    std::memset(out, ' ', static_cast<size_t>(width));
-    std::memcpy(out + width - t, text, t);
-    return {};
+    return placeNumber(text, t, width, decimals, out);
 }
 
 double decodeNumeric(std::string_view text)
 {
+    // Whole numbers of up to fifteen digits, most of what is stored, are read
+    // digit by digit; anything else goes through from_chars below.
+    {
+        uint64_t v = 0;
+        int digits = 0;
+        bool minus = false, plain = true;
+        for (char c : text) {
+            if (c == ' ' || c == '\0')
+                continue;
+            if (c >= '0' && c <= '9' && digits < 15) {
+                v = v * 10 + static_cast<uint64_t>(c - '0');
+                ++digits;
+            } else if (c == '-' && digits == 0 && !minus) {
+                minus = true;
+            } else {
+                plain = false;
+                break;
+            }
+        }
+        if (plain && digits > 0)
+            return minus ? -static_cast<double>(v) : static_cast<double>(v);
+    }
     char buf[64];
     size_t n = 0;
     for (char c : text) {

@@ -1257,38 +1257,47 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
 
 namespace {
 
-// The order of n keys of K bytes each (ties by record number). The keys of
-// one index mostly share their first bytes (the blanks before right-aligned
-// numbers, the century of dates): sixteen bytes after those shared by all
-// are held beside each key's number as two integers that compare as the
-// bytes do, so that most comparisons of the sort touch neither the keys nor
-// memcmp.
+// The order of n keys of K bytes each (ties by record number). Many places
+// of an index's keys hold the same byte in every key (the blanks before
+// right-aligned numbers, the century of dates, the colons of times): the
+// first sixteen places that differ somewhere are held beside each key's
+// number as two integers that compare as those bytes do, so that most
+// comparisons of the sort touch neither the keys nor memcmp. Places that are
+// the same in every key cannot decide between two keys.
 std::vector<uint32_t> sortedKeys(const char* keys, size_t K, size_t n, const std::vector<uint32_t>& recNos)
 {
-    size_t common = n > 0 ? K : 0;
-    for (size_t i = 1; i < n && common > 0; ++i) {
+    std::vector<unsigned char> differs(K, 0);
+    for (size_t i = 1; i < n; ++i) {
         const char* k = keys + i * K;
-        size_t j = 0;
-        while (j < common && k[j] == keys[j])
-            ++j;
-        common = j;
+        for (size_t j = 0; j < K; ++j)
+            differs[j] |= static_cast<unsigned char>(k[j] != keys[j]);
+    }
+    size_t places[16];
+    size_t held = 0, rest = K;   // from rest on, keys are compared themselves
+    for (size_t j = 0; j < K; ++j) {
+        if (!differs[j])
+            continue;
+        if (held == 16) {
+            rest = j;
+            break;
+        }
+        places[held++] = j;
     }
     struct Item {
-        uint64_t hi, lo;   // key bytes common .. common + 15, big-endian, zero past the key's end
+        uint64_t hi, lo;   // the held places' bytes, big-endian, zero where none is held
         uint32_t idx;
     };
     auto word = [&](const char* k, size_t from) {
         uint64_t w = 0;
-        for (size_t b = 0; b < 8; ++b)
-            w = (w << 8) | (from + b < K ? static_cast<unsigned char>(k[from + b]) : 0u);
+        for (size_t b = from; b < from + 8; ++b)
+            w = (w << 8) | (b < held ? static_cast<unsigned char>(k[places[b]]) : 0u);
         return w;
     };
     std::vector<Item> items(n);
     for (size_t i = 0; i < n; ++i) {
         const char* k = keys + i * K;
-        items[i] = {word(k, common), word(k, common + 8), static_cast<uint32_t>(i)};
+        items[i] = {word(k, 0), word(k, 8), static_cast<uint32_t>(i)};
     }
-    const size_t rest = common + 16;   // bytes from here on are compared on the keys themselves
     std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
         if (a.hi != b.hi)
             return a.hi < b.hi;

@@ -560,32 +560,76 @@ void RichTextBox::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
+    if (storableOnly_ && !isReadOnly() && !typed.isEmpty() && !unstorable(typed).isEmpty()) {
+        tell(QStringLiteral("Cannot be stored here, left out: ") + unstorable(typed));
+        e->accept();
+        return;
+    }
     QTextEdit::keyPressEvent(e);
+}
+
+bool RichTextBox::insertTyped(const QString& text)
+{
+    if (isReadOnly())
+        return false;
+    if (max_ > 0 && room() < text.size()) {
+        tell(QStringLiteral("At most %1 characters").arg(max_));
+        return false;
+    }
+    QTextCursor c = textCursor();
+    c.insertText(text);
+    setTextCursor(c);
+    return true;
 }
 
 void RichTextBox::insertFromMimeData(const QMimeData* source)
 {
-    if (max_ <= 0 || isReadOnly()) {
+    if (isReadOnly() || (max_ <= 0 && !storableOnly_)) {
         QTextEdit::insertFromMimeData(source);
         return;
     }
-    if (room() <= 0) {
+    if (max_ > 0 && room() <= 0) {
         tell(QStringLiteral("At most %1 characters").arg(max_));
         return;
     }
+    const int start = textCursor().selectionStart();
     QTextEdit::insertFromMimeData(source);
-    const int excess = length() - max_;
-    if (excess <= 0)
-        return;
-    // What went past the limit is taken off the end of what came in, as one
-    // step with the insertion for undo; its formatting stays.
     QTextCursor c = textCursor();
+    // What is left out or cut goes in the same step as the insertion for
+    // undo; the formatting of the rest stays.
     c.joinPreviousEditBlock();
-    c.setPosition(c.position() - excess, QTextCursor::KeepAnchor);
-    c.removeSelectedText();
+    QString told;
+    if (storableOnly_) {
+        QString refused;
+        for (int i = c.position() - 1; i >= start; --i) {
+            const QChar ch = document()->characterAt(i);
+            const int from = ch.isLowSurrogate() && i > start && document()->characterAt(i - 1).isHighSurrogate() ? i - 1 : i;
+            QTextCursor one(document());
+            one.setPosition(from);
+            one.setPosition(i + 1, QTextCursor::KeepAnchor);
+            const QString text = one.selectedText();
+            if (unstorable(text).isEmpty()) {
+                i = from;
+                continue;
+            }
+            one.removeSelectedText();
+            if (!refused.contains(text))
+                refused.prepend(text);
+            i = from;
+        }
+        if (!refused.isEmpty())
+            told = QStringLiteral("Cannot be stored here, left out: ") + refused;
+    }
+    if (const int excess = max_ > 0 ? length() - max_ : 0; excess > 0) {
+        // What went past the limit is taken off the end of what came in.
+        c.setPosition(c.position() - excess, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        told = QStringLiteral("Cut to the box's %1 characters").arg(max_);
+    }
     c.endEditBlock();
     setTextCursor(c);
-    tell(QStringLiteral("Cut to the box's %1 characters").arg(max_));
+    if (!told.isEmpty())
+        tell(told);
 }
 
 // ---------------------------------------------------------------- array grid

@@ -210,6 +210,13 @@ public:
     int maxLength() const { return max_; }
     int length() const;                                          // characters held
     const QString& notice() const { return notice_; }
+    // A box stored as plain Windows-1252 text refuses the characters a table
+    // cannot store when typed and leaves them out of a paste, with a tip.
+    void setStorableOnly(bool on) { storableOnly_ = on; }
+    // Puts text at the caret in place of the selection, as typing does (one
+    // step for undo); refused, with the box's tip, when the box is read-only
+    // or the text would take it past its maximum length.
+    bool insertTyped(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -219,6 +226,7 @@ private:
     int room() const;   // characters that may still be added in place of the selection
     void tell(const QString& text);
     int max_ = 0;
+    bool storableOnly_ = false;
     QString notice_;
 };
 

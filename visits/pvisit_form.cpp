@@ -12,6 +12,7 @@
 #include "masters/dbfmenu.h"
 #include "print/print_dialog.h"
 #include "visits/pvhist_form.h"
+#include "visits/rx_editor.h"
 #include "visits/visit_records.h"
 
 #include <QLabel>
@@ -69,10 +70,13 @@ PVisitForm::PVisitForm(QWidget* owner) : VisitDetailsForm(kForm, owner)
     build(kListButtons);
     build(measuresFrame(DetailsFor::Entry));
     build(notesFrame());
+    build(RxEditor::controls());
     build(feesFrame(DetailsFor::Entry));
     build(kEntryButtons);
     attachDetails({kPatients, kVisits, kChambers, visits::kByPatientPvNo}, visitFields(), kPatientCopies);
+    rx_ = new RxEditor(*this, prescription_, notes_);
     states_ = detailStates_;
+    states_.entering << rx_->entryControls();
     states_.browsing << needAll({"Append_PVisit", "Modify_PVisit", "Delete_PVisit", "Print_PVisit", "Bt_PrnRec"});
     states_.entering << needAll({"Bt_History", "Bt_Save", "Bt_Cancel"});
     states_.always = needAll({"Bt_Exit_PVisit"});
@@ -144,6 +148,7 @@ void PVisitForm::ENTRY_PVISIT_ABLE(bool entry)
 {
     entry_ = entry;
     states_.apply(entry);
+    rx_->setEntry(entry);
 }
 
 // ---------------------------------------------------------------- the lists

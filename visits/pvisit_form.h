@@ -15,6 +15,7 @@
 namespace cn {
 
 namespace visits { struct VisitEntry; }
+class RxEditor;
 
 class PVisitForm : public VisitDetailsForm {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
     bool LNEW = false;                  // a new visit is being entered: Save creates one
     long long VISITTOEDIT = 0;          // the visit number noted when modify mode began
     bool entryMode() const { return entry_; }
+    // The prescription editor's toolbar, lists and context menus.
+    RxEditor* editor() const { return rx_; }
 
     // Handlers, by the window's routine names.
     void UPDATE_GRID_PVISIT(uint32_t rec = 0, long long pvNo = 1);   // the chosen patient's visits, that visit shown
@@ -70,6 +73,7 @@ private:
     void saveChanged();
 
     EntryStates states_;
+    RxEditor* rx_ = nullptr;
     bool entry_ = false;
     int entrySerial_ = 0;               // a new number for every entry begun or ended
     QString resolvedName_;              // the chamber name chamberCode_ was resolved from

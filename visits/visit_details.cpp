@@ -245,6 +245,9 @@ void VisitDetailsForm::attachDetails(const Areas& areas, std::span<const FieldBi
     fees_->setPicture(settings().numPicture(8, 2));
     for (RichTextBox* box : {prescription_, notes_})
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The notes are stored as Windows-1252 text: what it cannot hold is
+    // refused as it comes in rather than turned into '?' by the save.
+    notes_->setStorableOnly(true);
     gridPatients_->setAlias(areas_.patients);
     gridPatients_->setColumns({fieldColumn(QStringLiteral("Code"), 60, QStringLiteral("PATCODE")),
                                fieldColumn(QStringLiteral("First Name"), 150, QStringLiteral("PATFNAME")),

@@ -93,25 +93,25 @@ T popOr(std::deque<T>& queue, T fallback)
 
 QString ScriptedDialogs::openFile(QWidget*, const QString& caption, const QString& folder, const QString& filter)
 {
-    calls.push_back({DialogCall::OpenFile, caption, folder, filter});
+    calls.push_back({DialogCall::OpenFile, caption, folder, filter, {}});
     return popOr(files, QString());
 }
 
 QString ScriptedDialogs::saveFile(QWidget*, const QString& caption, const QString& path, const QString& filter)
 {
-    calls.push_back({DialogCall::SaveFile, caption, path, filter});
+    calls.push_back({DialogCall::SaveFile, caption, path, filter, {}});
     return popOr(files, QString());
 }
 
 std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont&, const QString& caption)
 {
-    calls.push_back({DialogCall::Font, caption, {}, {}});
+    calls.push_back({DialogCall::Font, caption, {}, {}, {}});
     return popOr(fonts, std::optional<QFont>());
 }
 
-std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor&, const QString& caption)
+std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor& initial, const QString& caption)
 {
-    calls.push_back({DialogCall::Colour, caption, {}, {}});
+    calls.push_back({DialogCall::Colour, caption, {}, {}, initial});
     return popOr(colours, std::optional<QColor>());
 }
 

@@ -122,6 +122,7 @@ struct DialogCall {
     QString caption;
     QString path;     // folder or suggested path for the file dialogs
     QString filter;
+    QColor colour;    // the colour the colour dialog was preset to
 };
 
 // Answers the common dialogs from queues; an empty queue means Cancel.

@@ -12,12 +12,15 @@
 //   document's default tab stop distance, bullets and numbers (a QTextList).
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QTextOption>
 
 class QTextBlock;
+class QFont;
 class QTextBlockFormat;
+class QTextCharFormat;
 class QTextCursor;
 class QTextDocument;
 
@@ -48,6 +51,18 @@ ReadResult read(const QString& stored, QTextDocument* doc);
 // runs, paragraphs with alignment, indents and tab stops, bullets in the
 // paragraph-numbering form. Plain 7-bit text, safe to store in a memo field.
 QByteArray write(const QTextDocument& doc);
+
+// A run's character format as it shows, what the format leaves unsaid taken
+// from the document's default font `base`: `face` is empty where the format
+// names none (the default face), `colour` invalid for the automatic colour.
+// The writer and the editor's toolbar read runs through this.
+struct CharLook {
+    QString face;
+    qreal points = 0;
+    bool bold = false, italic = false, underline = false, strikeOut = false;
+    QColor colour;
+};
+CharLook charLook(const QTextCharFormat& f, const QFont& base);
 
 // Resolution at which paragraph lengths are held (the screen's logical DPI,
 // the same one fonts in points are laid out at; 96 without a screen).

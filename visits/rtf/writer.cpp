@@ -18,6 +18,28 @@
 
 namespace cn::rtf {
 
+CharLook charLook(const QTextCharFormat& f, const QFont& base)
+{
+    CharLook look;
+    const QStringList families = f.fontFamilies().toStringList();
+    look.face = families.isEmpty() ? QString() : families.front();
+    if (f.hasProperty(QTextFormat::FontPointSize))
+        look.points = f.fontPointSize();
+    else if (f.hasProperty(QTextFormat::FontPixelSize))
+        look.points = f.intProperty(QTextFormat::FontPixelSize) * 72.0 / layoutDpi();
+    else
+        look.points = base.pointSizeF();
+    look.bold = f.hasProperty(QTextFormat::FontWeight) ? f.fontWeight() >= QFont::DemiBold : base.bold();
+    look.italic = f.hasProperty(QTextFormat::FontItalic) ? f.fontItalic() : base.italic();
+    look.underline = f.hasProperty(QTextFormat::TextUnderlineStyle) || f.hasProperty(QTextFormat::FontUnderline)
+        ? f.fontUnderline()
+        : base.underline();
+    look.strikeOut = f.hasProperty(QTextFormat::FontStrikeOut) ? f.fontStrikeOut() : base.strikeOut();
+    if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush)
+        look.colour = f.foreground().color();
+    return look;
+}
+
 namespace {
 
 struct RunProps {
@@ -102,26 +124,16 @@ int Writer::colorIndex(const QColor& c)
 RunProps Writer::propsOf(const QTextCharFormat& f)
 {
     RunProps p;
-    const QStringList families = f.fontFamilies().toStringList();
-    p.font = families.isEmpty() ? 0 : fontIndex(families.front());
-    double points = 0;
-    if (f.hasProperty(QTextFormat::FontPointSize))
-        points = f.fontPointSize();
-    else if (f.hasProperty(QTextFormat::FontPixelSize))
-        points = f.intProperty(QTextFormat::FontPixelSize) * 72.0 / layoutDpi();
-    else
-        points = defaultFont_.pointSizeF();
-    if (points <= 0)
-        points = 12;
+    const CharLook look = charLook(f, defaultFont_);
+    p.font = look.face.isEmpty() ? 0 : fontIndex(look.face);
+    const double points = look.points > 0 ? look.points : 12;
     p.halfPoints = std::clamp(int(std::lround(points * 2)), 1, 3276);
-    p.bold = f.hasProperty(QTextFormat::FontWeight) ? f.fontWeight() >= QFont::DemiBold : defaultFont_.bold();
-    p.italic = f.hasProperty(QTextFormat::FontItalic) ? f.fontItalic() : defaultFont_.italic();
-    p.underline = f.hasProperty(QTextFormat::TextUnderlineStyle) || f.hasProperty(QTextFormat::FontUnderline)
-        ? f.fontUnderline()
-        : defaultFont_.underline();
-    p.strike = f.hasProperty(QTextFormat::FontStrikeOut) ? f.fontStrikeOut() : defaultFont_.strikeOut();
-    if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush)
-        p.color = colorIndex(f.foreground().color());
+    p.bold = look.bold;
+    p.italic = look.italic;
+    p.underline = look.underline;
+    p.strike = look.strikeOut;
+    if (look.colour.isValid())
+        p.color = colorIndex(look.colour);
     if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush
         && f.background().color().alpha() > 0)
         p.highlight = colorIndex(f.background().color());

@@ -69,7 +69,7 @@ void runBackup(const Context& ctx)
     const long visits = sized(1000000, ctx.quick);
     const std::string data = ctx.folder + "/data";
     fs::create_directories(data);
-    makeDataFolder(data, patients, visits);
+    makeFolder(data, FolderShape{patients, visits});
     const std::vector<std::string> files = backup::backupFiles(data);
     std::string list;
     uint64_t bytes = 0;

@@ -1,35 +1,26 @@
 #include "bench/data_folder.h"
 
-#include "bench/common.h"
-
 #include "data/catalog.h"
-#include "data/setup.h"
+
+#include <optional>
 
 namespace cn::bench {
 
 using namespace cn::data;
 
-namespace {
+int QuietSetup::message(SetupBox kind, const std::string& text)
+{
+    if (cleanup_ && (kind == SetupBox::OkCancel || text == "Data Cleanup Complete"))
+        return 1;
+    fail("set-up: " + text);
+}
 
-class QuietSetup final : public SetupObserver {
-public:
-    void status(const std::string&) override {}
-    void setRange(int, int, int) override {}
-    void setValue(int, int) override {}
-    int message(SetupBox, const std::string& text) override { fail("set-up: " + text); }
-    bool escapePressed() override { return false; }
-    Date today() override { return {2026, 6, 10}; }
-    long secondsSinceMidnight() override { return 36000; }
-};
-
-} // namespace
-
-Setup::Log runQuietSetup(const std::string& folder)
+Setup::Log runSetup(const std::string& folder, bool cleanup)
 {
     Workspace ws(folder);
-    QuietSetup observer;
+    QuietSetup observer(cleanup);
     Setup setup(ws, observer);
-    setup.SETUP_PROCESS(false);
+    setup.SETUP_PROCESS(cleanup);
     ws.closeAll();
     return setup.log();
 }
@@ -45,13 +36,43 @@ std::string letters(Rng& rng, int lo, int hi)
     return s;
 }
 
+struct Patient {
+    long code = 0;
+    std::string title, first, last, sex, cell;
+    Date dob;
+    bool deleted = false;
+};
+
+Patient patient(Rng& rng, long code, int deletedEvery)
+{
+    Patient p;
+    p.code = code;
+    p.title = code % 2 ? "Mrs." : "Mr.";
+    p.first = letters(rng, 4, 12);
+    p.last = letters(rng, 4, 14);
+    p.sex = code % 2 ? "F" : "M";
+    p.dob = {1940 + int(code % 80), 1 + int(code % 12), 1 + int(code % 28)};
+    p.cell = std::to_string(9000000000 + code);
+    p.deleted = deletedEvery > 0 && code % deletedEvery == 0;
+    return p;
+}
+
+constexpr const char* kAddress = "12 Park Street";
+constexpr const char* kCity = "Kolkata";
+
 } // namespace
 
-// A folder made by set-up, then filled behind the indexes' backs with the
-// patients and visits, and set up once more so that the indexes are built.
-void makeDataFolder(const std::string& folder, long patients, long visits)
+void makeFolder(const std::string& folder, const FolderShape& shape, Sql* mirror)
 {
-    runQuietSetup(folder);
+    runSetup(folder);
+    if (mirror) {
+        mirror->exec("CREATE TABLE patnt (deleted INTEGER NOT NULL, patcode INTEGER, pattitle TEXT, patfname TEXT, "
+                     "patlname TEXT, patsex TEXT, patdob TEXT, pataddr1 TEXT, patcity TEXT, patcell TEXT)");
+        createSqlVisitTable(*mirror, true);
+        mirror->exec("CREATE INDEX patnt1 ON patnt(deleted, patcode)");
+        mirror->exec("CREATE INDEX patnt2 ON patnt(deleted, patfname, patlname)");
+        mirror->exec("BEGIN");
+    }
     {
         Workspace ws(folder);
         for (const char* ix : {"patnt1", "patnt2", "pvisit1", "pvisit2", "pvisit3", "pvisit4", "pvisit5"})
@@ -60,34 +81,58 @@ void makeDataFolder(const std::string& folder, long patients, long visits)
         if (!opened)
             fail("open PATNT.dbf: " + opened.message());
         WorkArea& a = *opened.value();
+        std::optional<Stmt> ins;
+        if (mirror)
+            ins.emplace(*mirror, "INSERT INTO patnt VALUES (?,?,?,?,?,?,?,?,?,?)");
         Rng rng(17);
         // Set-up added the sample patient as code 1.
-        for (long code = 2; code <= patients; ++code) {
+        for (long code = 2; code <= shape.patients; ++code) {
+            const Patient p = patient(rng, code, shape.patientDeletedEvery);
             must(a.append(), "append patient");
-            must(a.setNum("PATCODE", double(code)), "PATCODE");
-            must(a.setStr("PATTITLE", code % 2 ? "Mrs." : "Mr."), "PATTITLE");
-            must(a.setStr("PATFNAME", letters(rng, 4, 12)), "PATFNAME");
-            must(a.setStr("PATLNAME", letters(rng, 4, 14)), "PATLNAME");
-            must(a.setStr("PATSEX", code % 2 ? "F" : "M"), "PATSEX");
-            must(a.setDate("PATDOB", {1940 + int(code % 80), 1 + int(code % 12), 1 + int(code % 28)}), "PATDOB");
-            must(a.setStr("PATADDR1", "12 Park Street"), "PATADDR1");
-            must(a.setStr("PATCITY", "Kolkata"), "PATCITY");
-            must(a.setStr("PATCELL", std::to_string(9000000000 + code)), "PATCELL");
-            if (code % 97 == 0)
+            must(a.setNum("PATCODE", double(p.code)), "PATCODE");
+            must(a.setStr("PATTITLE", p.title), "PATTITLE");
+            must(a.setStr("PATFNAME", p.first), "PATFNAME");
+            must(a.setStr("PATLNAME", p.last), "PATLNAME");
+            must(a.setStr("PATSEX", p.sex), "PATSEX");
+            must(a.setDate("PATDOB", p.dob), "PATDOB");
+            must(a.setStr("PATADDR1", kAddress), "PATADDR1");
+            must(a.setStr("PATCITY", kCity), "PATCITY");
+            must(a.setStr("PATCELL", p.cell), "PATCELL");
+            if (p.deleted)
                 must(a.deleteRecord(), "delete patient");
+            if (ins) {
+                const std::string dob = p.dob.dtos(), address = kAddress, city = kCity;
+                int i = 1;
+                ins->bind(i++, (long long)(p.deleted ? 1 : 0));
+                ins->bind(i++, (long long)p.code);
+                for (const std::string* s : {&p.title, &p.first, &p.last, &p.sex, &dob, &address, &city, &p.cell})
+                    ins->bind(i++, *s);
+                ins->step();
+                ins->reset();
+            }
         }
         must(ws.commitAll(), "commit patients");
     }
     {
         VisitTable table(folder, false);
-        VisitGenerator gen(3, int(patients), 500);
-        for (long i = 0; i < visits; ++i)
-            table.add(gen.next(), i % 50 == 49);
+        VisitGenerator gen(3, int(shape.patients), 500);
+        std::optional<SqlVisitInserter> ins;
+        if (mirror)
+            ins.emplace(*mirror);
+        for (long i = 0; i < shape.visits; ++i) {
+            const Visit v = gen.next();
+            const bool deleted = shape.visitDeletedEvery > 0 && i % shape.visitDeletedEvery == shape.visitDeletedEvery - 1;
+            table.add(v, deleted);
+            if (ins)
+                ins->insert(v, deleted);
+        }
         table.commit();
     }
-    const Setup::Log built = runQuietSetup(folder);
+    if (mirror)
+        mirror->exec("COMMIT");
+    const Setup::Log built = runSetup(folder);
     if (built.rebuiltIndexes.size() != 7)
-        fail("data folder: set-up built " + std::to_string(built.rebuiltIndexes.size()) + " indexes, not 7");
+        fail("set-up built " + std::to_string(built.rebuiltIndexes.size()) + " indexes, not 7");
 }
 
 } // namespace cn::bench

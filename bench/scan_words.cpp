@@ -7,7 +7,6 @@
 #include "data/cp1252.h"
 
 #include <filesystem>
-#include <string_view>
 
 namespace cn::bench {
 
@@ -38,7 +37,7 @@ void runScanWords(const Context& ctx)
 
     long oursCount = 0, sqliteCount = 0;
     const double oursSeconds = timeIt([&] {
-        const cn::data::UpperSearch w1(word1), w2(word2);
+        const cn::data::FoldedSearch w1(word1), w2(word2);
         cn::data::Workspace ws(ours);
         auto opened = ws.use("PVISIT.dbf", "pvisit", cn::data::OpenMode{true, true});
         if (!opened)

@@ -106,7 +106,7 @@ void runSetupIdle(const Context& ctx)
 {
     const long patients = sized(100000, ctx.quick);
     const long visits = sized(1000000, ctx.quick);
-    makeDataFolder(ctx.folder, patients, visits);
+    makeFolder(ctx.folder, FolderShape{patients, visits});
     readEverything(ctx.folder);   // both sides start from the same warm cache
 
     // The best of three of each, taken in turns, for a machine shared with
@@ -115,7 +115,7 @@ void runSetupIdle(const Context& ctx)
     for (int i = 0; i < 3; ++i) {
         Setup::Log log;
         const double cpuBefore = processCpuSeconds();
-        ours = std::min(ours, timeIt([&] { log = runQuietSetup(ctx.folder); }));
+        ours = std::min(ours, timeIt([&] { log = runSetup(ctx.folder); }));
         oursCpu = std::min(oursCpu, processCpuSeconds() - cpuBefore);
         if (!idle(log))
             fail("setup_idle: set-up changed something on a folder that needed nothing");
@@ -128,7 +128,7 @@ void runSetupIdle(const Context& ctx)
     std::fflush(stdout);
 
     changeVisitBehindIndexes(ctx.folder, uint32_t(visits / 2));
-    const Setup::Log log = runQuietSetup(ctx.folder);
+    const Setup::Log log = runSetup(ctx.folder);
     const std::set<int> want = {catalog::findIndex("pvisit2")->number, catalog::findIndex("pvisit4")->number};
     if (log.rebuiltIndexes != want)
         fail("setup_idle: set-up did not find the two visit indexes stale after a patient code changed behind them");

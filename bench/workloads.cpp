@@ -11,5 +11,6 @@ const Register r4q("query_search", runQuerySearch);
 const Register r5("check", runCheck);
 const Register r6("setup_idle", runSetupIdle);
 const Register r7("backup", runBackup);
+const Register r8("cleanup_full", runCleanupFull);
 } // namespace
 } // namespace cn::bench

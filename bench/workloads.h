@@ -12,5 +12,6 @@ void runQuerySearch(const Context& ctx);
 void runCheck(const Context& ctx);
 void runSetupIdle(const Context& ctx);
 void runBackup(const Context& ctx);
+void runCleanupFull(const Context& ctx);
 
 } // namespace cn::bench

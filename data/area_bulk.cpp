@@ -50,6 +50,40 @@ void Area::eval(const Action& action, const Condition& cond)
 }
 
 namespace {
+// Whether a number field's text is as encodeNumeric writes it: right-aligned,
+// a minus only before a number other than zero, no leading zeros, exactly
+// `decimals` decimals; and no more than fifteen digits, which a double
+// always gives back as they were.
+bool canonicalNumber(std::string_view s, int decimals)
+{
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
+    if (i == s.size())
+        return false;
+    const bool minus = s[i] == '-';
+    if (minus)
+        ++i;
+    const size_t intFrom = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i;
+    const size_t intLen = i - intFrom;
+    if (intLen == 0 || (intLen > 1 && s[intFrom] == '0'))
+        return false;
+    bool zero = intLen == 1 && s[intFrom] == '0';
+    if (decimals > 0) {
+        if (i == s.size() || s[i] != '.')
+            return false;
+        ++i;
+        for (int k = 0; k < decimals; ++k, ++i) {
+            if (i == s.size() || s[i] < '0' || s[i] > '9')
+                return false;
+            zero = zero && s[i] == '0';
+        }
+    }
+    return i == s.size() && !(minus && zero) && intLen + static_cast<size_t>(decimals) <= 15;
+}
+
 // Converts one field's stored bytes to another field's type and width.
 Status convertField(const FieldLayout& from, const char* src, const FieldLayout& to, char* dst,
                     const std::string& memoText, std::string& memoOut)
@@ -73,6 +107,11 @@ Status convertField(const FieldLayout& from, const char* src, const FieldLayout&
             t.remove_suffix(1);
         if (t.empty())
             return {};
+        if (ft == 'N' && from.def.width == to.def.width && from.def.decimals == to.def.decimals &&
+            canonicalNumber(s, to.def.decimals)) {
+            std::memcpy(d, s.data(), w);   // what encoding it again would write
+            return {};
+        }
         return encodeNumeric(decodeNumeric(s), to.def.width, to.def.decimals, d);
     }
     if (tt == 'L') {
@@ -140,16 +179,29 @@ Status Area::appendFrom(const std::string& file, const AppendFromOptions& option
         srcArea = static_cast<Area*>(*a);
     }
     Status result;
-    std::string rec(sd.recordLength(), ' ');
-    std::string out(t_->dbf->recordLength(), ' ');
+    // The source is read a batch of records at a time, its memos through one
+    // read ahead of the blocks, as they mostly follow in record order.
+    const size_t recLen = sd.recordLength();
     const uint32_t n = sd.recordCount();
+    const uint32_t batch = static_cast<uint32_t>(std::max<size_t>(1, (256 * 1024) / recLen));
+    std::string batchBuf;
+    uint32_t batchFirst = 0, batchCount = 0;
+    std::string out(t_->dbf->recordLength(), ' ');
+    std::vector<std::pair<const FieldLayout*, std::string>> memos;
+    std::string memoText, memoOut;
     for (uint32_t r = 1; r <= n; ++r) {
         if (options.progress && !options.progress(r))
             break;
-        if (auto st = sd.read(r, rec.data()); !st) {
-            result = st;
-            break;
+        if (r >= batchFirst + batchCount) {
+            batchFirst = r;
+            batchCount = std::min(batch, n - r + 1);
+            batchBuf.resize(static_cast<size_t>(batchCount) * recLen);
+            if (auto st = sd.readMany(batchFirst, batchCount, batchBuf.data()); !st) {
+                result = st;
+                break;
+            }
         }
+        const char* rec = batchBuf.data() + static_cast<size_t>(r - batchFirst) * recLen;
         const bool del = rec[0] == kRecordDeleted;
         if (del && !options.copyDeleted)
             continue;
@@ -164,24 +216,25 @@ Status Area::appendFrom(const std::string& file, const AppendFromOptions& option
         }
         ensure();
         out = buf_;
-        std::vector<std::pair<const FieldLayout*, std::string>> memos;
+        memos.clear();
         for (const auto& m : maps) {
-            std::string memoText, memoOut;
+            memoText.clear();
+            memoOut.clear();
             if (m.from->def.type == 'M' && srcMemo) {
-                auto b = decodeMemoBlock(std::string_view(rec.data() + m.from->offset, 10));
+                auto b = decodeMemoBlock(std::string_view(rec + m.from->offset, 10));
                 if (b) {
-                    auto t = srcMemo->read(*b);
+                    auto t = srcMemo->readAhead(*b, Table::kReadAheadMaxAgeMs);
                     if (t)
-                        memoText = *t;
+                        memoText = std::move(*t);
                 }
             }
-            if (auto st = convertField(*m.from, rec.data(), *m.to, out.data(), memoText, memoOut); !st) {
+            if (auto st = convertField(*m.from, rec, *m.to, out.data(), memoText, memoOut); !st) {
                 result = Status::error("Record " + std::to_string(r) + " of " + p + ", field " + m.to->def.name +
                                        ": " + st.message());
                 break;
             }
             if (m.to->def.type == 'M' && !memoOut.empty())
-                memos.emplace_back(m.to, memoOut);
+                memos.emplace_back(m.to, std::move(memoOut));
         }
         if (!result)
             break;

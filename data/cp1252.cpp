@@ -1,6 +1,12 @@
 #include "data/cp1252.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace cn::data {
 
@@ -115,50 +121,141 @@ std::string upperCp1252(std::string_view bytes)
 
 namespace {
 
-// Upper case of every byte, as upperCp1252 maps it.
-const std::array<unsigned char, 256>& foldTable()
+// How common a byte is in a practice's notes and prescriptions, lower for
+// rarer: letters by their usual frequency in English text, the space and
+// line breaks the most common of all, anything else rare.
+int commonness(unsigned char upper)
 {
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) {
-            const std::string u = upperCp1252(std::string(1, char(c)));
-            t[size_t(c)] = static_cast<unsigned char>(u.size() == 1 ? u[0] : char(c));
-        }
-        return t;
-    }();
-    return table;
+    static constexpr const char* kByFrequency = "ETAOINSHRDLCUMWFGYPBVKJXQZ";   // commonest first
+    if (upper == ' ' || upper == '\r' || upper == '\n')
+        return 100;
+    for (int i = 0; kByFrequency[i]; ++i)
+        if (kByFrequency[i] == static_cast<char>(upper))
+            return 90 - i;
+    return 10;
 }
 
 } // namespace
 
-UpperSearch::UpperSearch(std::string_view word) : word_(word)
+FoldedSearch::FoldedSearch(std::string_view word)
 {
-    const auto& fold = foldTable();
-    for (char& ch : word_)
-        ch = char(fold[static_cast<unsigned char>(ch)]);
-    skip_.fill(word_.size());
-    for (size_t i = 0; i + 1 < word_.size(); ++i)
-        skip_[static_cast<unsigned char>(word_[i])] = word_.size() - 1 - i;
+    for (int c = 0; c < 256; ++c)
+        fold_[c] = static_cast<unsigned char>(upperCp1252(std::string(1, static_cast<char>(c)))[0]);
+    word_.reserve(word.size());
+    for (char c : word)
+        word_.push_back(static_cast<char>(fold_[static_cast<unsigned char>(c)]));
+    if (word_.empty())
+        return;
+    auto score = [&](size_t i) { return commonness(static_cast<unsigned char>(word_[i])); };
+    for (size_t i = 1; i < word_.size(); ++i)
+        if (score(i) < score(at_))
+            at_ = i;
+    // Upper-case folding pairs bytes: the folded byte and at most one other.
+    a_ = b_ = word_[at_];
+    for (int c = 0; c < 256; ++c)
+        if (fold_[c] == static_cast<unsigned char>(a_) && static_cast<char>(c) != a_)
+            b_ = static_cast<char>(c);
+
+    // A probe byte must be one whose cases one OR with 0x20 brings together,
+    // or one without cases.
+    auto mask = [&](unsigned char f) -> int {
+        int others = 0;
+        bool paired = true;
+        for (int c = 0; c < 256; ++c)
+            if (fold_[c] == f && c != f) {
+                ++others;
+                paired = paired && (c | 0x20) == (f | 0x20);
+            }
+        return others == 0 ? 0 : others == 1 && paired ? 0x20 : -1;
+    };
+    size_t best[2] = {SIZE_MAX, SIZE_MAX};
+    for (size_t i = 0; i < word_.size(); ++i) {
+        if (mask(static_cast<unsigned char>(word_[i])) < 0)
+            continue;
+        if (best[0] == SIZE_MAX || score(i) < score(best[0])) {
+            best[1] = best[0];
+            best[0] = i;
+        } else if (best[1] == SIZE_MAX || score(i) < score(best[1])) {
+            best[1] = i;
+        }
+    }
+    if (best[1] == SIZE_MAX)
+        return;
+    probes_ = true;
+    p1_ = best[0], p2_ = best[1];
+    o1_ = static_cast<unsigned char>(mask(static_cast<unsigned char>(word_[p1_])));
+    o2_ = static_cast<unsigned char>(mask(static_cast<unsigned char>(word_[p2_])));
+    c1_ = static_cast<unsigned char>(word_[p1_]) | o1_;
+    c2_ = static_cast<unsigned char>(word_[p2_]) | o2_;
 }
 
-bool UpperSearch::in(std::string_view text) const
+bool FoldedSearch::matches(const char* at) const
 {
-    const auto& fold = foldTable();
+    for (size_t i = 0; i < word_.size(); ++i)
+        if (fold_[static_cast<unsigned char>(at[i])] != static_cast<unsigned char>(word_[i]))
+            return false;
+    return true;
+}
+
+size_t FoldedSearch::find(std::string_view text) const
+{
     const size_t m = word_.size();
     if (m == 0)
-        return true;
-    for (size_t pos = 0; pos + m <= text.size();) {
-        const unsigned char last = fold[static_cast<unsigned char>(text[pos + m - 1])];
-        if (last == static_cast<unsigned char>(word_[m - 1])) {
-            size_t i = 0;
-            while (i + 1 < m && fold[static_cast<unsigned char>(text[pos + i])] == static_cast<unsigned char>(word_[i]))
-                ++i;
-            if (i + 1 == m)
-                return true;
+        return 0;
+    if (text.size() < m)
+        return std::string_view::npos;
+    if (!probes_)
+        return leap(text);
+    const char* const t = text.data();
+    const size_t n = text.size();
+    const size_t last = n - m;   // the last place the word can start
+    size_t s = 0;
+#ifdef __SSE2__
+    const __m128i c1 = _mm_set1_epi8(static_cast<char>(c1_)), o1 = _mm_set1_epi8(static_cast<char>(o1_));
+    const __m128i c2 = _mm_set1_epi8(static_cast<char>(c2_)), o2 = _mm_set1_epi8(static_cast<char>(o2_));
+    const size_t reach = std::max(p1_, p2_) + 16;   // bytes a block of sixteen starts reads from s
+    for (; s + reach <= n && s <= last; s += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + s + p1_));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + s + p2_));
+        auto hits = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x, o1), c1), _mm_cmpeq_epi8(_mm_or_si128(y, o2), c2))));
+        for (; hits != 0; hits &= hits - 1) {
+            const size_t at = s + static_cast<size_t>(__builtin_ctz(hits));
+            if (at > last)
+                return std::string_view::npos;
+            if (matches(t + at))
+                return at;
         }
-        pos += skip_[last];
     }
-    return false;
+#endif
+    for (; s <= last; ++s)
+        if ((static_cast<unsigned char>(t[s + p1_]) | o1_) == c1_ &&
+            (static_cast<unsigned char>(t[s + p2_]) | o2_) == c2_ && matches(t + s))
+            return s;
+    return std::string_view::npos;
+}
+
+size_t FoldedSearch::leap(std::string_view text) const
+{
+    const size_t m = word_.size();
+    // The rare byte of a match lies in [begin + at_, hi).
+    const char* const begin = text.data();
+    const char* const hi = begin + text.size() - (m - 1 - at_);
+    auto next = [&](const char* from, char c) {
+        return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(hi - from)));
+    };
+    const char* na = next(begin + at_, a_);
+    const char* nb = b_ != a_ ? next(begin + at_, b_) : nullptr;
+    while (na || nb) {
+        const char* c = !nb || (na && na < nb) ? na : nb;
+        if (matches(c - at_))
+            return static_cast<size_t>(c - at_ - begin);
+        if (c == na)
+            na = c + 1 < hi ? next(c + 1, a_) : nullptr;
+        else
+            nb = c + 1 < hi ? next(c + 1, b_) : nullptr;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace cn::data

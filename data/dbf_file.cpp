@@ -303,6 +303,10 @@ Status DbfFile::read(uint32_t recNo, char* buf) const
 {
     if (recNo < 1 || recNo > count_)
         return Status::error(ErrorCode::NotFound, "Record " + std::to_string(recNo) + " is not in " + path());
+    if (isPending(recNo)) {
+        std::memcpy(buf, pending_.data() + static_cast<size_t>(recNo - pendingFirst_) * recordLength_, recordLength_);
+        return {};
+    }
     return file_.readAt(headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_, buf, recordLength_);
 }
 
@@ -313,8 +317,22 @@ Status DbfFile::readMany(uint32_t first, uint32_t count, char* buf) const
     if (first < 1 || static_cast<uint64_t>(first) + count - 1 > count_)
         return Status::error("Records " + std::to_string(first) + " to " + std::to_string(first + count - 1) +
                              " are not all in " + path());
-    return file_.readAt(headerLength_ + static_cast<uint64_t>(first - 1) * recordLength_, buf,
-                        static_cast<size_t>(count) * recordLength_);
+    // Those before the queue from the file, the rest from the queue.
+    uint32_t onFile = count;
+    if (!pending_.empty() && first + count > pendingFirst_)
+        onFile = first >= pendingFirst_ ? 0 : pendingFirst_ - first;
+    if (onFile > 0)
+        if (auto st = file_.readAt(headerLength_ + static_cast<uint64_t>(first - 1) * recordLength_, buf,
+                                   static_cast<size_t>(onFile) * recordLength_);
+            !st)
+            return st;
+    if (onFile < count) {
+        const uint32_t from = first + onFile;
+        std::memcpy(buf + static_cast<size_t>(onFile) * recordLength_,
+                    pending_.data() + static_cast<size_t>(from - pendingFirst_) * recordLength_,
+                    static_cast<size_t>(count - onFile) * recordLength_);
+    }
+    return {};
 }
 
 Status DbfFile::write(uint32_t recNo, const char* buf)
@@ -323,13 +341,41 @@ Status DbfFile::write(uint32_t recNo, const char* buf)
         return Status::error(ErrorCode::Damaged, damage_ + "; it is not written to");
     if (recNo < 1 || recNo > count_)
         return Status::error(ErrorCode::NotFound, "Record " + std::to_string(recNo) + " is not in " + path());
-    const uint64_t at = headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_;
-    if (countBehind_ && recNo == count_) {   // a new last record: with the end-of-file byte
-        tmp_.assign(buf, recordLength_);
-        tmp_.push_back('\x1A');
-        return file_.writeAt(at, tmp_.data(), tmp_.size());
+    if (isPending(recNo)) {
+        std::memcpy(pending_.data() + static_cast<size_t>(recNo - pendingFirst_) * recordLength_, buf, recordLength_);
+        return {};
     }
+    if (countBehind_ && recNo == count_) {
+        // A new last record: queued behind the others (which go first when
+        // it does not follow them).
+        if (!pending_.empty() && recNo != pendingFirst_ + pendingCount())
+            if (auto st = flushPending(); !st)
+                return st;
+        if (pending_.empty())
+            pendingFirst_ = recNo;
+        pending_.append(buf, recordLength_);
+        return {};
+    }
+    const uint64_t at = headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_;
     return file_.writeAt(at, buf, recordLength_);
+}
+
+Status DbfFile::flushPending()
+{
+    if (pending_.empty())
+        return {};
+    // The end-of-file byte follows the last record when the queue ends the file.
+    const bool last = pendingFirst_ + pendingCount() - 1 == count_;
+    if (last)
+        pending_.push_back('\x1A');
+    const uint64_t at = headerLength_ + static_cast<uint64_t>(pendingFirst_ - 1) * recordLength_;
+    Status st = file_.writeAt(at, pending_.data(), pending_.size());
+    if (last)
+        pending_.pop_back();
+    if (!st)
+        return st;
+    pending_.clear();
+    return {};
 }
 
 Result<uint32_t> DbfFile::appendLater()
@@ -344,6 +390,8 @@ Result<uint32_t> DbfFile::appendLater()
 
 Status DbfFile::flushCount()
 {
+    if (auto st = flushPending(); !st)
+        return st;
     if (!countBehind_)
         return {};
     if (auto st = writeHeaderCount(count_); !st)
@@ -396,12 +444,41 @@ void DbfFile::blankRecord(char* buf) const
 
 // --- field encodings --------------------------------------------------------
 
+namespace {
+
+// The number's text right-aligned in the field, or TooLong with nothing written.
+Status placeNumber(const char* text, size_t t, int width, int decimals, char* out)
+{
+    if (t > static_cast<size_t>(width)) {
+        return Status::error(ErrorCode::TooLong, "The value " + std::string(text, t) + " does not fit a number field of width " +
+                             std::to_string(width) + " with " + std::to_string(decimals) + " decimals");
+    }
+    std::memset(out, ' ', static_cast<size_t>(width));
+    std::memcpy(out + width - t, text, t);
+    return {};
+}
+
+} // namespace
+
 Status encodeNumeric(double value, int width, int decimals, char* out)
 {
     if (!std::isfinite(value))
         return Status::error("The value is not a number");
     if (decimals < 0)
         decimals = 0;
+    // Whole numbers, most of what is stored, need no rounding: their digits
+    // and as many zero decimals.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value) && decimals < 32) {
+        char text[64];
+        const auto r = std::to_chars(text, text + 24, static_cast<long long>(value));
+        auto t = static_cast<size_t>(r.ptr - text);
+        if (decimals > 0) {
+            text[t++] = '.';
+            std::memset(text + t, '0', static_cast<size_t>(decimals));
+            t += static_cast<size_t>(decimals);
+        }
+        return placeNumber(text, t, width, decimals, out);
+    }
     // Shortest text that reads back as the same double, then decimal rounding
     // half away from zero: 1.005 with two decimals stores 1.01, as typed.
     // Worked in fixed buffers: this runs for every number stored.
@@ -458,17 +535,33 @@ Status encodeNumeric(double value, int width, int decimals, char* out)
         std::memcpy(text + t, digits + ipLen, dec);
         t += dec;
     }
-    if (t > static_cast<size_t>(width)) {
-        return Status::error(ErrorCode::TooLong, "The value " + std::string(text, t) + " does not fit a number field of width " +
-                             std::to_string(width) + " with " + std::to_string(decimals) + " decimals");
-    }
-    std::memset(out, ' ', static_cast<size_t>(width));
-    std::memcpy(out + width - t, text, t);
-    return {};
+    return placeNumber(text, t, width, decimals, out);
 }
 
 double decodeNumeric(std::string_view text)
 {
+    // Whole numbers of up to fifteen digits, most of what is stored, are read
+    // digit by digit; anything else goes through from_chars below.
+    {
+        uint64_t v = 0;
+        int digits = 0;
+        bool minus = false, plain = true;
+        for (char c : text) {
+            if (c == ' ' || c == '\0')
+                continue;
+            if (c >= '0' && c <= '9' && digits < 15) {
+                v = v * 10 + static_cast<uint64_t>(c - '0');
+                ++digits;
+            } else if (c == '-' && digits == 0 && !minus) {
+                minus = true;
+            } else {
+                plain = false;
+                break;
+            }
+        }
+        if (plain && digits > 0)
+            return minus ? -static_cast<double>(v) : static_cast<double>(v);
+    }
     char buf[64];
     size_t n = 0;
     for (char c : text) {

@@ -67,10 +67,14 @@ public:
     // In a shared table the caller holds the append lock (see appendLockOffset).
     Result<uint32_t> append(const char* buf);
     // For an exclusive table: counts one more record without writing; the
-    // caller writes it with write() (which adds the end-of-file byte after the
-    // last record) and then flushCount() raises the header's count.
+    // caller writes it with write() and then flushCount() raises the header's
+    // count. Such new records, written whole in order, are queued and go to
+    // the file together, with the end-of-file byte after the last one, at
+    // flushPending() or flushCount(); reads see them in the queue.
     Result<uint32_t> appendLater();
     Status flushCount();
+    size_t pendingBytes() const { return pending_.size(); }
+    Status flushPending();
     Status sync();
 
     // A blank record: live flag and spaces throughout, which every field type
@@ -95,10 +99,17 @@ private:
     uint32_t recordLength_ = 0;
     uint32_t count_ = 0;
     bool countBehind_ = false;     // the header counts fewer records than count_
+    // New records not yet on file: pendingFirst_ onwards, whole, in order.
+    std::string pending_;
+    uint32_t pendingFirst_ = 0;
+    uint32_t pendingCount() const { return static_cast<uint32_t>(pending_.size() / recordLength_); }
+    bool isPending(uint32_t recNo) const
+    {
+        return !pending_.empty() && recNo >= pendingFirst_ && recNo - pendingFirst_ < pendingCount();
+    }
     std::vector<FieldLayout> fields_;
     Structure structure_;
     std::string damage_;
-    std::string tmp_;
     // fieldIndex() is asked on every field read and write: an open-addressed
     // table of field numbers (-1 empty) by hash of the upper-case name.
     std::vector<int> byName_;

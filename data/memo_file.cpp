@@ -52,6 +52,10 @@ Result<std::string> MemoFile::read(uint32_t block) const
     };
     if (block == 0)
         return beyond();
+    if (const std::string_view q = queued(block); !q.empty()) {
+        const size_t end = q.find('\x1A');
+        return std::string(q.substr(0, end));
+    }
     std::string out;
     char buf[8192];
     uint64_t pos = static_cast<uint64_t>(block) * kMemoBlockSize;
@@ -93,7 +97,7 @@ Result<std::string> MemoFile::readAhead(uint32_t block, int64_t maxAgeMs) const
     if (const char* end = current ? fromBlock() : nullptr)
         return std::string(static_cast<const char*>(ra_.data()) + (pos - raPos_), end);
     raLen_ = 0;
-    if (block == 0)
+    if (block == 0 || !queued(block).empty())
         return read(block);
     ra_.resize(kReadAheadBytes);
     auto got = file_.readSome(pos, ra_.data(), ra_.size());
@@ -150,6 +154,11 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
         // of the (locked) record writes its memo, so no other writer is here.
         auto used = blocksUsed(oldBlock);
         if (used && *used >= need) {
+            if (queued(oldBlock).size() >= text.size() + 2) {
+                std::memcpy(pending_.data() + static_cast<size_t>(oldBlock - pendingBlock_) * kMemoBlockSize,
+                            buf.data(), text.size() + 2);
+                return oldBlock;
+            }
             if (auto st = file_.writeAt(static_cast<uint64_t>(oldBlock) * kMemoBlockSize, buf.data(),
                                         text.size() + 2);
                 !st)
@@ -164,8 +173,12 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
             return st;
         lock.adopt(&file_, updateLockOffset(), 1);
     }
+    const uint32_t queueEnd =
+        pending_.empty() ? 0 : pendingBlock_ + static_cast<uint32_t>(pending_.size() / kMemoBlockSize);
     uint32_t block = nextFree_;
-    if (block == 0) {
+    if (block == 0 && queueEnd != 0) {
+        block = queueEnd;
+    } else if (block == 0) {
         auto next = nextFreeBlock();
         if (!next)
             return next.status();
@@ -173,14 +186,24 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
     }
     if (static_cast<uint64_t>(block) + need > UINT32_MAX)
         return Status::error("The memo file " + path() + " is full");
+    if (!shared) {
+        // Queued behind the blocks before it (which go first when it does not follow them).
+        if (queueEnd != 0 && block != queueEnd)
+            if (auto st = flushPending(); !st)
+                return st;
+        if (pending_.empty())
+            pendingBlock_ = block;
+        pending_ += buf;
+        nextFree_ = static_cast<uint32_t>(block + need);
+        headerBehind_ = true;
+        if (pending_.size() >= kWriteBehindBytes)
+            if (auto st = flushPending(); !st)
+                return st;
+        return block;
+    }
     if (auto st = file_.writeAt(static_cast<uint64_t>(block) * kMemoBlockSize, buf.data(), buf.size()); !st) {
         nextFree_ = 0;
         return st;
-    }
-    if (!shared) {
-        nextFree_ = static_cast<uint32_t>(block + need);
-        headerBehind_ = true;
-        return block;
     }
     unsigned char h[4];
     put32(h, static_cast<uint32_t>(block + need));
@@ -189,8 +212,22 @@ Result<uint32_t> MemoFile::write(std::string_view text, uint32_t oldBlock, bool 
     return block;
 }
 
+Status MemoFile::flushPending()
+{
+    if (pending_.empty())
+        return {};
+    if (auto st = file_.writeAt(static_cast<uint64_t>(pendingBlock_) * kMemoBlockSize, pending_.data(),
+                                pending_.size());
+        !st)
+        return st;
+    pending_.clear();
+    return {};
+}
+
 Status MemoFile::flush()
 {
+    if (auto st = flushPending(); !st)
+        return st;
     if (!headerBehind_)
         return {};
     unsigned char h[4];

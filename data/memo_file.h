@@ -40,7 +40,13 @@ public:
     // shared: take the memo update lock while choosing the new blocks.
     Result<uint32_t> write(std::string_view text, uint32_t oldBlock, bool shared);
 
-    // Writes the next-free-block header an exclusive writer keeps in memory.
+    // An exclusive writer queues the blocks it adds at the end of the file
+    // (reads see them there) and writes them together: when the queue holds
+    // kWriteBehindBytes, at flushPending() and at flush().
+    static constexpr size_t kWriteBehindBytes = 1 << 20;
+    Status flushPending();
+    // Writes the queued blocks and the next-free-block header an exclusive
+    // writer keeps in memory.
     Status flush();
     Status sync();
 
@@ -58,6 +64,17 @@ private:
     // bounds it), so a crash before flush loses nothing committed.
     uint32_t nextFree_ = 0;
     bool headerBehind_ = false;
+    // Blocks pendingBlock_ onwards, not yet on file (exclusive writes).
+    std::string pending_;
+    uint32_t pendingBlock_ = 0;
+    // The queued bytes from block on, or nullptr when it is not queued.
+    std::string_view queued(uint32_t block) const
+    {
+        if (pending_.empty() || block < pendingBlock_)
+            return {};
+        const uint64_t at = static_cast<uint64_t>(block - pendingBlock_) * kMemoBlockSize;
+        return at < pending_.size() ? std::string_view(pending_).substr(at) : std::string_view();
+    }
     mutable std::string ra_;       // the file's bytes raPos_ .. raPos_ + raLen_ - 1
     mutable uint64_t raPos_ = 0;
     mutable size_t raLen_ = 0;

@@ -182,23 +182,27 @@ Status NtxFile::syncWithDisk()
 void NtxFile::dropCache()
 {
     cache_.clear();
-    std::fill(std::begin(recent_), std::end(recent_), Recent {});
+    cached_ = 0;
     counts_.clear();
+}
+
+NtxFile::Node* NtxFile::keep(uint32_t offset, std::unique_ptr<Node> n)
+{
+    const size_t i = offset / kNtxPageSize;
+    if (i >= cache_.size())
+        cache_.resize(std::max<size_t>(i + 1, cache_.size() + cache_.size() / 2));
+    if (!cache_[i])
+        ++cached_;
+    cache_[i] = std::move(n);   // a reused free page replaces its old node
+    return cache_[i].get();
 }
 
 Result<NtxFile::Node*> NtxFile::node(uint32_t offset)
 {
-    Recent& slot = recent_[(offset / kNtxPageSize) % kRecent];
-    if (slot.offset == offset && slot.node) {
-        if (slot.node->isFree)
+    if (Node* n = offset % kNtxPageSize == 0 ? cached(offset) : nullptr) {
+        if (n->isFree)
             return error("the page at " + std::to_string(offset) + " is both free and in use");
-        return slot.node;
-    }
-    if (auto it = cache_.find(offset); it != cache_.end()) {
-        if (it->second->isFree)
-            return error("the page at " + std::to_string(offset) + " is both free and in use");
-        slot = {offset, it->second.get()};
-        return it->second.get();
+        return n;
     }
     auto page = readPage(offset);
     if (!page)
@@ -208,10 +212,7 @@ Result<NtxFile::Node*> NtxFile::node(uint32_t offset)
     n->child = std::move(page->child);
     n->rec = std::move(page->recNo);
     n->keys = std::move(page->keys);
-    Node* raw = n.get();
-    cache_[offset] = std::move(n);
-    slot = {offset, raw};
-    return raw;
+    return keep(offset, std::move(n));
 }
 
 Result<NtxPage> NtxFile::readPage(uint32_t offset)
@@ -255,12 +256,12 @@ Result<NtxPage> NtxFile::readPage(uint32_t offset)
     return pg;
 }
 
-Status NtxFile::writeNode(const Node& n)
+void NtxFile::encodeNode(const Node& n, unsigned char* p) const
 {
-    unsigned char p[kNtxPageSize] = {};
+    std::memset(p, 0, kNtxPageSize);
     if (n.isFree) {
         put32(p, n.nextFree);
-        return file_.writeAt(n.offset, p, sizeof p);
+        return;
     }
     const uint16_t K = header_.keyLength;
     const uint16_t M = header_.maxItems;
@@ -276,7 +277,49 @@ Status NtxFile::writeNode(const Node& n)
             std::memcpy(item + 8, n.keys.data() + i * K, K);
         }
     }
+}
+
+Status NtxFile::writeNode(const Node& n)
+{
+    unsigned char p[kNtxPageSize];
+    encodeNode(n, p);
     return file_.writeAt(n.offset, p, sizeof p);
+}
+
+Status NtxFile::writeDirty()
+{
+    std::sort(dirty_.begin(), dirty_.end());
+    constexpr size_t kRun = 256;   // pages per write at most
+    std::vector<unsigned char> run;
+    size_t done = 0;                // dirty_[0 .. done) are written
+    while (done < dirty_.size()) {
+        // A run of neighbouring changed pages from dirty_[done].
+        size_t end = done;
+        uint32_t next = dirty_[done];
+        run.clear();
+        while (end < dirty_.size() && dirty_[end] == next && end - done < kRun) {
+            const Node* n = cached(next);
+            if (!n || !n->dirty)
+                break;
+            run.resize(run.size() + kNtxPageSize);
+            encodeNode(*n, run.data() + run.size() - kNtxPageSize);
+            ++end;
+            next += kNtxPageSize;
+        }
+        if (end == done) {   // a page no longer held or already written
+            ++done;
+            continue;
+        }
+        if (auto st = file_.writeAt(dirty_[done], run.data(), run.size()); !st) {
+            dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<std::ptrdiff_t>(done));
+            return st;
+        }
+        for (size_t i = done; i < end; ++i)
+            cached(dirty_[i])->dirty = false;
+        done = end;
+    }
+    dirty_.clear();
+    return {};
 }
 
 Status NtxFile::writeHeader()
@@ -302,9 +345,9 @@ Result<NtxFile::Node*> NtxFile::newNode()
         const uint32_t f = header_.freeList;
         uint32_t next = 0;
         bool ok = f % kNtxPageSize == 0 && f >= kNtxPageSize && f + static_cast<uint64_t>(kNtxPageSize) <= fileSize_;
-        if (auto it = cache_.find(f); it != cache_.end()) {
-            ok = it->second->isFree;
-            next = it->second->nextFree;
+        if (const Node* c = ok ? cached(f) : nullptr) {
+            ok = c->isFree;
+            next = c->nextFree;
         } else if (ok) {
             unsigned char b[4];
             if (auto st = file_.readAt(f, b, 4); !st)
@@ -328,9 +371,7 @@ Result<NtxFile::Node*> NtxFile::newNode()
     auto n = std::make_unique<Node>();
     n->offset = offset;
     n->child.assign(1, 0);
-    Node* raw = n.get();
-    cache_[offset] = std::move(n);   // a reused free page replaces its old node
-    recent_[(offset / kNtxPageSize) % kRecent] = {offset, raw};
+    Node* raw = keep(offset, std::move(n));
     markDirty(raw);
     headerDirty_ = true;
     return raw;
@@ -350,26 +391,19 @@ void NtxFile::freeNode(Node* n)
 
 Status NtxFile::trimCache()
 {
-    if (cache_.size() <= kCacheLimit)
+    if (cached_ <= kCacheLimit)
         return {};
-    for (uint32_t off : dirty_) {
-        auto it = cache_.find(off);
-        if (it != cache_.end() && it->second->dirty) {
-            if (auto st = writeNode(*it->second); !st)
-                return st;
-            it->second->dirty = false;
-        }
-    }
-    dirty_.clear();
+    if (auto st = writeDirty(); !st)
+        return st;
     // Drop half of the pages, keeping the root and the pages near it is not
     // worth the bookkeeping: any half will do, the rest come back on demand.
-    for (auto it = cache_.begin(); it != cache_.end() && cache_.size() > kCacheLimit / 2;) {
-        if (it->first != header_.root)
-            it = cache_.erase(it);
-        else
-            ++it;
+    const size_t root = header_.root / kNtxPageSize;
+    for (size_t i = 0; i < cache_.size() && cached_ > kCacheLimit / 2; ++i) {
+        if (cache_[i] && i != root) {
+            cache_[i].reset();
+            --cached_;
+        }
     }
-    std::fill(std::begin(recent_), std::end(recent_), Recent {});
     return {};
 }
 
@@ -377,15 +411,8 @@ Status NtxFile::flush()
 {
     if (dirty_.empty() && !headerDirty_)
         return {};
-    for (uint32_t off : dirty_) {
-        auto it = cache_.find(off);
-        if (it != cache_.end() && it->second->dirty) {
-            if (auto st = writeNode(*it->second); !st)
-                return st;
-            it->second->dirty = false;
-        }
-    }
-    dirty_.clear();
+    if (auto st = writeDirty(); !st)
+        return st;
     ++header_.counter;
     headerDirty_ = false;
     return writeHeader();
@@ -1228,6 +1255,67 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
 
 // --- building -----------------------------------------------------------------
 
+namespace {
+
+// The order of n keys of K bytes each (ties by record number). Many places
+// of an index's keys hold the same byte in every key (the blanks before
+// right-aligned numbers, the century of dates, the colons of times): the
+// first sixteen places that differ somewhere are held beside each key's
+// number as two integers that compare as those bytes do, so that most
+// comparisons of the sort touch neither the keys nor memcmp. Places that are
+// the same in every key cannot decide between two keys.
+std::vector<uint32_t> sortedKeys(const char* keys, size_t K, size_t n, const std::vector<uint32_t>& recNos)
+{
+    std::vector<unsigned char> differs(K, 0);
+    for (size_t i = 1; i < n; ++i) {
+        const char* k = keys + i * K;
+        for (size_t j = 0; j < K; ++j)
+            differs[j] |= static_cast<unsigned char>(k[j] != keys[j]);
+    }
+    size_t places[16];
+    size_t held = 0, rest = K;   // from rest on, keys are compared themselves
+    for (size_t j = 0; j < K; ++j) {
+        if (!differs[j])
+            continue;
+        if (held == 16) {
+            rest = j;
+            break;
+        }
+        places[held++] = j;
+    }
+    struct Item {
+        uint64_t hi, lo;   // the held places' bytes, big-endian, zero where none is held
+        uint32_t idx;
+    };
+    auto word = [&](const char* k, size_t from) {
+        uint64_t w = 0;
+        for (size_t b = from; b < from + 8; ++b)
+            w = (w << 8) | (b < held ? static_cast<unsigned char>(k[places[b]]) : 0u);
+        return w;
+    };
+    std::vector<Item> items(n);
+    for (size_t i = 0; i < n; ++i) {
+        const char* k = keys + i * K;
+        items[i] = {word(k, 0), word(k, 8), static_cast<uint32_t>(i)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.hi != b.hi)
+            return a.hi < b.hi;
+        if (a.lo != b.lo)
+            return a.lo < b.lo;
+        if (rest < K)
+            if (int c = std::memcmp(keys + a.idx * K + rest, keys + b.idx * K + rest, K - rest); c != 0)
+                return c < 0;
+        return recNos[a.idx] < recNos[b.idx];
+    });
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = items[i].idx;
+    return order;
+}
+
+} // namespace
+
 Status NtxFile::build(const std::string& path, std::string_view keyText, uint16_t keyDecimals, bool unique,
                       NtxBuildInput& input)
 {
@@ -1239,15 +1327,8 @@ Status NtxFile::build(const std::string& path, std::string_view keyText, uint16_
         return Status::error("Cannot build the index " + path + ": the key expression is longer than 255 characters");
     const uint16_t M = ntxMaxItems(K);
     const size_t n0 = input.size();
-    std::vector<uint32_t> order(n0);
-    std::iota(order.begin(), order.end(), 0u);
     const char* keys = input.keys.data();
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        int c = std::memcmp(keys + static_cast<size_t>(a) * K, keys + static_cast<size_t>(b) * K, K);
-        if (c != 0)
-            return c < 0;
-        return input.recNos[a] < input.recNos[b];
-    });
+    std::vector<uint32_t> order = sortedKeys(keys, K, n0, input.recNos);
     if (unique) {
         auto end = std::unique(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
             return std::memcmp(keys + static_cast<size_t>(a) * K, keys + static_cast<size_t>(b) * K, K) == 0;

@@ -271,6 +271,9 @@ private:
     Status writeNode(const Node& n);
     Status writeHeader();
     Status trimCache();
+    // Writes every changed page, runs of neighbouring pages in one write each.
+    Status writeDirty();
+    void encodeNode(const Node& n, unsigned char* page) const;
     void dropCache();
     Result<uint64_t> subtreeCount(uint32_t offset, int depth);
     template <class Pred>
@@ -293,16 +296,17 @@ private:
     bool shared_ = false;
     bool headerDirty_ = false;
     uint64_t version_ = 1;
-    std::unordered_map<uint32_t, std::unique_ptr<Node>> cache_;
-    // Most lookups hit a few pages near the root again and again: a small
-    // direct-mapped table in front of cache_ answers those without hashing.
-    // Cleared whenever cache_ drops pages.
-    struct Recent {
-        uint32_t offset = 0;
-        Node* node = nullptr;
-    };
-    static constexpr size_t kRecent = 256;
-    Recent recent_[kRecent];
+    // Decoded pages by page number (offset / kNtxPageSize): a lookup is one
+    // index into this vector, which matters for the many lookups of every
+    // insert into a large index.
+    std::vector<std::unique_ptr<Node>> cache_;
+    size_t cached_ = 0;            // pages in cache_
+    Node* cached(uint32_t offset) const
+    {
+        const size_t i = offset / kNtxPageSize;
+        return i < cache_.size() ? cache_[i].get() : nullptr;
+    }
+    Node* keep(uint32_t offset, std::unique_ptr<Node> n);
     // Entries under each page (the page's own and its descendants'), by page
     // offset; an entry is valid while no update touched the page or below.
     std::unordered_map<uint32_t, uint64_t> counts_;

@@ -153,6 +153,11 @@ Status Table::write(size_t i)
     Change& c = changes_[i];
     if (auto st = dbf->write(c.recNo, c.bytes.data()); !st)
         return st;
+    // An exclusive table's new records wait in the table file's queue; when
+    // it is full it goes to the file, after the memo blocks they point to.
+    if (dbf->pendingBytes() >= kWriteBehindBytes)
+        if (auto st = flushQueues(); !st)
+            return st;
     // The record is on file: from here on its index entries follow it.
     const Change done = std::move(c);
     changes_.erase(changes_.begin() + static_cast<std::ptrdiff_t>(i));
@@ -209,18 +214,30 @@ Status Table::flush()
 Status Table::flushFiles()
 {
     Status result;
-    // The count only after the records it covers.
+    // The count only after the records it covers, and the records only after
+    // the memo blocks they point to.
     if (!shared)
         result = endChanges();
-    if (auto st = dbf->flushCount(); !st && result)
-        result = st;
+    Status memoWritten;
     if (memo)
-        if (auto st = memo->flush(); !st && result)
+        memoWritten = memo->flush();
+    if (!memoWritten && result)
+        result = memoWritten;
+    if (memoWritten)
+        if (auto st = dbf->flushCount(); !st && result)
             result = st;
     for (auto& ix : indexes)
         if (auto st = ix->file->flush(); !st && result)
             result = st;
     return result;
+}
+
+Status Table::flushQueues()
+{
+    if (memo)
+        if (auto st = memo->flushPending(); !st)
+            return st;
+    return dbf->flushPending();
 }
 
 Status Table::syncDisk()

@@ -124,6 +124,10 @@ private:
     bool keysMoved(const Change& c);
     Status write(size_t i);                // ends changes_[i]
     Status syncDisk();
+    // Writes the memo file's and the table file's queues of new blocks and
+    // records, in that order.
+    Status flushQueues();
+    static constexpr size_t kWriteBehindBytes = 1 << 20;
 
     std::vector<Change> changes_;
     std::string keyBuf_;

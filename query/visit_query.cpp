@@ -16,7 +16,7 @@ namespace cn::query {
 
 namespace {
 
-using Word = data::UpperSearch;
+using Word = data::FoldedSearch;
 
 std::vector<Word> wordsOf(const QString& text)
 {

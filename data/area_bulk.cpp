@@ -223,9 +223,16 @@ Status Area::appendFrom(const std::string& file, const AppendFromOptions& option
             if (m.from->def.type == 'M' && srcMemo) {
                 auto b = decodeMemoBlock(std::string_view(rec + m.from->offset, 10));
                 if (b) {
+                    // A text that cannot be read stops the copy: a rebuild
+                    // must never replace it with nothing.
                     auto t = srcMemo->readAhead(*b, Table::kReadAheadMaxAgeMs);
-                    if (t)
-                        memoText = std::move(*t);
+                    if (!t) {
+                        result = Status::error(t.code(), "Record " + std::to_string(r) + " of " + p +
+                                                                       ", field " + m.from->def.name +
+                                                                       ": its memo cannot be read: " + t.message());
+                        break;
+                    }
+                    memoText = std::move(*t);
                 }
             }
             if (auto st = convertField(*m.from, rec, *m.to, out.data(), memoText, memoOut); !st) {

@@ -207,6 +207,16 @@ TEST_F(DamagedFiles, MemoPointerBeyondTheMemoFileIsAnErrorNamingIt)
     EXPECT_FALSE(r);
     EXPECT_NE(r.message().find("VISITS.dbt"), std::string::npos) << r.message();
     EXPECT_EQ((*a)->memo("PATPRES"), "");
+
+    // Copying the table (as a rebuild does) stops at that record rather
+    // than carrying an empty text over in place of the lost one.
+    ASSERT_TRUE(ws.create("COPY", {{"PATPRES", 'M', 10, 0}}));
+    auto c = ws.use("copy");
+    ASSERT_TRUE(c);
+    const Status copied = (*c)->appendFrom("VISITS.dbf");
+    EXPECT_FALSE(copied);
+    EXPECT_NE(copied.message().find("Record 1"), std::string::npos) << copied.message();
+    EXPECT_NE(copied.message().find("PATPRES"), std::string::npos) << copied.message();
 }
 
 TEST_F(DamagedFiles, BrokenIndexPagesAreReportedNotFollowed)

@@ -7,10 +7,12 @@
 #include "app/routines.h"
 #include "app/settings.h"
 #include "query/stats_form.h"
+#include "visits/bmi.h"
 #include "visits/rtf/rtf.h"
 #include "visits/visit_details.h"
 #include "visits/visit_records.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QTextDocument>
@@ -26,6 +28,11 @@ const QList<ControlDecl> kListFrame = {
     {"Frame_PVisit_01", K::Frame, 5, 5, 515, 240, "Patients Visits List"},
     {"Lb_PVNo", K::Label, 340, 173, 170, 25, "Patient Visit (PV) No.: "},
     ControlDecl{"Bt_Exit_PVisit", K::Button, 370, 210, 100, 28, "E&xit"},
+};
+
+// The body-mass index, where the visit window shows it.
+const QList<ControlDecl> kAtAGlance = {
+    ControlDecl{"Lb_PatBMI", K::Label, 15, 380, 72, 55}.right(),
 };
 
 // The six unit boxes, imperial first.
@@ -45,11 +52,14 @@ PVShowForm::PVShowForm(QWidget* owner) : Form(kForm, WindowType::Child, owner)
     build(VisitDetailsForm::measuresFrame(DetailsFor::History));
     build(VisitDetailsForm::notesFrame());
     build(VisitDetailsForm::feesFrame(DetailsFor::History));
+    build(kAtAGlance);
     QWidget* exit = need(QStringLiteral("Bt_Exit_PVisit"));
     auto* pres = need<RichTextBox>(QStringLiteral("TxtPatPres"));
     auto* notes = need<RichTextBox>(QStringLiteral("TxtPatNote1"));
     for (const char* n : kUnitBoxes)
         (void)need<NumberBox>(QLatin1String(n));
+    visits::followBmi(need<QLabel>(QStringLiteral("Lb_PatBMI")), box(kUnitBoxes[0]), box(kUnitBoxes[1]),
+                      box(kUnitBoxes[4]));
     if (!faults().isEmpty())
         return;
     box("TxtPatFees")->setPicture(settings().numPicture(8, 2));

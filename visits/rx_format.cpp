@@ -3,6 +3,7 @@
 #include "visits/rtf/rtf.h"
 
 #include <QFontDatabase>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -74,8 +75,12 @@ QString RR_GETFONTS(const QStringList& families)
 {
     QStringList names;
     names.reserve(families.size());
-    for (const QString& f : families)
-        names << f.left(kFaceNameRoom);
+    // A family that several foundries offer comes as "Name [foundry]": the
+    // face is stored in the prescription by its name alone, which other
+    // readers of the file know.
+    static const QRegularExpression foundry(QStringLiteral("\\s*\\[[^\\]]*\\]$"));
+    for (QString f : families)
+        names << f.remove(foundry).left(kFaceNameRoom);
     return names.join(QLatin1Char(','));
 }
 

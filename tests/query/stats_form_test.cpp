@@ -159,6 +159,9 @@ TEST_F(StatsFormTest, DetailWindowShowsTheVisitReadOnlyAndConvertsNothingOnTabbi
     EXPECT_EQ(ctl<NumberBox>("TxtPatHeightMtrs", w)->value(), 1);
     EXPECT_EQ(ctl<NumberBox>("TxtPatHeightCm", w)->value(), 78);
     EXPECT_EQ(ctl<NumberBox>("TxtPatWeightKgs", w)->value(), 68);
+    // 68 kg over 1.778 m squared, shown beside the measures.
+    const QString bmi = ctl<QLabel>("Lb_PatBMI", w)->text();
+    EXPECT_TRUE(bmi.contains(QStringLiteral("21.5")) && bmi.contains(QStringLiteral("Normal"))) << bmi.toStdString();
     EXPECT_EQ(ctl<NumberBox>("TxtPatAgeYrs", w)->value(), 26) << "the age from the birth date, not the stored one";
     EXPECT_TRUE(ctl<DatePicker>("TxtNextVisit", w)->isEmpty());
     EXPECT_TRUE(ctl<QLineEdit>("TxtPatWeightKgs", w)->isReadOnly());

@@ -501,7 +501,7 @@ TEST(RxFontList, NamesAreCutSplitAtCommasAndSortedWithDuplicatesKept)
 {
     const QString longName(200, QLatin1Char('L'));
     const QString joined = rx::RR_GETFONTS({QStringLiteral("Zeta"), QStringLiteral("Alpha,Beta"),
-                                            QStringLiteral("Alpha"), longName});
+                                            QStringLiteral("Alpha [foundry]"), longName});
     EXPECT_EQ(rx::READ_FONT(joined), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Alpha"),
                                                   QStringLiteral("Beta"), QString(127, QLatin1Char('L')),
                                                   QStringLiteral("Zeta")}));

@@ -173,30 +173,16 @@ void PVShowForm::CALC_PATAGE12()
 
 void PVShowForm::CONVERT_HEIGHT2(bool fromImperial)
 {
-    NumberBox *ft = box("TxtPatHeightFeet"), *in = box("TxtPatHeightInch");
-    NumberBox *mt = box("TxtPatHeightMtrs"), *cm = box("TxtPatHeightCm");
-    if (fromImperial) {
-        const visits::Metric m = visits::toMetric(int(ft->value()), int(in->value()));
-        mt->setValue(m.metres);
-        cm->setValue(m.centimetres);
-    } else {
-        const visits::Imperial i = visits::toImperial(int(mt->value()), int(cm->value()));
-        ft->setValue(i.feet);
-        in->setValue(i.inches);
-    }
+    convertHeightBoxes(box(kUnitBoxes[0]), box(kUnitBoxes[1]), box(kUnitBoxes[2]), box(kUnitBoxes[3]), fromImperial);
     for (int i = 0; i < 4; ++i)
         noted_[i] = box(kUnitBoxes[i])->value();
 }
 
 void PVShowForm::CONVERT_WEIGHT2(bool fromPounds)
 {
-    NumberBox *lbs = box("TxtPatWeightLbs"), *kgs = box("TxtPatWeightKgs");
-    if (fromPounds)
-        kgs->setValue(visits::toKilograms(int(lbs->value())));
-    else
-        lbs->setValue(visits::toPounds(int(kgs->value())));
-    noted_[4] = lbs->value();
-    noted_[5] = kgs->value();
+    convertWeightBoxes(box(kUnitBoxes[4]), box(kUnitBoxes[5]), fromPounds);
+    noted_[4] = box(kUnitBoxes[4])->value();
+    noted_[5] = box(kUnitBoxes[5])->value();
 }
 
 void PVShowForm::ENTRY_PVSHOW_ABLE(int mode)

@@ -1,4 +1,5 @@
 #include "query/stats_form.h"
+#include "visits/visit_details.h"
 
 #include "app/clock.h"
 #include "app/controls.h"
@@ -389,33 +390,18 @@ void StatsForm::GET_1CHAMBER()
 
 void StatsForm::CONVERT_1HEIGHT(bool fromImperial)
 {
-    for (const char* end : {"From", "To"}) {
-        NumberBox* ft = number(QByteArray("TxtFt").append(end).constData());
-        NumberBox* in = number(QByteArray("TxtIn").append(end).constData());
-        NumberBox* mt = number(QByteArray("TxtMt").append(end).constData());
-        NumberBox* cm = number(QByteArray("TxtCm").append(end).constData());
-        if (fromImperial) {
-            const visits::Metric m = visits::toMetric(int(ft->value()), int(in->value()));
-            mt->setValue(m.metres);
-            cm->setValue(m.centimetres);
-        } else {
-            const visits::Imperial i = visits::toImperial(int(mt->value()), int(cm->value()));
-            ft->setValue(std::min(i.feet, 99));
-            in->setValue(i.inches);
-        }
-    }
+    for (const char* end : {"From", "To"})
+        convertHeightBoxes(number(QByteArray("TxtFt").append(end).constData()),
+                           number(QByteArray("TxtIn").append(end).constData()),
+                           number(QByteArray("TxtMt").append(end).constData()),
+                           number(QByteArray("TxtCm").append(end).constData()), fromImperial);
 }
 
 void StatsForm::CONVERT_1WEIGHT(bool fromPounds)
 {
-    for (const char* end : {"From", "To"}) {
-        NumberBox* lbs = number(QByteArray("TxtLbs").append(end).constData());
-        NumberBox* kgs = number(QByteArray("TxtKgs").append(end).constData());
-        if (fromPounds)
-            kgs->setValue(visits::toKilograms(int(lbs->value())));
-        else
-            lbs->setValue(std::min(visits::toPounds(int(kgs->value())), visits::kMaxPounds));
-    }
+    for (const char* end : {"From", "To"})
+        convertWeightBoxes(number(QByteArray("TxtLbs").append(end).constData()),
+                           number(QByteArray("TxtKgs").append(end).constData()), fromPounds);
 }
 
 query::Criteria StatsForm::criteria() const

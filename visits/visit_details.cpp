@@ -410,27 +410,35 @@ void VisitDetailsForm::showVisit()
 
 // ---------------------------------------------------------------- conversions
 
-void VisitDetailsForm::convertHeight(bool fromImperial)
+void convertHeightBoxes(NumberBox* feet, NumberBox* inches, NumberBox* metres, NumberBox* centimetres,
+                        bool fromImperial)
 {
     if (fromImperial) {
-        const visits::Metric m = visits::toMetric(static_cast<int>(feet_->value()), static_cast<int>(inches_->value()));
-        metres_->setValue(m.metres);
-        centimetres_->setValue(m.centimetres);
+        const visits::Metric m = visits::toMetric(static_cast<int>(feet->value()), static_cast<int>(inches->value()));
+        metres->setValue(m.metres);
+        centimetres->setValue(m.centimetres);
     } else {
         const visits::Imperial i =
-            visits::toImperial(static_cast<int>(metres_->value()), static_cast<int>(centimetres_->value()));
-        feet_->setValue(i.feet);
-        inches_->setValue(i.inches);
+            visits::toImperial(static_cast<int>(metres->value()), static_cast<int>(centimetres->value()));
+        feet->setValue(std::min(i.feet, 99));
+        inches->setValue(i.inches);
     }
 }
 
-void VisitDetailsForm::convertWeight(bool fromPounds)
+void convertWeightBoxes(NumberBox* pounds, NumberBox* kilograms, bool fromPounds)
 {
     if (fromPounds)
-        kilograms_->setValue(visits::toKilograms(static_cast<int>(pounds_->value())));
+        kilograms->setValue(visits::toKilograms(static_cast<int>(pounds->value())));
     else
-        pounds_->setValue(visits::toPounds(static_cast<int>(kilograms_->value())));
+        pounds->setValue(std::min(visits::toPounds(static_cast<int>(kilograms->value())), visits::kMaxPounds));
 }
+
+void VisitDetailsForm::convertHeight(bool fromImperial)
+{
+    convertHeightBoxes(feet_, inches_, metres_, centimetres_, fromImperial);
+}
+
+void VisitDetailsForm::convertWeight(bool fromPounds) { convertWeightBoxes(pounds_, kilograms_, fromPounds); }
 
 void VisitDetailsForm::noteMeasures()
 {

@@ -149,4 +149,11 @@ private:
 const RichCodec& prescriptionCodec();
 const RichCodec& notesCodec();
 
+// A window's height boxes (feet, inches, metres, centimetres) or weight boxes
+// (pounds, kilograms) brought into step from the side named, through the
+// visit record's conversions; a result is capped at what its box holds.
+void convertHeightBoxes(NumberBox* feet, NumberBox* inches, NumberBox* metres, NumberBox* centimetres,
+                        bool fromImperial);
+void convertWeightBoxes(NumberBox* pounds, NumberBox* kilograms, bool fromPounds);
+
 } // namespace cn

@@ -128,6 +128,8 @@ RxEditor::RxEditor(Form& window, RichTextBox* prescription, RichTextBox* notes)
     connect(sizes_, &QComboBox::activated, this, [this] { SETFONT_CLICK(FontList::Size); });
     connect(pres_, &QTextEdit::cursorPositionChanged, this, [this] { SELECTTEXT(); });
     connect(pres_, &QTextEdit::selectionChanged, this, [this] { SELECTTEXT(); });
+    // An undo or redo of a format may leave the caret where it was.
+    connect(pres_, &QTextEdit::textChanged, this, [this] { SELECTTEXT(); });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { BTN_STAT(); });
 }
 

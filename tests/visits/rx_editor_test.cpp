@@ -114,6 +114,11 @@ TEST_F(RxEditorTest, StylesApplyToTheSelectionOrToWhatIsTypedNextAndTheToolbarFo
     click("Btn_Under");
     EXPECT_FALSE(at(1).font().underline());
     EXPECT_TRUE(at(0).font().underline());
+    // Undo and redo of that step, the selection unmoved: the toolbar follows.
+    pres()->undo();
+    EXPECT_TRUE(button("Btn_Under")->isChecked());
+    pres()->redo();
+    EXPECT_FALSE(button("Btn_Under")->isChecked());
 }
 
 // Each list applies its own attribute only: a selection of two faces and

@@ -47,7 +47,7 @@ public:
 private:
     QString answer(DialogCall::Kind kind, const QString& caption, const QString& path, const QString& filter)
     {
-        calls.push_back({kind, caption, path, filter});
+        calls.push_back({kind, caption, path, filter, {}});
         tablesClosed.push_back(area(QStringLiteral("patnt")) == nullptr && area(QStringLiteral("pvisit")) == nullptr);
         if (files.empty())
             return {};

@@ -109,6 +109,17 @@ void PVShowForm::contextMenu(QTextEdit* text, const char* prefix)
     menu->addSeparator();
     QAction* all = menu->addAction(QStringLiteral("&Select all"));
     connect(all, &QAction::triggered, text, [text] { SELECTALL_CLICK(text); });
+    // The boxes are read-only: Cut and Paste have nothing to do, Copy needs a selection.
+    connect(menu, &QMenu::aboutToShow, text, [text, menu] {
+        const bool selected = text->textCursor().hasSelection();
+        for (QAction* a : menu->actions()) {
+            const QString name = a->objectName();
+            if (name.endsWith(QLatin1String("_Copy")))
+                a->setEnabled(selected);
+            else if (name.endsWith(QLatin1String("_Cut")) || name.endsWith(QLatin1String("_Paste")))
+                a->setEnabled(!text->isReadOnly());
+        }
+    });
     connect(text, &QWidget::customContextMenuRequested, menu,
             [text, menu](const QPoint& at) { menu->popup(text->viewport()->mapToGlobal(at)); });
 }

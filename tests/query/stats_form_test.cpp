@@ -14,9 +14,12 @@
 #include "query/stats_form.h"
 #include "visits/pvisit_form.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -166,6 +169,15 @@ TEST_F(StatsFormTest, DetailWindowShowsTheVisitReadOnlyAndConvertsNothingOnTabbi
     EXPECT_TRUE(ctl<DatePicker>("TxtNextVisit", w)->isEmpty());
     EXPECT_TRUE(ctl<QLineEdit>("TxtPatWeightKgs", w)->isReadOnly());
     EXPECT_FALSE(ctl<QWidget>("TxtPVStatus", w)->isEnabled());
+    // The read-only prescription's menu offers Copy of a selection only.
+    auto* cut = form<PVShowForm>(QLatin1String(w))->findChild<QAction*>(QStringLiteral("ItC_Cut"));
+    auto* copy = form<PVShowForm>(QLatin1String(w))->findChild<QAction*>(QStringLiteral("ItC_Copy"));
+    ASSERT_TRUE(cut && copy);
+    auto* menu = qobject_cast<QMenu*>(cut->parent());
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    EXPECT_FALSE(cut->isEnabled());
+    EXPECT_FALSE(copy->isEnabled());
 
     // Tabbing through the kilograms leaves the stored pounds as they are.
     auto* kgs = ctl<NumberBox>("TxtPatWeightKgs", w);

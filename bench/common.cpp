@@ -308,4 +308,14 @@ void VisitTable::commit()
     must(ws_.commitAll(), "commit");
 }
 
+void addVisitsToBoth(VisitTable& table, SqlVisitInserter& ins, VisitGenerator& gen, long n, long deletedEvery)
+{
+    for (long i = 0; i < n; ++i) {
+        const Visit v = gen.next();
+        const bool deleted = i % deletedEvery == deletedEvery - 1;
+        table.add(v, deleted);
+        ins.insert(v, deleted);
+    }
+}
+
 } // namespace cn::bench

@@ -133,6 +133,10 @@ private:
     cn::data::WorkArea* area_ = nullptr;
 };
 
+// The same `n` generated visits written to both sides, every
+// `deletedEvery`-th one deleted; the caller begins and commits.
+void addVisitsToBoth(VisitTable& table, SqlVisitInserter& ins, VisitGenerator& gen, long n, long deletedEvery);
+
 // Scaled size: full or a twentieth of it with --quick.
 inline long sized(long full, bool quick) { return quick ? full / 20 : full; }
 

@@ -25,12 +25,8 @@ IndexedVisits buildIndexedVisits(const Context& ctx)
         sql.exec("BEGIN");
         SqlVisitInserter ins(sql);
         VisitGenerator gen(2, int(n / 8 + 1), 0);
-        for (long i = 0; i < n; ++i) {
-            const Visit v = gen.next();
-            const bool deleted = i % 50 == 49;     // a few deleted records, as a real table has
-            table.add(v, deleted);
-            ins.insert(v, deleted);
-        }
+        // A few deleted records, as a real table has.
+        addVisitsToBoth(table, ins, gen, n, 50);
         table.commit();
         sql.exec("COMMIT");
     }

@@ -27,12 +27,7 @@ void runQuerySearch(const Context& ctx)
         sql.exec("BEGIN");
         SqlVisitInserter ins(sql);
         VisitGenerator gen(7, int(n / 10 + 1), 200);
-        for (long i = 0; i < n; ++i) {
-            const Visit v = gen.next();
-            const bool deleted = i % 20 == 19;
-            table.add(v, deleted);
-            ins.insert(v, deleted);
-        }
+        addVisitsToBoth(table, ins, gen, n, 20);
         table.createIndexes();
         table.commit();
         createSqlVisitIndexes(sql);

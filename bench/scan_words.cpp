@@ -22,12 +22,7 @@ void runScanWords(const Context& ctx)
         sql.exec("BEGIN");
         SqlVisitInserter ins(sql);
         VisitGenerator gen(4, int(n / 8 + 1), 500);
-        for (long i = 0; i < n; ++i) {
-            const Visit v = gen.next();
-            const bool deleted = i % 10 == 9;
-            table.add(v, deleted);
-            ins.insert(v, deleted);
-        }
+        addVisitsToBoth(table, ins, gen, n, 10);
         table.commit();
         sql.exec("COMMIT");
     }

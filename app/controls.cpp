@@ -293,6 +293,25 @@ void RadioGroup::resizeEvent(QResizeEvent* e)
     fitOptions();
 }
 
+// ---------------------------------------------------------------- drop-down list
+
+void ComboBox::showPopup()
+{
+    // Asked for enough items to pass the list height (no item is lower than
+    // a line of text), the style sizes the list; it is then cut to the height.
+    if (listHeight_ > 0)
+        setMaxVisibleItems(listHeight_ / std::max(1, fontMetrics().height()) + 1);
+    QComboBox::showPopup();
+    QWidget* popup = view()->window();
+    if (listHeight_ <= 0 || popup == window() || popup->height() <= listHeight_)
+        return;
+    // A list opened above the box keeps its lower edge at the box.
+    const QRect was = popup->geometry();
+    const bool above = was.bottom() < mapToGlobal(QPoint(0, 0)).y();
+    popup->setGeometry(was.x(), above ? was.bottom() + 1 - listHeight_ : was.y(), was.width(), listHeight_);
+    view()->scrollTo(view()->currentIndex());
+}
+
 // ---------------------------------------------------------------- date picker
 
 QDate DatePicker::emptyMark() { return QDate(100, 1, 1); }
@@ -817,6 +836,7 @@ QWidget* create(QWidget* host, const ControlDecl& d)
     case ControlKind::Combo: {
         auto* w = new ComboBox(host);
         w->addItems(d.items);
+        w->setListHeight(d.popupHeight);
         return w;
     }
     case ControlKind::List: {

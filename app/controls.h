@@ -121,12 +121,20 @@ private:
 };
 
 // A drop-down list whose value is the chosen item's number from 1 (0 none).
+// With a list height the open list is at most that many pixels high, as many
+// items as fit showing and the rest scrolled to; 0 leaves it to the style.
 class ComboBox : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;
     int value() const { return currentIndex() + 1; }
     void setValue(int item) { setCurrentIndex(item - 1); }
+    void setListHeight(int pixels) { listHeight_ = pixels; }
+    int listHeight() const { return listHeight_; }
+    void showPopup() override;
+
+private:
+    int listHeight_ = 0;
 };
 
 class ListBox : public QListWidget {
@@ -323,6 +331,7 @@ struct ControlDecl {
     int rangeMin = 0, rangeMax = 0;   // progress bars and spinners (both 0: the kind's default)
     bool pick = false;      // text boxes: a pick button at the right end
     bool noneCheck = false; // date pickers: a check box for "no date"
+    int popupHeight = 0;    // drop-downs: the open list's height at most, pixels; 0: the style's
 
     ControlDecl& withItems(QStringList v) { items = std::move(v); return *this; }
     ControlDecl& withWidths(QList<int> v) { widths = std::move(v); return *this; }
@@ -340,6 +349,7 @@ struct ControlDecl {
     ControlDecl& range(int minimum, int maximum) { rangeMin = minimum; rangeMax = maximum; return *this; }
     ControlDecl& withPick() { pick = true; return *this; }
     ControlDecl& withNoneCheck() { noneCheck = true; return *this; }
+    ControlDecl& listHeight(int pixels) { popupHeight = pixels; return *this; }
     ControlDecl& hidden() { visible = false; return *this; }
 };
 

@@ -29,7 +29,7 @@ const QList<ControlDecl> kEditFrame = {
     label("Lb_BmedName", 50, "Medicine (Brand)"),
     {"TxtBmedName", K::Text, 540, 50, 300, 25, "", "Enter Medicine Brand Name"},
     label("Lb_GmedName", 80, "Medicine (Gen)"),
-    {"TxtGmedName", K::Combo, 540, 80, 300, 24, "", "Select Generic Medicine"},
+    ControlDecl{"TxtGmedName", K::Combo, 540, 80, 300, 24, "", "Select Generic Medicine"}.listHeight(300),
     label("Lb_MedComp", 110, "Manufacturer"),
     {"TxtMedComp", K::Text, 540, 110, 300, 25, "", "Enter Manufacturer's Name"},
     label("Lb_Usage", 140, "Details"),

@@ -71,7 +71,7 @@ const QList<ControlDecl> kLeftBlock = {
     leftCaption("Lb_PatCode", "Patient Code:", 280),
     numeric("TxtPatCode", 120, 280, 120, "9999999999"),
     leftCaption("Lb_Sex", "Sex:", 305),
-    ControlDecl{"TxtSex", K::Combo, 120, 305, 50, 24}.withItems({"All", "F", "M"}),
+    ControlDecl{"TxtSex", K::Combo, 120, 305, 50, 24}.withItems({"All", "F", "M"}).listHeight(100),
     leftCaption("Lb_AgeFrom", "Age From:", 330),
     numeric("TxtYrsFrom", 120, 330, 30, "999"),
     unit("Lb_YrsFrom", "Y", 151, 330, 14),

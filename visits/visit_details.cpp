@@ -159,7 +159,9 @@ QList<ControlDecl> VisitDetailsForm::notesFrame()
         {"Lb_PatNote1", K::Label, 530, 245, 100, 20, "Internal Notes:"},
         ControlDecl{"TxtPatNote1", K::RichText, 530, 265, 410, 170, "", "", 1500}.font("Arial", 12),
         ControlDecl{"Lb_PVStatus", K::Label, 530, 468, 72, 24, "Status"}.right(),
-        ControlDecl{"TxtPVStatus", K::Combo, 605, 465, 100, 24}.withItems({"Pending", "Transferred", "Cured", "Expired"}),
+        ControlDecl{"TxtPVStatus", K::Combo, 605, 465, 100, 24}
+            .withItems({"Pending", "Transferred", "Cured", "Expired"})
+            .listHeight(100),
         ControlDecl{"LblNextVisit", K::Label, 735, 468, 77, 24, "Next Visit"}.right(),
         ControlDecl{"TxtNextVisit", K::Date, 825, 465, 120, 24}.withNoneCheck(),
     };

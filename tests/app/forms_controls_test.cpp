@@ -8,7 +8,9 @@
 #include "app/text.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -203,6 +205,35 @@ TEST_F(FormsControlsTest, RadioComboAndArrayGridValuesCountFromOne)
     EXPECT_TRUE(DoMethod("Form_Controls", "Grid_Visits", "DeleteAllItems"));
     EXPECT_EQ(grid->itemCount(), 0);
     EXPECT_EQ(grid->value(), 0);
+}
+
+TEST_F(FormsControlsTest, DropDownListIsNoHigherThanItsListHeight)
+{
+    QStringList many;
+    for (int i = 1; i <= 40; ++i)
+        many << QStringLiteral("Medicine %1").arg(i);
+    f_->build({
+        ControlDecl{"Combo_Many", ControlKind::Combo, 10, 10, 200, 24}.withItems(many).listHeight(100),
+        ControlDecl{"Combo_Few", ControlKind::Combo, 10, 40, 200, 24}.withItems({"All", "F", "M"}).listHeight(100),
+        ControlDecl{"Combo_Free", ControlKind::Combo, 10, 70, 200, 24}.withItems(many),
+    });
+    auto openHeight = [](ComboBox* c) {
+        c->showPopup();
+        QWidget* list = c->view()->window();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(list));
+        const int h = list->height();
+        const bool currentShown = c->view()->viewport()->rect().intersects(c->view()->visualRect(c->view()->currentIndex()));
+        EXPECT_TRUE(currentShown) << c->objectName().toStdString();
+        c->hidePopup();
+        return h;
+    };
+    auto* manyBox = get<ComboBox>("Combo_Many");
+    manyBox->setValue(30);
+    EXPECT_EQ(openHeight(manyBox), 100);   // the rest scrolls
+    EXPECT_GT(openHeight(get<ComboBox>("Combo_Free")), 100);
+    auto* few = get<ComboBox>("Combo_Few");
+    EXPECT_LT(openHeight(few), 100);        // a short list is not stretched
+    EXPECT_EQ(few->view()->verticalScrollBar()->maximum(), 0);
 }
 
 TEST_F(FormsControlsTest, DatePickerHoldsTheEmptyDateAndShowsTheDatePicture)

@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 namespace cn::tool {
@@ -173,6 +174,15 @@ int run(Invocation& inv, bool print)
     }
     const StatsReport report = query::statsReportOf(visits, p.value(), settings, QDate::currentDate());
 
+    if (print && report.lines.empty()) {
+        // An empty list prints no page, so no file is written; one of that
+        // name from an earlier run is left alone and said not to be this one.
+        std::error_code ec;
+        const bool earlier = std::filesystem::exists(pdf, ec);
+        std::printf("%s: no visits matched; %s\n", pdf.c_str(),
+                    earlier ? "not written, the file there is from before and left as it was" : "no file written");
+        return 0;
+    }
     if (print) {
         PrintJob job;
         job.SelectPdf(QString::fromStdString(pdf));
@@ -244,7 +254,8 @@ const Register printStatsCommand(withCriteria(Command("print stats",
     "Prints the statistics report of the matching visits to a PDF file.")
     .describe(std::string(kCriteria) +
               "      The report the query window prints: a line per visit, the number of\n"
-              "      visits and the total fees.\n"))
+              "      visits and the total fees. When no visit matches, no page is printed\n"
+              "      and FILE is not written (a file of that name is left as it was).\n"))
     .option("--pdf", "FILE", "the PDF file to write")
     .runs([](Invocation& inv) { return run(inv, true); }));
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 namespace {
@@ -141,6 +142,26 @@ TEST_F(QueryTool, StatisticsReportPutsTheSummaryOnANewPageWhenPageOneIsFull)
     ASSERT_EQ(r.status, 0) << r.err;
     text = pdfText(root / "more.pdf");
     EXPECT_TRUE(contains(text.substr(0, text.find('\f')), "Page. No: 1 ...Contd...")) << text;
+}
+
+TEST_F(QueryTool, StatisticsReportOfNoVisitsSaysNoFileWasWrittenAndLeavesAnEarlierOne)
+{
+    const char* none = "--from 2026-06-01 --to 2026-06-30 --fee-from 500";
+    Split r = toolIn(root, std::string("print stats data --pdf none.pdf ") + none);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "none.pdf: no visits matched; no file written\n");
+    EXPECT_FALSE(fs::exists(root / "none.pdf"));
+
+    ASSERT_EQ(toolIn(root, "print stats data --pdf old.pdf --from 2026-06-01 --to 2026-06-30").status, 0);
+    auto bytes = [&] {
+        std::ifstream in(root / "old.pdf", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    r = toolIn(root, std::string("print stats data --pdf old.pdf ") + none);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "old.pdf: no visits matched; not written, the file there is from before and left as it was\n");
+    EXPECT_EQ(bytes(), before);
 }
 
 } // namespace

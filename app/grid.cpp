@@ -271,6 +271,14 @@ void BrowseModel::readBlock(int first) const
             start = cur;
         }
     }
+    // Far from every known place, the index's key positions lead straight
+    // to the row (a drag of the scroll bar to the middle of a million).
+    if (!walking() && dist(start) > kAnchorStride && a->goToKeyNo(static_cast<uint32_t>(first) + 1)) {
+        start = first;
+        from = Current;
+        if (!a->eof())
+            anchors_[first] = a->recNo();
+    }
     switch (from) {
     case Top:
         a->goTop();

@@ -84,7 +84,7 @@ public:
     void resetCounters() { visited_ = 0; }
     int cachedRows() const { return static_cast<int>(cache_.size()); }
 
-    static constexpr int kBlock = 64;      // rows read per visit
+    static constexpr int kBlock = 16;      // rows read per visit: about a visible page
     static constexpr int kMaxCached = 4096;
     static constexpr long kAnchorStride = 512;
     static constexpr size_t kMaxAnchors = 200000;

@@ -15,14 +15,11 @@
 #include "app/forms.h"
 #include "app/grid.h"
 #include "visits/pvisit_form.h"
-#include "visits/rtf/rtf.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <string>
 #include <vector>
@@ -32,72 +29,6 @@ namespace cn::bench {
 namespace {
 
 const QString kForm = QStringLiteral("Form_PVisit");
-
-std::string sizes(long patients, long visits)
-{
-    return "patients=" + std::to_string(patients) + " visits=" + std::to_string(visits);
-}
-
-// A prescription as the editor writes it: a few formatted paragraphs.
-std::string prescriptionRtf()
-{
-    QTextDocument doc;
-    QTextCursor c(&doc);
-    QTextCharFormat bold;
-    bold.setFontWeight(QFont::Bold);
-    c.insertText(QStringLiteral("Complaints: "), bold);
-    c.insertText(QStringLiteral("fever for three days, dry cough, body ache."));
-    c.insertBlock();
-    c.insertText(QStringLiteral("Rx "), bold);
-    c.insertText(QStringLiteral("Paracetamol 500 mg one tablet thrice daily after food for five days."));
-    c.insertBlock();
-    c.insertText(QStringLiteral("Advice: plenty of fluids, rest, review after a week if not better."));
-    return rtf::write(doc).toStdString();
-}
-
-// A data folder whose register holds n patients and whose visit table holds
-// m visits spread over them; each patient's first visit carries a
-// prescription (the visit shown when a patient is chosen). Returns the
-// patients' first names, for typing.
-std::vector<std::string> makePractice(const std::string& folder, long patients, long visits)
-{
-    std::vector<std::string> names;
-    makeFolder(
-        folder,
-        [&] {
-            names = addPatients(openToFill("PATNT.dbf", "patnt"), patients);
-            data::WorkArea& a = openToFill("PVISIT.dbf", "pvisit");
-            const std::string rx = prescriptionRtf();
-            VisitGenerator gen(3, int(patients), 0);
-            for (long i = 0; i < visits; ++i) {
-                const Visit g = gen.next();
-                must(a.append(), "append visit");
-                must(a.setNum("VISITNO", double(g.visitno)), "VISITNO");
-                must(a.setNum("PVNO", double(g.pvno)), "PVNO");
-                must(a.setNum("CHCODE", double(1 + g.chcode % 2)), "CHCODE");
-                must(a.setDate("VISITDT", g.visitdt), "VISITDT");
-                must(a.setStr("VISITTM", g.visittm), "VISITTM");
-                must(a.setNum("VISITTYPE", g.visittype), "VISITTYPE");
-                must(a.setNum("PATCODE", double(g.patcode + 1)), "PATCODE");   // patients are coded from 2
-                must(a.setStr("PATSEX", g.patsex), "PATSEX");
-                must(a.setNum("PATYRS", g.patyrs), "PATYRS");
-                must(a.setNum("PATHTFT", g.pathtft), "PATHTFT");
-                must(a.setNum("PATHTIN", g.pathtin), "PATHTIN");
-                must(a.setNum("PATWTLBS", g.patwtlbs), "PATWTLBS");
-                must(a.setNum("PATSYS", g.patsys), "PATSYS");
-                must(a.setNum("PATDIAS", g.patdias), "PATDIAS");
-                must(a.setNum("PATPULSE", g.patpulse), "PATPULSE");
-                must(a.setNum("PATTEMP", g.pattemp), "PATTEMP");
-                must(a.setStr("PATNOTE", g.patnote), "PATNOTE");
-                must(a.setNum("PATFEES", g.patfees), "PATFEES");
-                must(a.setNum("PVSTATUS", g.pvstatus), "PVSTATUS");
-                if (g.pvno == 1)
-                    must(a.setMemo("PATPRES", rx), "PATPRES");
-            }
-        },
-        {"patnt1", "patnt2", "pvisit1", "pvisit2", "pvisit3", "pvisit4", "pvisit5"});
-    return names;
-}
 
 PVisitForm* openVisits()
 {
@@ -144,7 +75,7 @@ void runVisitOpen(const Context& ctx)
         checkShown(w, "visit_open");
         closeVisits();
     }
-    print("visit_open", sizes(n, m), "opens", f, cpu, 250);
+    print("visit_open", practiceSizes(n, m), "opens", f, cpu, 250);
     endProgram();
 }
 
@@ -179,7 +110,7 @@ void runVisitSeek(const Context& ctx)
                 w->repaint();
             });
     }
-    print("visit_seek", sizes(n, m), "keystrokes", f, cpu, 16);
+    print("visit_seek", practiceSizes(n, m), "keystrokes", f, cpu, 16);
     closeVisits();
     endProgram();
 }
@@ -215,7 +146,7 @@ void runVisitNextPatient(const Context& ctx)
             checkShown(w, "visit_next_patient");
         }
     }
-    print("visit_next_patient", sizes(n, m), "moves", f, cpu, 16);
+    print("visit_next_patient", practiceSizes(n, m), "moves", f, cpu, 16);
     closeVisits();
     endProgram();
 }

@@ -2,8 +2,11 @@
 
 #include "app/database.h"
 #include "data/catalog.h"
+#include "visits/rtf/rtf.h"
 
 #include <QApplication>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +16,23 @@ namespace cn::bench {
 
 namespace {
 std::unique_ptr<testing::ProgramFixture> fixture;
+
+// A prescription as the editor writes it: a few formatted paragraphs.
+std::string prescriptionRtf()
+{
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    c.insertText(QStringLiteral("Complaints: "), bold);
+    c.insertText(QStringLiteral("fever for three days, dry cough, body ache."));
+    c.insertBlock();
+    c.insertText(QStringLiteral("Rx "), bold);
+    c.insertText(QStringLiteral("Paracetamol 500 mg one tablet thrice daily after food for five days."));
+    c.insertBlock();
+    c.insertText(QStringLiteral("Advice: plenty of fluids, rest, review after a week if not better."));
+    return rtf::write(doc).toStdString();
+}
 } // namespace
 
 QApplication& application()
@@ -87,6 +107,57 @@ std::vector<std::string> addPatients(data::WorkArea& a, long n)
         must(a.setStr("PATCITY", "Kolkata"), "PATCITY");
     }
     return firstNames;
+}
+
+std::vector<std::string> makePractice(const std::string& folder, long patients, long visits)
+{
+    std::vector<std::string> names;
+    makeFolder(
+        folder,
+        [&] {
+            names = addPatients(openToFill("PATNT.dbf", "patnt"), patients);
+            data::WorkArea& a = openToFill("PVISIT.dbf", "pvisit");
+            const std::string rx = prescriptionRtf();
+            VisitGenerator gen(3, int(patients), 0);
+            for (long i = 0; i < visits; ++i) {
+                const Visit g = gen.next();
+                must(a.append(), "append visit");
+                must(a.setNum("VISITNO", double(g.visitno)), "VISITNO");
+                must(a.setNum("PVNO", double(g.pvno)), "PVNO");
+                must(a.setNum("CHCODE", double(1 + g.chcode % 2)), "CHCODE");
+                must(a.setDate("VISITDT", g.visitdt), "VISITDT");
+                must(a.setStr("VISITTM", g.visittm), "VISITTM");
+                must(a.setNum("VISITTYPE", g.visittype), "VISITTYPE");
+                must(a.setNum("PATCODE", double(g.patcode + 1)), "PATCODE");   // patients are coded from 2
+                must(a.setStr("PATSEX", g.patsex), "PATSEX");
+                must(a.setNum("PATYRS", g.patyrs), "PATYRS");
+                must(a.setNum("PATMNTHS", g.patmnths), "PATMNTHS");
+                must(a.setNum("PATDAYS", g.patdays), "PATDAYS");
+                if (g.lnextvisit) {
+                    must(a.setLogical("LNEXTVISIT", true), "LNEXTVISIT");
+                    must(a.setDate("NEXTVISIT", g.nextvisit), "NEXTVISIT");
+                }
+                must(a.setNum("PATHTFT", g.pathtft), "PATHTFT");
+                must(a.setNum("PATHTIN", g.pathtin), "PATHTIN");
+                must(a.setNum("PATWTLBS", g.patwtlbs), "PATWTLBS");
+                must(a.setNum("PATSYS", g.patsys), "PATSYS");
+                must(a.setNum("PATDIAS", g.patdias), "PATDIAS");
+                must(a.setNum("PATPULSE", g.patpulse), "PATPULSE");
+                must(a.setNum("PATTEMP", g.pattemp), "PATTEMP");
+                must(a.setStr("PATNOTE", g.patnote), "PATNOTE");
+                must(a.setNum("PATFEES", g.patfees), "PATFEES");
+                must(a.setNum("PVSTATUS", g.pvstatus), "PVSTATUS");
+                if (g.pvno == 1)
+                    must(a.setMemo("PATPRES", rx), "PATPRES");
+            }
+        },
+        {"patnt1", "patnt2", "pvisit1", "pvisit2", "pvisit3", "pvisit4", "pvisit5"});
+    return names;
+}
+
+std::string practiceSizes(long patients, long visits)
+{
+    return "patients=" + std::to_string(patients) + " visits=" + std::to_string(visits);
 }
 
 double Figures::mean() const

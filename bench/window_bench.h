@@ -37,6 +37,13 @@ data::WorkArea& openToFill(const std::string& file, const std::string& alias);
 // returns their first names in code order.
 std::vector<std::string> addPatients(data::WorkArea& patnt, long n);
 std::string randomName(Rng& rng);
+// A practice's career of data for the windows: n patients (addPatients) and
+// m visits spread over them (VisitGenerator, seed 3), each patient's first
+// visit with a prescription; every visit index built. Returns the patients'
+// first names, for typing.
+std::vector<std::string> makePractice(const std::string& folder, long patients, long visits);
+// "patients=N visits=M", the sizes column of such a workload's line.
+std::string practiceSizes(long patients, long visits);
 
 struct Figures {
     std::vector<double> ms;

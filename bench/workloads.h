@@ -9,6 +9,7 @@ void runIndexBuild(const Context& ctx);
 void runSeek(const Context& ctx);
 void runScanWords(const Context& ctx);
 void runQuerySearch(const Context& ctx);
+void runQueryScroll(const Context& ctx);
 void runCheck(const Context& ctx);
 void runSetupIdle(const Context& ctx);
 void runBackup(const Context& ctx);

@@ -106,6 +106,7 @@ public:
     }
     uint32_t keyNo() override;
     uint32_t keyCount() override;
+    bool goToKeyNo(uint32_t n) override;
     void setFilter(Condition cond, std::string text) override
     {
         filter_ = std::move(cond);

@@ -450,6 +450,28 @@ uint32_t Area::keyNo()
     return reached && hereVisible ? n + 1 : n;
 }
 
+bool Area::goToKeyNo(uint32_t n)
+{
+    if (!index() || !countsByKey())
+        return false;
+    bof_ = false;
+    uint64_t lo = 0, hi = 0;
+    if (n < 1 || !prepareMove() || !visibleRange(lo, hi) || lo + n > hi) {
+        setEof();
+        moved();
+        return true;
+    }
+    auto r = index()->file->entryAt(lo + n - 1);
+    if (!r) {
+        fail(r.status());
+        setEof();
+    } else if (!scan(Dir::Forward, r->have, r->at)) {
+        setEof();
+    }
+    moved();
+    return true;
+}
+
 uint32_t Area::keyCount()
 {
     if (!prepareIndex())

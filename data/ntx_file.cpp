@@ -773,6 +773,51 @@ Result<NtxRank> NtxFile::rankOf(std::string_view key, uint32_t recNo)
     return rankWhere([&](std::string_view e, uint32_t r) { return cmpEntry(e, r, k, recNo) >= 0; });
 }
 
+// The descent by the pages' counts: in each page the child holding the
+// rank, or the page's own entry when the children to its left hold exactly
+// that many.
+Result<NtxRank> NtxFile::entryAt(uint64_t rank)
+{
+    NTX_READ_GUARD();
+    const uint16_t K = header_.keyLength;
+    NtxRank out;
+    out.before = rank;
+    DescentPath path;
+    uint32_t off = header_.root;
+    uint64_t left = rank;
+    auto take = [&](const Node* n, size_t i) {
+        out.have = true;
+        out.at.key.assign(n->keys.data() + i * K, K);
+        out.at.recNo = n->rec[i];
+        return out;
+    };
+    for (;;) {
+        if (auto bad = path.enter(off); !bad.empty())
+            return error(bad);
+        auto nr = node(off);
+        if (!nr)
+            return nr.status();
+        const Node* n = *nr;   // pages are never evicted while reading
+        if (n->leaf())
+            return left < n->n() ? take(n, static_cast<size_t>(left)) : out;
+        size_t i = 0;
+        for (;; ++i) {
+            auto c = subtreeCount(n->child[i], path.depth);
+            if (!c)
+                return c.status();
+            if (left < *c)
+                break;
+            left -= *c;
+            if (i == n->n())
+                return out;   // past the last entry
+            if (left == 0)
+                return take(n, i);
+            --left;
+        }
+        off = n->child[i];
+    }
+}
+
 // --- updating -----------------------------------------------------------------
 
 Status NtxFile::insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,

@@ -217,6 +217,7 @@ public:
     Result<NtxRank> rankGE(std::string_view prefix);    // before: entries with key[:n] < prefix
     Result<NtxRank> rankGT(std::string_view prefix);    // before: entries with key[:n] <= prefix
     Result<NtxRank> rankOf(std::string_view key, uint32_t recNo);   // before: entries < (key, recNo)
+    Result<NtxRank> entryAt(uint64_t rank);                         // the entry with `rank` before it
 
     // In-order walk from the first entry with key[:n] >= fromPrefix (all when
     // empty); the callback returns false to stop.

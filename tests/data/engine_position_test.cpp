@@ -51,13 +51,22 @@ void expectRanksMatch(NtxFile& ix, const std::set<Entry>& all, std::mt19937& rng
             EXPECT_EQ(Entry(ge->at.key, ge->at.recNo), v[ge->before]);
         }
 
+        // The entry at a rank, and none past the last.
+        const uint64_t rank = rng() % (v.size() + 2);
+        auto at = ix.entryAt(rank);
+        ASSERT_TRUE(at);
+        EXPECT_EQ(at->have, rank < v.size()) << rank;
+        if (at->have) {
+            EXPECT_EQ(Entry(at->at.key, at->at.recNo), v[rank]) << rank;
+        }
+
         if (v.empty())
             continue;
         const Entry& e = v[rng() % v.size()];
-        auto at = ix.rankOf(e.first, e.second);
-        ASSERT_TRUE(at);
-        EXPECT_EQ(at->before, static_cast<uint64_t>(std::lower_bound(v.begin(), v.end(), e) - v.begin()));
-        EXPECT_TRUE(at->have && at->at.key == e.first && at->at.recNo == e.second);
+        auto of = ix.rankOf(e.first, e.second);
+        ASSERT_TRUE(of);
+        EXPECT_EQ(of->before, static_cast<uint64_t>(std::lower_bound(v.begin(), v.end(), e) - v.begin()));
+        EXPECT_TRUE(of->have && of->at.key == e.first && of->at.recNo == e.second);
         auto missing = ix.rankOf(e.first, e.second + 100000);   // not in the index: where it would go
         ASSERT_TRUE(missing);
         EXPECT_EQ(missing->before,
@@ -133,6 +142,14 @@ void expectPositionsMatch(Workspace& ws, WorkArea& p, std::mt19937& rng, const s
     for (size_t i = 0; i < shown.size(); i += 1 + rng() % 7) {
         p.goTo(shown[i]);
         EXPECT_EQ(p.keyNo(), i + 1) << what << ", record " << shown[i];
+        // And back: the i-th position leads to the same record.
+        p.goTop();
+        ASSERT_TRUE(p.goToKeyNo(static_cast<uint32_t>(i) + 1)) << what;
+        EXPECT_EQ(p.recNo(), shown[i]) << what << ", position " << i + 1;
+    }
+    for (uint32_t past : {0u, static_cast<uint32_t>(shown.size()) + 1}) {
+        p.goTop();
+        EXPECT_TRUE(p.goToKeyNo(past) && p.eof()) << what << ", position " << past;
     }
     for (int i = 0; i < 10; ++i) {
         p.goTo(1 + rng() % p.lastRec());   // perhaps deleted or out of scope

@@ -712,12 +712,106 @@ Result<uint64_t> NtxFile::subtreeCount(uint32_t offset, int depth)
     return total;
 }
 
+// A position needs the counts of about half the tree's pages, and the first
+// one asked would read them a page at a time. Instead the file is read front
+// to back a megabyte at a time, each page's entries and children noted, and
+// the pages reached from the root counted, children before their parent.
+// Only while none of our pages waits to be written (the file then holds the
+// tree as we know it); a page that does not look right leaves every count to
+// the page-by-page way, which tells what is wrong with it.
+void NtxFile::countFromFile()
+{
+    if (!counts_.empty() || !dirty_.empty() || fileSize_ < 2 * kNtxPageSize)
+        return;
+    const uint16_t K = header_.keyLength;
+    const uint16_t M = header_.maxItems;
+    const uint64_t pages = fileSize_ / kNtxPageSize;
+    constexpr uint32_t kBad = UINT32_MAX, kLeaf = UINT32_MAX - 1;
+    std::vector<uint16_t> items(pages, 0);
+    std::vector<uint32_t> childrenAt(pages, kBad);   // where a branch's children start in `children`
+    std::vector<uint32_t> children;                  // page numbers
+    std::vector<unsigned char> chunk(size_t(1) << 20);
+    const uint64_t perChunk = chunk.size() / kNtxPageSize;
+    for (uint64_t from = 1; from < pages; from += perChunk) {
+        const uint64_t n = std::min(perChunk, pages - from);
+        if (!file_.readAt(from * kNtxPageSize, chunk.data(), n * kNtxPageSize))
+            return;
+        for (uint64_t i = 0; i < n; ++i) {
+            const unsigned char* p = chunk.data() + i * kNtxPageSize;
+            const uint16_t count = get16(p);
+            if (count > M)
+                continue;
+            const size_t start = children.size();
+            bool leaf = false, sound = true;
+            for (size_t j = 0; j <= count && sound; ++j) {
+                const uint16_t off = get16(p + 2 + 2 * j);
+                if (off < 2 || off + 8u + K > kNtxPageSize) {
+                    sound = false;
+                    break;
+                }
+                const uint32_t child = get32(p + off);
+                if (j == 0)
+                    leaf = child == 0;
+                if (leaf != (child == 0) || child % kNtxPageSize != 0 || child / kNtxPageSize >= pages)
+                    sound = false;
+                else if (!leaf)
+                    children.push_back(child / kNtxPageSize);
+            }
+            if (!sound) {
+                children.resize(start);
+                continue;
+            }
+            items[from + i] = count;
+            childrenAt[from + i] = leaf ? kLeaf : static_cast<uint32_t>(start);
+        }
+    }
+
+    std::vector<uint64_t> count(pages, 0);
+    std::vector<uint8_t> state(pages, 0);   // 0 not reached, 1 on the path, 2 counted
+    struct Frame {
+        uint32_t page;
+        uint32_t next;   // the next child to count
+    };
+    Frame stack[kMaxDepth];
+    int depth = 0;
+    auto enter = [&](uint64_t page) {
+        if (page == 0 || page >= pages || childrenAt[page] == kBad || state[page] != 0 || depth >= kMaxDepth)
+            return false;
+        state[page] = 1;
+        stack[depth++] = {static_cast<uint32_t>(page), 0};
+        return true;
+    };
+    if (header_.root % kNtxPageSize != 0 || !enter(header_.root / kNtxPageSize))
+        return;
+    while (depth > 0) {
+        Frame& f = stack[depth - 1];
+        const uint32_t at = childrenAt[f.page];
+        if (at != kLeaf && f.next <= items[f.page]) {
+            if (!enter(children[at + f.next++]))
+                return;
+            continue;
+        }
+        uint64_t total = items[f.page];
+        if (at != kLeaf)
+            for (uint32_t j = 0; j <= items[f.page]; ++j)
+                total += count[children[at + j]];
+        count[f.page] = total;
+        state[f.page] = 2;
+        --depth;
+    }
+    counts_.reserve(pages);
+    for (uint64_t page = 1; page < pages; ++page)
+        if (state[page] == 2)
+            counts_[static_cast<uint32_t>(page * kNtxPageSize)] = count[page];
+}
+
 // The entries before the first one for which pred holds (pred false ...
 // false true ... true), and that entry: the descent of firstWhere adding up
 // what lies to the left of the path.
 template <class Pred>
 Result<NtxRank> NtxFile::rankWhere(Pred pred)
 {
+    countFromFile();
     const uint16_t K = header_.keyLength;
     NtxRank out;
     DescentPath path;
@@ -751,6 +845,7 @@ Result<NtxRank> NtxFile::rankWhere(Pred pred)
 Result<uint64_t> NtxFile::countAll()
 {
     NTX_READ_GUARD();
+    countFromFile();
     return subtreeCount(header_.root, 0);
 }
 
@@ -785,6 +880,7 @@ Result<NtxRank> NtxFile::entryAt(uint64_t rank)
     DescentPath path;
     uint32_t off = header_.root;
     uint64_t left = rank;
+    countFromFile();
     auto take = [&](const Node* n, size_t i) {
         out.have = true;
         out.at.key.assign(n->keys.data() + i * K, K);

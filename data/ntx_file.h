@@ -277,6 +277,9 @@ private:
     void encodeNode(const Node& n, unsigned char* page) const;
     void dropCache();
     Result<uint64_t> subtreeCount(uint32_t offset, int depth);
+    // Before a position is asked while no count is known: every page's
+    // count from one read of the whole file.
+    void countFromFile();
     template <class Pred>
     Result<NtxRank> rankWhere(Pred pred);
     Status insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,

@@ -217,7 +217,12 @@ void Area::goBottom()
 void Area::goTo(uint32_t recNo)
 {
     bof_ = false;
-    if (!prepareMove() || recNo < 1 || recNo > t_->count()) {
+    // Records are only ever added while a table is shared, so one the table
+    // is known to hold needs no fresh look at the file's count (a search
+    // going to thousands of found records would read the header each time);
+    // one past it may have been appended by another program since.
+    const bool known = recNo >= 1 && recNo <= t_->count();
+    if (!prepareMove(!known) || recNo < 1 || recNo > t_->count()) {
         setEof();
     } else {
         eof_ = false;

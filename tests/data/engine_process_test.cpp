@@ -134,6 +134,12 @@ TEST(TwoProcesses, OtherProgramsChangesShowOnTheNextSeek)
     });
     ASSERT_EQ(waitFor(pid), 0);
 
+    // A record appended there, past the count known here, and one changed.
+    p->goTo(120);
+    EXPECT_FALSE(p->eof());
+    EXPECT_EQ(p->num("PATCODE"), 120);
+    p->goTo(1);
+    EXPECT_EQ(p->str("PATFNAME").substr(0, 6), "Ursula");
     EXPECT_EQ(p->lastRec(), 120u);
     EXPECT_EQ(p->keyCount(), 119u);
     EXPECT_TRUE(p->seek("FQUENTIN"));

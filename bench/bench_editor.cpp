@@ -88,6 +88,7 @@ void runEditorKeystroke(const Context& ctx)
     auto* w = form<PVisitForm>(QStringLiteral("Form_PVisit"));
     if (!w)
         fail("PVISIT() did not open Form_PVisit");
+    waitShown(w, "editor_keystroke");
     w->BT_ENTRY_PVISIT(1);
     if (!w->entryMode())
         fail("editor_keystroke: Append did not start a new visit");
@@ -109,6 +110,7 @@ void runEditorKeystroke(const Context& ctx)
     bare.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     rtf::read(rtf::write(*pres->document()), bare.document());
     bareWindow.show();
+    waitShown(&bareWindow, "editor_keystroke");
 
     const int rounds = ctx.quick ? 100 : 500;
     Figures f, cpu, bareF, bareCpu;

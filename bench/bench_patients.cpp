@@ -75,6 +75,7 @@ void runPatientSeek(const Context& ctx)
     const long n = sized(100000, ctx.quick);
     const std::vector<std::string> names = makeRegister(ctx.folder, n);
     PatientForm* w = openRegister();
+    waitShown(w, "patient_seek");
     auto* seek = w->control<QLineEdit>(QStringLiteral("TxtSeek"));
     auto* grid = w->control<BrowseGrid>(QStringLiteral("Grid_Patient"));
     if (!seek || !grid)

@@ -85,6 +85,7 @@ void runVisitSeek(const Context& ctx)
     const long n = patientsOf(ctx), m = visitsOf(ctx);
     const std::vector<std::string> names = makePractice(ctx.folder, n, m);
     PVisitForm* w = openVisits();
+    waitShown(w, "visit_seek");
     auto* seek = w->findChild<QLineEdit*>(QStringLiteral("TxtPatSeek"));
     auto* first = w->findChild<QLineEdit*>(QStringLiteral("TxtPatFName"));
 
@@ -121,6 +122,7 @@ void runVisitNextPatient(const Context& ctx)
     const long n = patientsOf(ctx), m = visitsOf(ctx);
     const std::vector<std::string> names = makePractice(ctx.folder, n, m);
     PVisitForm* w = openVisits();
+    waitShown(w, "visit_next_patient");
     auto* seek = w->findChild<QLineEdit*>(QStringLiteral("TxtPatSeek"));
     auto* patients = w->findChild<BrowseGrid*>(QStringLiteral("Grid_Patnt"));
     auto* code = w->findChild<QLineEdit*>(QStringLiteral("TxtPatCode"));

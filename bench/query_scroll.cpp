@@ -185,10 +185,7 @@ void runQueryScroll(const Context& ctx)
     if (grid->model()->rowCount() != m)
         fail("query_scroll: the full list shows " + std::to_string(grid->model()->rowCount()) + " visits, not " +
              std::to_string(m));
-    // A window paints only once the platform has shown it.
-    if (!QTest::qWaitForWindowExposed(w))
-        fail("query_scroll: Form_Stats was never shown");
-    w->repaint();
+    waitShown(w, "query_scroll");
     const int rowHeight = grid->verticalHeader()->defaultSectionSize();
     Figures ours, oursCpu;
     scroll({w, grid, w->control<QGroupBox>(QStringLiteral("Frame_PVisits_01"))->geometry(),
@@ -222,9 +219,7 @@ void runQueryScroll(const Context& ctx)
             model.sortByVisitNo();
     });
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        fail("query_scroll: the plain list's window was never shown");
-    window.repaint();
+    waitShown(&window, "query_scroll");
     Figures qt, qtCpu;
     scroll({&window, &view, QRect(5, 5, 895, 218), [&] { clickHeader(&view, kVisitNoColumn); }}, qt, qtCpu);
 

@@ -5,6 +5,7 @@
 #include "visits/rtf/rtf.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -158,6 +159,13 @@ std::vector<std::string> makePractice(const std::string& folder, long patients, 
 std::string practiceSizes(long patients, long visits)
 {
     return "patients=" + std::to_string(patients) + " visits=" + std::to_string(visits);
+}
+
+void waitShown(QWidget* window, const char* workload)
+{
+    if (!QTest::qWaitForWindowExposed(window))
+        fail(std::string(workload) + ": the window was never shown");
+    window->repaint();
 }
 
 double Figures::mean() const

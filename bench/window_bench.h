@@ -15,6 +15,7 @@
 #include <vector>
 
 class QApplication;
+class QWidget;
 
 namespace cn::bench {
 
@@ -44,6 +45,11 @@ std::string randomName(Rng& rng);
 std::vector<std::string> makePractice(const std::string& folder, long patients, long visits);
 // "patients=N visits=M", the sizes column of such a workload's line.
 std::string practiceSizes(long patients, long visits);
+
+// Waits, untimed, until the platform has shown the window: before that its
+// repaint() paints nothing, and a step timed up to the repaint would time no
+// painting at all.
+void waitShown(QWidget* window, const char* workload);
 
 struct Figures {
     std::vector<double> ms;

@@ -805,6 +805,27 @@ void NtxFile::countFromFile()
             counts_[static_cast<uint32_t>(page * kNtxPageSize)] = count[page];
 }
 
+// From the root down: step(page, depth) reads a page and gives the child to
+// go down to, 0 to stop there. A page met twice on the way, or a tree
+// deeper than any real index, is damage.
+template <class Step>
+Status NtxFile::descend(Step&& step)
+{
+    DescentPath path;
+    for (uint32_t off = header_.root; off != 0;) {
+        if (auto bad = path.enter(off); !bad.empty())
+            return error(bad);
+        auto nr = node(off);
+        if (!nr)
+            return nr.status();
+        auto next = step(**nr, path.depth);   // pages are never evicted while reading
+        if (!next)
+            return next.status();
+        off = *next;
+    }
+    return {};
+}
+
 // The entries before the first one for which pred holds (pred false ...
 // false true ... true), and that entry: the descent of firstWhere adding up
 // what lies to the left of the path.
@@ -814,32 +835,27 @@ Result<NtxRank> NtxFile::rankWhere(Pred pred)
     countFromFile();
     const uint16_t K = header_.keyLength;
     NtxRank out;
-    DescentPath path;
-    uint32_t off = header_.root;
-    for (;;) {
-        if (auto bad = path.enter(off); !bad.empty())
-            return error(bad);
-        auto nr = node(off);
-        if (!nr)
-            return nr.status();
-        const Node* n = *nr;
-        const size_t i = firstTrue(*n, K, pred);
+    const Status st = descend([&](const Node& n, int depth) -> Result<uint32_t> {
+        const size_t i = firstTrue(n, K, pred);
         out.before += i;
-        if (i < n->n()) {
-            out.at.key.assign(n->keys.data() + i * K, K);
-            out.at.recNo = n->rec[i];
+        if (i < n.n()) {
+            out.at.key.assign(n.keys.data() + i * K, K);
+            out.at.recNo = n.rec[i];
             out.have = true;
         }
-        if (n->leaf())
-            return out;
+        if (n.leaf())
+            return 0u;
         for (size_t j = 0; j < i; ++j) {
-            auto c = subtreeCount(n->child[j], path.depth);
+            auto c = subtreeCount(n.child[j], depth);
             if (!c)
                 return c.status();
             out.before += *c;
         }
-        off = n->child[i];
-    }
+        return n.child[i];
+    });
+    if (!st)
+        return st;
+    return out;
 }
 
 Result<uint64_t> NtxFile::countAll()
@@ -874,44 +890,37 @@ Result<NtxRank> NtxFile::rankOf(std::string_view key, uint32_t recNo)
 Result<NtxRank> NtxFile::entryAt(uint64_t rank)
 {
     NTX_READ_GUARD();
+    countFromFile();
     const uint16_t K = header_.keyLength;
     NtxRank out;
     out.before = rank;
-    DescentPath path;
-    uint32_t off = header_.root;
     uint64_t left = rank;
-    countFromFile();
-    auto take = [&](const Node* n, size_t i) {
+    auto take = [&](const Node& n, size_t i) {
         out.have = true;
-        out.at.key.assign(n->keys.data() + i * K, K);
-        out.at.recNo = n->rec[i];
-        return out;
+        out.at.key.assign(n.keys.data() + i * K, K);
+        out.at.recNo = n.rec[i];
+        return 0u;
     };
-    for (;;) {
-        if (auto bad = path.enter(off); !bad.empty())
-            return error(bad);
-        auto nr = node(off);
-        if (!nr)
-            return nr.status();
-        const Node* n = *nr;   // pages are never evicted while reading
-        if (n->leaf())
-            return left < n->n() ? take(n, static_cast<size_t>(left)) : out;
-        size_t i = 0;
-        for (;; ++i) {
-            auto c = subtreeCount(n->child[i], path.depth);
+    const Status st = descend([&](const Node& n, int depth) -> Result<uint32_t> {
+        if (n.leaf())
+            return left < n.n() ? take(n, static_cast<size_t>(left)) : 0u;
+        for (size_t i = 0;; ++i) {
+            auto c = subtreeCount(n.child[i], depth);
             if (!c)
                 return c.status();
             if (left < *c)
-                break;
+                return n.child[i];
             left -= *c;
-            if (i == n->n())
-                return out;   // past the last entry
+            if (i == n.n())
+                return 0u;   // past the last entry
             if (left == 0)
                 return take(n, i);
             --left;
         }
-        off = n->child[i];
-    }
+    });
+    if (!st)
+        return st;
+    return out;
 }
 
 // --- updating -----------------------------------------------------------------

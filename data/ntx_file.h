@@ -282,6 +282,8 @@ private:
     void countFromFile();
     template <class Pred>
     Result<NtxRank> rankWhere(Pred pred);
+    template <class Step>
+    Status descend(Step&& step);
     Status insertAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& split,
                     std::string& upKey, uint32_t& upRec, uint32_t& upRight);
     Status removeAt(uint32_t pageOff, std::string_view key, uint32_t recNo, int depth, bool& found);

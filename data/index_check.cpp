@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -103,6 +104,7 @@ KeyWriter::KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields)
         pieces_.clear();
         for (const Segment& s : plan_)
             pieces_.push_back(s.width);
+        planWords();
     }
 }
 
@@ -167,7 +169,7 @@ bool allDigits(uint64_t w)
 // Whether a whole number's field text is exactly what str() writes for it:
 // blanks, then the digits without a leading zero (or a lone "0"). Anything
 // else (blank, zeros in front, a sign, junk) str() would rewrite.
-bool canonicalWhole(const char* in, size_t width)
+inline __attribute__((always_inline)) bool canonicalWhole(const char* in, size_t width)
 {
     // Bit i of each mask stands for byte i of the field (at most 15 bytes).
     uint32_t spaces = 0, digits = 0, zeros = 0;
@@ -249,58 +251,87 @@ void KeyWriter::write(const char* record, char* out)
     std::memcpy(out, scratch_.data(), length_);
 }
 
-// As writeDirect, but each piece goes to the hash straight from the record
-// (or, for upper(), from the word it upper-cases): no key is assembled.
-bool KeyWriter::hashDirect(const char* record, NtxEntryHash& h) const
+void KeyWriter::planWords()
 {
     for (const Segment& s : plan_) {
-        const char* in = record + s.offset;
+        reach_ = std::max<uint32_t>(reach_, s.offset + s.width);
+        auto words = [&](HashWord::Kind kind) {
+            if (s.width < 8) {
+                words_.push_back({kind, static_cast<uint8_t>(64 - 8 * s.width), s.offset});
+                return;
+            }
+            for (uint32_t i = 0; i + 8 < s.width; i += 8)
+                words_.push_back({kind, 0, s.offset + i});
+            words_.push_back({kind, 0, s.offset + s.width - 8u});
+        };
         switch (s.kind) {
         case Segment::Flag:
-            h.word(static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F'));
+            words_.push_back({HashWord::Flag, 56, 0});
             break;
         case Segment::Copy:
-            h.piece(in, s.width);
+            words(HashWord::Raw);
             break;
         case Segment::Str:
-            if (!canonicalWhole(in, s.width))
-                return false;
-            h.piece(in, s.width);
+            needs_.push_back({true, s.width, s.offset});
+            words(HashWord::Raw);
             break;
-        case Segment::Dtos: {
-            const uint64_t w = load(in);
-            h.word(allDigits(w) ? w : 0x2020202020202020ull);
+        case Segment::Upper:
+            needs_.push_back({false, s.width, s.offset});
+            words(HashWord::Upper);
             break;
-        }
-        case Segment::Upper: {
-            if (!ascii(in, s.width))
-                return false;
-            if (s.width < 8) {
-                char up[8];
-                for (size_t j = 0; j < s.width; ++j)
-                    up[j] = static_cast<char>(in[j] >= 'a' && in[j] <= 'z' ? in[j] - 32 : in[j]);
-                h.word(NtxEntryHash::shortPiece(up, s.width));
-                break;
-            }
-            for (size_t j = 0; j + 8 < s.width; j += 8)
-                h.word(upperWord(load(in + j)));
-            h.word(upperWord(load(in + s.width - 8)));
+        case Segment::Dtos:
+            words(HashWord::Date);
             break;
-        }
         }
     }
-    return true;
+}
+
+inline __attribute__((always_inline)) uint64_t KeyWriter::wordOf(const HashWord& w, const char* record)
+{
+    uint64_t v = load(record + w.at);
+    switch (w.kind) {
+    case HashWord::Raw:
+        break;
+    case HashWord::Upper:
+        // Carries run towards later bytes only, which the shift drops.
+        v = upperWord(v);
+        break;
+    case HashWord::Date:
+        if (!allDigits(v))
+            v = 0x2020202020202020ull;
+        break;
+    case HashWord::Flag:
+        return static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F');
+    }
+    return __builtin_bswap64(v) >> w.shift;
+}
+
+inline __attribute__((always_inline)) bool KeyWriter::met(const Need& n, const char* record)
+{
+    return n.canonical ? canonicalWhole(record + n.at, n.width) : ascii(record + n.at, n.width);
+}
+
+uint64_t KeyWriter::hashThroughExpression(const char* record, uint32_t recNo)
+{
+    expr_->key(record, scratch_);
+    return ntxEntryHash(pieces_, scratch_.data(), recNo);
 }
 
 uint64_t KeyWriter::hash(const char* record, uint32_t recNo)
 {
-    if (!plan_.empty()) {
-        NtxEntryHash h(recNo);
-        if (hashDirect(record, h))
-            return h.done();
-    }
-    expr_->key(record, scratch_);
-    return ntxEntryHash(pieces_, scratch_.data(), recNo);
+    if (words_.empty())
+        return hashThroughExpression(record, recNo);
+    // A word may be loaded up to eight bytes past the last field of the key.
+    padded_.assign(record, reach_);
+    padded_.resize(reach_ + 8, ' ');
+    for (const Need& n : needs_)
+        if (!met(n, padded_.data()))
+            return hashThroughExpression(record, recNo);
+    uint64_t h = 0;
+    unsigned i = 0;
+    for (const HashWord& w : words_)
+        h += wordOf(w, padded_.data()) * NtxEntryHash::weight(i++);
+    return NtxEntryHash::finish(h, recNo);
 }
 
 namespace {
@@ -312,22 +343,64 @@ struct TableSide {
 };
 
 // One pass over the records, adding each record's key hash to every side.
+// What the sides' keys need of their fields (a whole number in its own form,
+// a text in ASCII) is looked at once per record for all sides: the visits'
+// keys take the patient code and the visit number twice each.
 Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
 {
+    using Need = KeyWriter::Need;
+    using HashWord = KeyWriter::HashWord;
+    std::vector<Need> needs;
+    std::vector<uint32_t> masks;   // per side: the needs it has; ~0 for every key through the expression
+    for (TableSide* side : sides) {
+        uint32_t mask = 0;
+        for (const Need& need : side->writer->needs()) {
+            auto at = std::find(needs.begin(), needs.end(), need);
+            if (at == needs.end() && needs.size() < 31)
+                at = needs.insert(needs.end(), need);
+            mask |= at == needs.end() ? ~0u : 1u << (at - needs.begin());
+        }
+        masks.push_back(side->writer->hashWords().empty() ? ~0u : mask);
+    }
+
     const uint32_t count = dbf.recordCount();
     const uint32_t length = std::max<uint32_t>(dbf.recordLength(), 1);
     const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
-    std::unique_ptr<char[]> buf(new char[static_cast<size_t>(chunk) * length]);
+    // Eight bytes to spare: a key's word may be loaded at a field that ends
+    // the last record.
+    const size_t bytes = static_cast<size_t>(chunk) * length;
+    std::unique_ptr<char[]> buf(new char[bytes + 8]());
+    std::vector<uint32_t> unmet(chunk);
     for (uint32_t first = 1; first <= count; first += chunk) {
         const uint32_t n = std::min(chunk, count - first + 1);
         if (auto st = dbf.readMany(first, n, buf.get()); !st)
             return st;
-        for (TableSide* side : sides) {
-            KeyWriter& w = *side->writer;
-            uint64_t sum = side->sum;
-            for (uint32_t i = 0; i < n; ++i)
-                sum += w.hash(buf.get() + static_cast<size_t>(i) * length, first + i);
-            side->sum = sum;
+        for (uint32_t i = 0; i < n; ++i) {
+            const char* record = buf.get() + static_cast<size_t>(i) * length;
+            uint32_t bits = 1u << 31;   // never met: the sides that take no word directly
+            for (size_t k = 0; k < needs.size(); ++k)
+                bits |= static_cast<uint32_t>(!KeyWriter::met(needs[k], record)) << k;
+            unmet[i] = bits;
+        }
+        for (size_t s = 0; s < sides.size(); ++s) {
+            KeyWriter& w = *sides[s]->writer;
+            const HashWord* const from = w.hashWords().data();
+            const HashWord* const to = from + w.hashWords().size();
+            const uint32_t mask = masks[s];
+            uint64_t sum = sides[s]->sum;
+            for (uint32_t i = 0; i < n; ++i) {
+                const char* record = buf.get() + static_cast<size_t>(i) * length;
+                if (unmet[i] & mask) {
+                    sum += w.hashThroughExpression(record, first + i);
+                    continue;
+                }
+                uint64_t h = 0;
+                unsigned k = 0;
+                for (const HashWord* word = from; word != to; ++word)
+                    h += KeyWriter::wordOf(*word, record) * NtxEntryHash::weight(k++);
+                sum += NtxEntryHash::finish(h, first + i);
+            }
+            sides[s]->sum = sum;
         }
     }
     return {};
@@ -387,8 +460,20 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     // waited for.
     std::vector<NtxDigest> digests(indexes.size());
     std::atomic<size_t> nextIndex{0};
+    // Each thread's buffer is made as large as the largest of the files at
+    // once: memory the system hands out is cleared first, and growing it
+    // from one file to the next would clear it again.
+    size_t largest = 0;
+    for (size_t i = 0; i < indexes.size(); ++i)
+        if (files[i]) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(indexes[i].path, ec);
+            if (!ec)
+                largest = std::max<size_t>(largest, size);
+        }
     auto digestIndexes = [&] {
         NtxScanBuffer buffer;
+        (void)buffer.reserve(largest + 8);
         for (size_t i; (i = nextIndex++) < indexes.size();)
             if (files[i])
                 out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);

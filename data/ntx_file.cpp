@@ -1,4 +1,6 @@
 #include "data/ntx_file.h"
+
+#include <sys/mman.h>
 #include "data/bytes.h"
 
 #include <algorithm>
@@ -1092,7 +1094,11 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
     const uint64_t pageCount = *size / kNtxPageSize;
     if (pageCount == 0)
         return error("the file is shorter than an index header");
-    unsigned char* const bytes = buffer.reserve(pageCount * kNtxPageSize);
+    // Eight bytes to spare, zeroed, for visitors that load a word at any place
+    // of the last page's keys.
+    unsigned char* const bytes = buffer.reserve(pageCount * kNtxPageSize + 8);
+    if (bytes)
+        std::memset(bytes + pageCount * kNtxPageSize, 0, 8);
     if (!bytes)
         return Status::error(ErrorCode::Io, "The index " + path() + " is too large to be checked in memory");
     if (auto st = file_.readAt(0, bytes, pageCount * kNtxPageSize); !st)
@@ -1204,52 +1210,85 @@ Status NtxFile::verify()
     return scanTree(buffer, [](const char*, uint32_t) { return true; });
 }
 
+NtxScanBuffer::~NtxScanBuffer() { release(); }
+
+void NtxScanBuffer::release()
+{
+    if (bytes_)
+        ::munmap(bytes_, size_);
+    bytes_ = nullptr;
+    size_ = 0;
+}
+
+unsigned char* NtxScanBuffer::reserve(size_t n)
+{
+    if (n <= size_)
+        return bytes_;
+    release();
+    constexpr size_t kLargePage = 2u << 20;
+    const size_t size = (n + kLargePage - 1) / kLargePage * kLargePage;
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+#if defined(MADV_HUGEPAGE)
+    (void)::madvise(p, size, MADV_HUGEPAGE);   // a hint: small pages work too
+#endif
+    bytes_ = static_cast<unsigned char*>(p);
+    size_ = size;
+    return bytes_;
+}
+
+std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
+{
+    std::vector<NtxHashWord> words;
+    size_t total = 0;
+    for (uint16_t w : pieces) {
+        if (w < 8) {
+            words.push_back({static_cast<uint16_t>(total), static_cast<uint8_t>(64 - 8 * w)});
+        } else {
+            for (size_t i = 0; i + 8 < w; i += 8)
+                words.push_back({static_cast<uint16_t>(total + i), 0});
+            words.push_back({static_cast<uint16_t>(total + w - 8), 0});
+        }
+        total += w;
+    }
+    return words;
+}
+
 Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
                        NtxScanBuffer& buffer)
 {
     out = {};
-    // The words ntxEntryHash takes from a key, worked out once: where each
-    // starts in the key, and its width (8, or a short piece's own).
-    struct Word {
-        uint16_t at;
-        uint16_t width;
-    };
-    std::vector<Word> words;
     size_t total = 0;
-    for (uint16_t w : pieces) {
-        if (w < 8) {
-            words.push_back({static_cast<uint16_t>(total), w});
-        } else {
-            for (size_t i = 0; i + 8 < w; i += 8)
-                words.push_back({static_cast<uint16_t>(total + i), 8});
-            words.push_back({static_cast<uint16_t>(total + w - 8), 8});
-        }
+    for (uint16_t w : pieces)
         total += w;
-    }
     if (total != header_.keyLength)
         return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
                              " bytes long, not " + std::to_string(total));
+    // Every key lies in a page of the buffer, which scanTree leaves with
+    // eight bytes to spare after the last page, so a word may be loaded at
+    // any place of a key.
+    const std::vector<NtxHashWord> words = ntxHashWords(pieces);
+    const NtxHashWord* const first = words.data();
+    const NtxHashWord* const last = first + words.size();
     Status problem;
+    uint64_t entries = 0, sum = 0;
     Status st = scanTree(buffer, [&](const char* key, uint32_t rec) __attribute__((always_inline)) {
         if (rec == 0 || rec > recordCount) {
             problem = error("an entry names record " + std::to_string(rec) + " but the table has " +
                             std::to_string(recordCount));
             return false;
         }
-        ++out.entries;
-        NtxEntryHash h(rec);
-        for (const Word& w : words) {
-            if (w.width == 8) {
-                uint64_t v;
-                std::memcpy(&v, key + w.at, 8);
-                h.word(v);
-            } else {
-                h.word(NtxEntryHash::shortPiece(key + w.at, w.width));
-            }
-        }
-        out.sum += h.done();
+        ++entries;
+        uint64_t h = 0;
+        unsigned n = 0;
+        for (const NtxHashWord* w = first; w != last; ++w)
+            h += ntxLoadWord(key + w->at, w->shift) * NtxEntryHash::weight(n++);
+        sum += NtxEntryHash::finish(h, rec);
         return true;
     });
+    out.entries = entries;
+    out.sum = sum;
     return st ? problem : st;
 }
 

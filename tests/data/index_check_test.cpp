@@ -178,3 +178,65 @@ TEST_F(IndexCheckTest, DamagedTreeIsFoundAndNamed)
     EXPECT_NE(s[0].message().find("points to itself"), std::string::npos) << s[0].message();
     EXPECT_TRUE(s[1]);
 }
+
+// The visit table's five indexes share fields, and its records hold what
+// other programs may leave (numbers with leading zeros, junk, letters above
+// ASCII): the one pass must agree with indexes the engine built through the
+// expressions, and still find a key that changed.
+TEST(IndexCheck, SharedFieldsInAnyFormAgreeWithTheEnginesIndexes)
+{
+    TempFolder dir;
+    Workspace ws(dir.str());
+    const auto& def = *cat::findTable("pvisit");
+    ASSERT_TRUE(ws.create("PVISIT.dbf", def.fields));
+    uint64_t seed = 11;
+    auto next = [&seed] { return (seed = seed * 6364136223846793005ull + 1442695040888963407ull) >> 33; };
+    {
+        auto dbf = DbfFile::open(ws.resolve("PVISIT.dbf"), true);
+        ASSERT_TRUE(dbf);
+        std::string record((*dbf)->recordLength(), ' ');
+        for (int i = 1; i <= 600; ++i) {
+            record[0] = next() % 5 == 0 ? '*' : ' ';
+            for (const auto& f : (*dbf)->fields()) {
+                const char* const* samples = f.def.type == 'N' ? kNumbers : f.def.type == 'D' ? kDates : kTexts;
+                const size_t n = f.def.type == 'N' ? std::size(kNumbers) : f.def.type == 'D' ? std::size(kDates)
+                                                                                             : std::size(kTexts);
+                put(record.data() + f.offset, static_cast<size_t>(f.def.width), samples[next() % n]);
+            }
+            if (i == 7)
+                put(record.data() + (*dbf)->fields()[size_t((*dbf)->fieldIndex("VISITNO"))].offset, 10, "        42");
+            ASSERT_TRUE((*dbf)->append(record.data()));
+        }
+    }
+    std::vector<IndexToCheck> files;
+    {
+        auto a = ws.use("PVISIT.dbf");
+        ASSERT_TRUE(a) << a.message();
+        for (int n : def.indexes) {
+            const auto& ix = cat::index(n);
+            ASSERT_TRUE((*a)->createIndex(ix.fileName(), ix.key));
+            files.push_back({ws.resolve(ix.fileName()), ix.key});
+        }
+        ws.closeAll();
+    }
+    auto check = [&] { return checkIndexes(ws.resolve("PVISIT.dbf"), files); };
+    auto patchVisitNo = [&](const char* text) {
+        auto dbf = DbfFile::open(ws.resolve("PVISIT.dbf"), true);
+        ASSERT_TRUE(dbf);
+        std::string rec((*dbf)->recordLength(), ' ');
+        ASSERT_TRUE((*dbf)->read(7, rec.data()));
+        put(rec.data() + (*dbf)->fields()[size_t((*dbf)->fieldIndex("VISITNO"))].offset, 10, text);
+        ASSERT_TRUE((*dbf)->write(7, rec.data()));
+    };
+    for (const auto& s : check())
+        EXPECT_TRUE(s) << s.message();
+    patchVisitNo("0000000042");   // the same number: the same keys
+    for (const auto& s : check())
+        EXPECT_TRUE(s) << s.message();
+    patchVisitNo("        43");
+    const auto s = check();
+    ASSERT_EQ(s.size(), 5u);
+    EXPECT_FALSE(s[0]);   // str(visitno)
+    EXPECT_FALSE(s[1]);   // str(patcode)+str(visitno)
+    EXPECT_TRUE(s[2] && s[3] && s[4]);
+}

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cctype>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -460,23 +459,10 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     // waited for.
     std::vector<NtxDigest> digests(indexes.size());
     std::atomic<size_t> nextIndex{0};
-    // Each thread's buffer is made as large as the largest of the files at
-    // once: memory the system hands out is cleared first, and growing it
-    // from one file to the next would clear it again.
-    size_t largest = 0;
-    for (size_t i = 0; i < indexes.size(); ++i)
-        if (files[i]) {
-            std::error_code ec;
-            const auto size = std::filesystem::file_size(indexes[i].path, ec);
-            if (!ec)
-                largest = std::max<size_t>(largest, size);
-        }
     auto digestIndexes = [&] {
-        NtxScanBuffer buffer;
-        (void)buffer.reserve(largest + 8);
         for (size_t i; (i = nextIndex++) < indexes.size();)
             if (files[i])
-                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);
+                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i]);
     };
     constexpr uint64_t kWorthAThread = 4u << 20;
     Status tableStatus;

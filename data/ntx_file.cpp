@@ -1,6 +1,5 @@
 #include "data/ntx_file.h"
 
-#include <sys/mman.h>
 #include "data/bytes.h"
 
 #include <algorithm>
@@ -1075,11 +1074,30 @@ inline __attribute__((always_inline)) int compareKeys(const unsigned char* a, co
 
 } // namespace
 
-// The whole file is read at once and the tree walked in key order over its
-// bytes, without decoding pages: this runs over every index at every start.
-// visit(key, recNo) is called for each entry and returns false to stop.
-template <class Visit>
-Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
+// What a check keeps of one page from reading the file front to back: enough
+// to walk the tree afterwards without the file. A page's own faults are only
+// told if the walk reaches it (a page on the free list may hold anything).
+struct NtxFile::ScanPage {
+    enum Fault : uint8_t { None, TooMany, ItemOutside, Mixed, BadChild, BadRecord, OutOfOrder };
+    uint64_t sum = 0;          // the hashes of its entries
+    uint32_t children = 0;     // a branch: where its count + 1 child offsets start in the walk's list
+    uint32_t bounds = 0;       // where its kept entries start: a leaf's first and last, a branch's every one
+    uint32_t detail = 0;       // the fault's number (a count, a record number)
+    uint16_t count = 0;
+    uint8_t fault = None;
+    bool leaf = false;
+};
+
+// The file is read front to back in large pieces and each page taken as it
+// comes: its items checked, its keys checked in order and hashed. Then the
+// tree is walked from the root over what was kept of each page, checking
+// what spans pages: every page reached once and from above, leaves at one
+// depth, the keys of neighbouring pages in order. Reading in file order keeps
+// the check's memory small and its reads sequential however the pages of a
+// long-used index lie. hash(key, recNo) gives an entry's part of the sum;
+// maxRecord, when given, is the highest record number an entry may name.
+template <class Hash>
+Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out)
 {
     NTX_READ_GUARD();
     // Check what is on disk: write our own pending pages first.
@@ -1094,28 +1112,104 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
     const uint64_t pageCount = *size / kNtxPageSize;
     if (pageCount == 0)
         return error("the file is shorter than an index header");
-    // Eight bytes to spare, zeroed, for visitors that load a word at any place
-    // of the last page's keys.
-    unsigned char* const bytes = buffer.reserve(pageCount * kNtxPageSize + 8);
-    if (bytes)
-        std::memset(bytes + pageCount * kNtxPageSize, 0, 8);
-    if (!bytes)
-        return Status::error(ErrorCode::Io, "The index " + path() + " is too large to be checked in memory");
-    if (auto st = file_.readAt(0, bytes, pageCount * kNtxPageSize); !st)
-        return st;
-    std::vector<bool> seen(pageCount, false);
+    if (pageCount > UINT32_MAX / kNtxPageSize)
+        return error("the file is larger than any index");
 
+    std::vector<ScanPage> pages(pageCount);
+    std::vector<uint32_t> children;
+    std::vector<unsigned char> boundKeys;   // K bytes per kept entry
+    std::vector<uint32_t> boundRecs;
+    auto keep = [&](const unsigned char* item) {
+        boundKeys.insert(boundKeys.end(), item + 8, item + 8 + K);
+        boundRecs.push_back(get32(item + 4));
+    };
+
+    // A piece of the file with eight bytes to spare after it: hash may load a
+    // word at any place of a key.
+    constexpr uint64_t kPiecePages = 256;
+    std::unique_ptr<unsigned char[]> piece(new unsigned char[kPiecePages * kNtxPageSize + 8]());
+    for (uint64_t firstPage = 1; firstPage < pageCount; firstPage += kPiecePages) {
+        const uint64_t n = std::min(kPiecePages, pageCount - firstPage);
+        if (auto st = file_.readAt(firstPage * kNtxPageSize, piece.get(), n * kNtxPageSize); !st)
+            return st;
+        for (uint64_t k = 0; k < n; ++k) {
+            const unsigned char* const page = piece.get() + k * kNtxPageSize;
+            ScanPage& info = pages[firstPage + k];
+            auto item = [&](size_t i) { return page + get16(page + 2 + 2 * i); };
+            auto fault = [&](ScanPage::Fault f, uint32_t detail = 0) {
+                info.fault = f;
+                info.detail = detail;
+            };
+            info.count = get16(page);
+            if (info.count > M) {
+                fault(ScanPage::TooMany, info.count);
+                continue;
+            }
+            bool inside = true;
+            for (size_t i = 0; i <= info.count && inside; ++i) {
+                const uint16_t o = get16(page + 2 + 2 * i);
+                inside = o >= 2 && o + 8u + K <= kNtxPageSize;
+            }
+            if (!inside) {
+                fault(ScanPage::ItemOutside);
+                continue;
+            }
+            info.leaf = get32(item(0)) == 0;
+            for (size_t i = 0; i <= info.count && !info.fault; ++i) {
+                const uint32_t child = get32(item(i));
+                if (info.leaf && child != 0)
+                    fault(ScanPage::Mixed);
+                else if (!info.leaf && child == 0)
+                    fault(ScanPage::BadChild);
+            }
+            if (info.fault)
+                continue;
+            uint64_t sum = 0;
+            const unsigned char* prev = nullptr;
+            for (size_t i = 0; i < info.count; ++i) {
+                const unsigned char* it = item(i);
+                const uint32_t rec = get32(it + 4);
+                if (maxRecord && (rec == 0 || rec > *maxRecord)) {
+                    fault(ScanPage::BadRecord, rec);
+                    break;
+                }
+                if (prev) {
+                    const int c = compareKeys(prev + 8, it + 8, K);
+                    if (c > 0 || (c == 0 && get32(prev + 4) >= rec)) {
+                        fault(ScanPage::OutOfOrder);
+                        break;
+                    }
+                }
+                prev = it;
+                sum += hash(reinterpret_cast<const char*>(it + 8), rec);
+            }
+            if (info.fault)
+                continue;
+            info.sum = sum;
+            info.bounds = static_cast<uint32_t>(boundRecs.size());
+            if (info.leaf) {
+                if (info.count > 0) {
+                    keep(item(0));
+                    keep(item(info.count - 1u));
+                }
+            } else {
+                info.children = static_cast<uint32_t>(children.size());
+                for (size_t i = 0; i <= info.count; ++i)
+                    children.push_back(get32(item(i)));
+                for (size_t i = 0; i < info.count; ++i)
+                    keep(item(i));
+            }
+        }
+    }
+
+    std::vector<bool> seen(pageCount, false);
     struct Frame {
-        const unsigned char* page;
         uint32_t off;
-        uint16_t count;
-        uint16_t next;       // branch: the child to go down next, then the item of that number
-        bool leaf;
+        uint16_t next;   // a branch: the child to go down next, then the item of that number
     };
     Frame stack[kMaxDepth];
     int depth = 0;
     int leafDepth = -1;
-    auto item = [&](const Frame& f, size_t i) { return f.page + get16(f.page + 2 + 2 * i); };
     auto enter = [&](uint32_t off) -> Status {
         const std::string at = "the page at " + std::to_string(off);
         if (off < kNtxPageSize || off % kNtxPageSize != 0 || off / kNtxPageSize >= pageCount)
@@ -1130,73 +1224,80 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
         if (depth >= kMaxDepth)
             return error("the tree is deeper than any real index");
         seen[off / kNtxPageSize] = true;
-        Frame f{bytes + off, off, get16(bytes + off), 0, false};
-        if (f.count > M)
-            return error(at + " claims " + std::to_string(f.count) + " keys, more than the " + std::to_string(M) +
-                         " that fit");
-        for (size_t i = 0; i <= f.count; ++i) {
-            const uint16_t o = get16(f.page + 2 + 2 * i);
-            if (o < 2 || o + 8u + K > kNtxPageSize)
-                return error("an item of " + at + " lies outside the page");
+        const ScanPage& info = pages[off / kNtxPageSize];
+        switch (info.fault) {
+        case ScanPage::None:
+            break;
+        case ScanPage::TooMany:
+            return error(at + " claims " + std::to_string(info.detail) + " keys, more than the " +
+                         std::to_string(M) + " that fit");
+        case ScanPage::ItemOutside:
+            return error("an item of " + at + " lies outside the page");
+        case ScanPage::Mixed:
+            return error(at + " mixes leaf and branch items");
+        case ScanPage::BadChild:
+            return error(at + " has a bad child pointer");
+        case ScanPage::BadRecord:
+            return error("an entry names record " + std::to_string(info.detail) + " but the table has " +
+                         std::to_string(maxRecord.value_or(0)));
+        case ScanPage::OutOfOrder:
+            return error("keys out of order in " + at);
         }
-        f.leaf = get32(item(f, 0)) == 0;
-        for (size_t i = 0; i <= f.count; ++i) {
-            const uint32_t child = get32(item(f, i));
-            if (f.leaf && child != 0)
-                return error(at + " mixes leaf and branch items");
-            if (!f.leaf && child == 0)
-                return error(at + " has a bad child pointer");
-        }
-        if (f.leaf) {
+        if (info.leaf) {
             if (leafDepth < 0)
                 leafDepth = depth;
             else if (leafDepth != depth)
                 return error("leaves at different depths (page " + std::to_string(off) + ")");
         }
-        stack[depth++] = f;
+        out.entries += info.count;
+        out.sum += info.sum;
+        stack[depth++] = {off, 0};
         return {};
     };
 
+    // The last entry passed in key order, and the check that the next one
+    // follows it.
     const unsigned char* prevKey = nullptr;
     uint32_t prevRec = 0;
-    // False when the walk is to end: keys out of order (problem says so) or
-    // the visitor stopped it.
-    auto emit = [&](const Frame& f, size_t i, Status& problem) __attribute__((always_inline)) {
-        const unsigned char* it = item(f, i);
-        const unsigned char* key = it + 8;
-        const uint32_t rec = get32(it + 4);
+    auto follows = [&](uint32_t bound, uint32_t pageOff) -> Status {
+        const unsigned char* key = boundKeys.data() + static_cast<size_t>(bound) * K;
+        const uint32_t rec = boundRecs[bound];
         if (prevKey) {
             const int c = compareKeys(prevKey, key, K);
-            if (c > 0 || (c == 0 && prevRec >= rec)) {
-                problem = error("keys out of order in the page at " + std::to_string(f.off));
-                return false;
-            }
+            if (c > 0 || (c == 0 && prevRec >= rec))
+                return error("keys out of order in the page at " + std::to_string(pageOff));
         }
         prevKey = key;
         prevRec = rec;
-        return visit(reinterpret_cast<const char*>(key), rec);
+        return {};
     };
 
     if (auto st = enter(header_.root); !st)
         return st;
-    Status problem;
     while (depth > 0) {
         Frame& f = stack[depth - 1];
-        if (f.leaf) {
-            for (size_t i = 0; i < f.count; ++i)
-                if (!emit(f, i, problem))
-                    return problem;
+        const ScanPage& info = pages[f.off / kNtxPageSize];
+        if (info.leaf) {
+            // Its first key follows what came before; its own keys were
+            // found in order as it was read.
+            if (info.count > 0) {
+                if (auto st = follows(info.bounds, f.off); !st)
+                    return st;
+                prevKey = boundKeys.data() + static_cast<size_t>(info.bounds + 1) * K;
+                prevRec = boundRecs[info.bounds + 1];
+            }
             --depth;
             continue;
         }
         // A branch: child 0, item 0, child 1, item 1, ..., child count.
-        if (f.next > 0 && f.next - 1 < f.count && !emit(f, f.next - 1, problem))
-            return problem;
-        if (f.next > f.count) {
+        if (f.next > 0 && f.next - 1u < info.count)
+            if (auto st = follows(info.bounds + f.next - 1u, f.off); !st)
+                return st;
+        if (f.next > info.count) {
             --depth;
             continue;
         }
-        const uint32_t child = get32(item(f, f.next));
+        const uint32_t child = children[info.children + f.next];
         ++f.next;
         if (auto st = enter(child); !st)
             return st;
@@ -1206,36 +1307,8 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
 
 Status NtxFile::verify()
 {
-    NtxScanBuffer buffer;
-    return scanTree(buffer, [](const char*, uint32_t) { return true; });
-}
-
-NtxScanBuffer::~NtxScanBuffer() { release(); }
-
-void NtxScanBuffer::release()
-{
-    if (bytes_)
-        ::munmap(bytes_, size_);
-    bytes_ = nullptr;
-    size_ = 0;
-}
-
-unsigned char* NtxScanBuffer::reserve(size_t n)
-{
-    if (n <= size_)
-        return bytes_;
-    release();
-    constexpr size_t kLargePage = 2u << 20;
-    const size_t size = (n + kLargePage - 1) / kLargePage * kLargePage;
-    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        return nullptr;
-#if defined(MADV_HUGEPAGE)
-    (void)::madvise(p, size, MADV_HUGEPAGE);   // a hint: small pages work too
-#endif
-    bytes_ = static_cast<unsigned char*>(p);
-    size_ = size;
-    return bytes_;
+    NtxDigest ignored;
+    return scanTree(std::nullopt, [](const char*, uint32_t) { return uint64_t(0); }, ignored);
 }
 
 std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
@@ -1255,8 +1328,7 @@ std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
     return words;
 }
 
-Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
-                       NtxScanBuffer& buffer)
+Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out)
 {
     out = {};
     size_t total = 0;
@@ -1265,31 +1337,17 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
     if (total != header_.keyLength)
         return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
                              " bytes long, not " + std::to_string(total));
-    // Every key lies in a page of the buffer, which scanTree leaves with
-    // eight bytes to spare after the last page, so a word may be loaded at
-    // any place of a key.
     const std::vector<NtxHashWord> words = ntxHashWords(pieces);
     const NtxHashWord* const first = words.data();
     const NtxHashWord* const last = first + words.size();
-    Status problem;
-    uint64_t entries = 0, sum = 0;
-    Status st = scanTree(buffer, [&](const char* key, uint32_t rec) __attribute__((always_inline)) {
-        if (rec == 0 || rec > recordCount) {
-            problem = error("an entry names record " + std::to_string(rec) + " but the table has " +
-                            std::to_string(recordCount));
-            return false;
-        }
-        ++entries;
+    auto hash = [first, last](const char* key, uint32_t rec) __attribute__((always_inline)) {
         uint64_t h = 0;
         unsigned n = 0;
         for (const NtxHashWord* w = first; w != last; ++w)
             h += ntxLoadWord(key + w->at, w->shift) * NtxEntryHash::weight(n++);
-        sum += NtxEntryHash::finish(h, rec);
-        return true;
-    });
-    out.entries = entries;
-    out.sum = sum;
-    return st ? problem : st;
+        return NtxEntryHash::finish(h, rec);
+    };
+    return scanTree(recordCount, hash, out);
 }
 
 // --- building -----------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -80,26 +81,6 @@ struct NtxRank {
 struct NtxDigest {
     uint64_t entries = 0;
     uint64_t sum = 0;
-};
-
-// Memory a whole index file is read into for a check, kept by a caller that
-// checks several so that it is allocated once. It is taken in large pages
-// where the system offers them: a check walks the file's pages in key order,
-// all over the buffer, and fills it first, so that small pages would cost a
-// fault each and a translation miss at nearly every step.
-class NtxScanBuffer {
-public:
-    NtxScanBuffer() = default;
-    NtxScanBuffer(const NtxScanBuffer&) = delete;
-    NtxScanBuffer& operator=(const NtxScanBuffer&) = delete;
-    ~NtxScanBuffer();
-    // nullptr when there is not that much memory.
-    unsigned char* reserve(size_t n);
-
-private:
-    void release();
-    unsigned char* bytes_ = nullptr;
-    size_t size_ = 0;
 };
 
 // A 64-bit hash of one entry: its record number and its key, taken in pieces
@@ -269,12 +250,11 @@ public:
     // problem found.
     Status verify();
     // The same walk, which also requires every record number to lie in
-    // 1..recordCount, and sums the entries up. The file is read once, whole,
-    // and walked in memory: this is the index check of every start-up. (A
-    // record with two entries shows as entries and sum that differ from the
-    // table's.)
+    // 1..recordCount, and sums the entries up. The file is read once, front
+    // to back: this is the index check of every start-up. (A record with two
+    // entries shows as entries and sum that differ from the table's.)
     // pieces: the widths each key is hashed in (see ntxEntryHash).
-    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out, NtxScanBuffer& buffer);
+    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out);
 
     // Offset of the update lock (1 byte) in the index file.
     static constexpr uint64_t updateLockOffset() { return kLockBase; }
@@ -307,8 +287,9 @@ private:
     Status endUpdate();
     std::string padKey(std::string_view key) const;
     Status error(const std::string& what) const;
-    template <class Visit>
-    Status scanTree(NtxScanBuffer& buffer, Visit&& visit);
+    struct ScanPage;
+    template <class Hash>
+    Status scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out);
 
     OsFile file_;
     NtxHeader header_;

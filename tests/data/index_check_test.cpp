@@ -240,3 +240,62 @@ TEST(IndexCheck, SharedFieldsInAnyFormAgreeWithTheEnginesIndexes)
     EXPECT_FALSE(s[1]);   // str(patcode)+str(visitno)
     EXPECT_TRUE(s[2] && s[3] && s[4]);
 }
+
+// Each page is taken as the file is read and the tree walked afterwards:
+// keys in order within every page but not across two of them are still
+// found, and pages the tree does not reach (freed ones) are not judged.
+TEST_F(IndexCheckTest, OrderAcrossPagesIsCheckedAndUnreachedPagesAreNot)
+{
+    const fs::path file = dir / "PATNT1.ntx";
+    const std::string sound = readBytes(file);
+    auto u = [](std::string& b) { return reinterpret_cast<unsigned char*>(b.data()); };
+    std::string bytes = sound;
+    const uint32_t root = get32(u(bytes) + 4);
+    const uint32_t leaf = get32(u(bytes) + root + get16(u(bytes) + root + 2));
+    ASSERT_NE(leaf, 0u) << "root is a leaf";
+    const uint16_t count = get16(u(bytes) + leaf);
+    std::memcpy(u(bytes) + leaf + get16(u(bytes) + leaf + 2 + 2 * (count - 1)) + 8, "F9999999999", 11);
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    auto s = check();
+    EXPECT_NE(s[0].message().find("keys out of order"), std::string::npos) << s[0].message();
+
+    bytes = sound;   // the second leaf's first key below the one that parts it from the first leaf
+    const uint32_t second = get32(u(bytes) + root + get16(u(bytes) + root + 4));
+    std::memcpy(u(bytes) + second + get16(u(bytes) + second + 2) + 8, "F         0", 11);
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    s = check();
+    EXPECT_NE(s[0].message().find("keys out of order"), std::string::npos) << s[0].message();
+
+    bytes = sound;
+    bytes.append(1024, '\xEE');   // a page no one points to, holding anything
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    s = check();
+    EXPECT_TRUE(s[0]) << s[0].message();
+}
+
+// An index grown one insert at a time, its pages split all over the file
+// rather than laid out in key order, checks as sound against its table.
+TEST(IndexCheck, IndexGrownByInsertsInAnyOrderIsSound)
+{
+    TempFolder dir;
+    Workspace ws(dir.str());
+    const auto& def = *cat::findTable("patnt");
+    ASSERT_TRUE(ws.create("PATNT.dbf", def.fields));
+    std::vector<IndexToCheck> files;
+    {
+        auto a = ws.use("PATNT.dbf");
+        ASSERT_TRUE(a) << a.message();
+        for (const char* n : {"patnt1", "patnt2"}) {
+            ASSERT_TRUE((*a)->createIndex(cat::findIndex(n)->fileName(), cat::findIndex(n)->key));
+            files.push_back({ws.resolve(cat::findIndex(n)->fileName()), cat::findIndex(n)->key});
+        }
+        for (int i = 1; i <= 3000; ++i) {
+            ASSERT_TRUE((*a)->append());
+            ASSERT_TRUE((*a)->setNum("PATCODE", i * 7919 % 3001));
+            ASSERT_TRUE((*a)->setStr("PATFNAME", "Name" + std::to_string(i * 104729 % 3001)));
+        }
+        ws.closeAll();
+    }
+    for (const auto& s : checkIndexes(ws.resolve("PATNT.dbf"), files))
+        EXPECT_TRUE(s) << s.message();
+}

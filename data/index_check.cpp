@@ -165,6 +165,17 @@ bool allDigits(uint64_t w)
            ((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull;
 }
 
+// Whether masks of a field's blanks, digits and zeros (bit i for byte i) are
+// those of a whole number as str() writes it.
+inline bool canonicalMasks(uint32_t spaces, uint32_t digits, uint32_t zeros, size_t width)
+{
+    const uint32_t all = (1u << width) - 1;
+    if ((spaces | digits) != all || digits == 0 || (spaces & (digits << 1)) != 0)
+        return false;
+    const int first = __builtin_ctz(digits);
+    return !((zeros >> first) & 1) || static_cast<size_t>(first) + 1 == width;
+}
+
 // Whether a whole number's field text is exactly what str() writes for it:
 // blanks, then the digits without a leading zero (or a lone "0"). Anything
 // else (blank, zeros in front, a sign, junk) str() would rewrite.
@@ -194,11 +205,25 @@ inline __attribute__((always_inline)) bool canonicalWhole(const char* in, size_t
             zeros |= static_cast<uint32_t>(in[i] == '0') << i;
         }
     }
-    const uint32_t all = (1u << width) - 1;
-    if ((spaces | digits) != all || digits == 0 || (spaces & (digits << 1)) != 0)
-        return false;
-    const int first = __builtin_ctz(digits);
-    return !((zeros >> first) & 1) || static_cast<size_t>(first) + 1 == width;
+    return canonicalMasks(spaces, digits, zeros, width);
+}
+
+// The same for a field with eight readable bytes after it (a record in a
+// pass's buffer): one load of sixteen bytes.
+inline __attribute__((always_inline)) bool canonicalWholePadded(const char* in, size_t width)
+{
+#if defined(__SSE2__)
+    if (width >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const uint32_t field = (1u << width) - 1;
+        auto bits = [field](__m128i m) { return static_cast<uint32_t>(_mm_movemask_epi8(m)) & field; };
+        const __m128i t = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        return canonicalMasks(bits(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))),
+                              bits(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t)),
+                              bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('0'))), width);
+    }
+#endif
+    return canonicalWhole(in, width);
 }
 
 } // namespace
@@ -256,16 +281,16 @@ void KeyWriter::planWords()
         reach_ = std::max<uint32_t>(reach_, s.offset + s.width);
         auto words = [&](HashWord::Kind kind) {
             if (s.width < 8) {
-                words_.push_back({kind, static_cast<uint8_t>(64 - 8 * s.width), s.offset});
+                words_.push_back({kind, static_cast<uint8_t>(64 - 8 * s.width), s.offset, 0});
                 return;
             }
             for (uint32_t i = 0; i + 8 < s.width; i += 8)
-                words_.push_back({kind, 0, s.offset + i});
-            words_.push_back({kind, 0, s.offset + s.width - 8u});
+                words_.push_back({kind, 0, s.offset + i, 0});
+            words_.push_back({kind, 0, s.offset + s.width - 8u, 0});
         };
         switch (s.kind) {
         case Segment::Flag:
-            words_.push_back({HashWord::Flag, 56, 0});
+            words_.push_back({HashWord::Flag, 56, 0, 0});
             break;
         case Segment::Copy:
             words(HashWord::Raw);
@@ -283,6 +308,10 @@ void KeyWriter::planWords()
             break;
         }
     }
+    for (size_t i = 0; i < words_.size(); ++i)
+        words_[i].weight = NtxEntryHash::weight(static_cast<unsigned>(i));
+    std::stable_sort(words_.begin(), words_.end(),
+                     [](const HashWord& a, const HashWord& b) { return a.kind < b.kind; });
 }
 
 inline __attribute__((always_inline)) uint64_t KeyWriter::wordOf(const HashWord& w, const char* record)
@@ -307,7 +336,7 @@ inline __attribute__((always_inline)) uint64_t KeyWriter::wordOf(const HashWord&
 
 inline __attribute__((always_inline)) bool KeyWriter::met(const Need& n, const char* record)
 {
-    return n.canonical ? canonicalWhole(record + n.at, n.width) : ascii(record + n.at, n.width);
+    return n.canonical ? canonicalWholePadded(record + n.at, n.width) : ascii(record + n.at, n.width);
 }
 
 uint64_t KeyWriter::hashThroughExpression(const char* record, uint32_t recNo)
@@ -327,9 +356,8 @@ uint64_t KeyWriter::hash(const char* record, uint32_t recNo)
         if (!met(n, padded_.data()))
             return hashThroughExpression(record, recNo);
     uint64_t h = 0;
-    unsigned i = 0;
     for (const HashWord& w : words_)
-        h += wordOf(w, padded_.data()) * NtxEntryHash::weight(i++);
+        h += wordOf(w, padded_.data()) * w.weight;
     return NtxEntryHash::finish(h, recNo);
 }
 
@@ -383,8 +411,17 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
         }
         for (size_t s = 0; s < sides.size(); ++s) {
             KeyWriter& w = *sides[s]->writer;
-            const HashWord* const from = w.hashWords().data();
-            const HashWord* const to = from + w.hashWords().size();
+            // The side's words, kind by kind.
+            const HashWord* const words = w.hashWords().data();
+            const HashWord* const end = words + w.hashWords().size();
+            auto kindEnd = [&](const HashWord* from, HashWord::Kind kind) {
+                while (from != end && from->kind == kind)
+                    ++from;
+                return from;
+            };
+            const HashWord* const uppers = kindEnd(words, HashWord::Raw);
+            const HashWord* const dates = kindEnd(uppers, HashWord::Upper);
+            const HashWord* const flags = kindEnd(dates, HashWord::Date);
             const uint32_t mask = masks[s];
             uint64_t sum = sides[s]->sum;
             for (uint32_t i = 0; i < n; ++i) {
@@ -394,9 +431,16 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
                     continue;
                 }
                 uint64_t h = 0;
-                unsigned k = 0;
-                for (const HashWord* word = from; word != to; ++word)
-                    h += KeyWriter::wordOf(*word, record) * NtxEntryHash::weight(k++);
+                for (const HashWord* x = words; x != uppers; ++x)
+                    h += (__builtin_bswap64(load(record + x->at)) >> x->shift) * x->weight;
+                for (const HashWord* x = uppers; x != dates; ++x)
+                    h += (__builtin_bswap64(upperWord(load(record + x->at))) >> x->shift) * x->weight;
+                for (const HashWord* x = dates; x != flags; ++x) {
+                    const uint64_t v = load(record + x->at);
+                    h += __builtin_bswap64(allDigits(v) ? v : 0x2020202020202020ull) * x->weight;
+                }
+                for (const HashWord* x = flags; x != end; ++x)
+                    h += static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F') * x->weight;
                 sum += NtxEntryHash::finish(h, first + i);
             }
             sides[s]->sum = sum;

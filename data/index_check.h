@@ -50,11 +50,14 @@ public:
     // says, and shifted down. A word is only right when every field the plan
     // needs is as the key takes it (a whole number in str()'s own form, a
     // text under upper() without letters above ASCII). Empty when the key is
-    // not of the program's kind.
+    // not of the program's kind. The words are in the order of their kinds
+    // (their sum does not depend on the order), so that a pass can take each
+    // kind in a loop of its own.
     struct HashWord {
         enum Kind : uint8_t { Raw, Upper, Date, Flag } kind;
         uint8_t shift;
         uint32_t at;
+        uint64_t weight;   // NtxEntryHash::weight of its place in the key
     };
     struct Need {
         bool canonical;   // a whole number as str() writes it; else ASCII

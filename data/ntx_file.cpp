@@ -1062,14 +1062,13 @@ inline __attribute__((always_inline)) int compareKeys(const unsigned char* a, co
         std::memcpy(&w, p, 8);
         return __builtin_bswap64(w);
     };
-    for (size_t i = 0;; i += 8) {
-        const size_t at = i + 8 < n ? i : n - 8;   // the last word overlaps the one before
-        const uint64_t x = word(a + at), y = word(b + at);
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        const uint64_t x = word(a + i), y = word(b + i);
         if (x != y)
             return x < y ? -1 : 1;
-        if (at == n - 8)
-            return 0;
     }
+    const uint64_t x = word(a + n - 8), y = word(b + n - 8);   // the last word overlaps the one before
+    return x == y ? 0 : x < y ? -1 : 1;
 }
 
 } // namespace
@@ -1211,16 +1210,16 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
     int depth = 0;
     int leafDepth = -1;
     auto enter = [&](uint32_t off) -> Status {
-        const std::string at = "the page at " + std::to_string(off);
+        auto at = [off] { return "the page at " + std::to_string(off); };
         if (off < kNtxPageSize || off % kNtxPageSize != 0 || off / kNtxPageSize >= pageCount)
             return error("a page offset " + std::to_string(off) + " is outside the file");
         if (depth > 0 && stack[depth - 1].off == off)
-            return error(at + " points to itself");
+            return error(at() + " points to itself");
         for (int d = 0; d < depth; ++d)
             if (stack[d].off == off)
-                return error(at + " points back up the tree");
+                return error(at() + " points back up the tree");
         if (seen[off / kNtxPageSize])
-            return error(at + " is reached twice (a cycle or shared page)");
+            return error(at() + " is reached twice (a cycle or shared page)");
         if (depth >= kMaxDepth)
             return error("the tree is deeper than any real index");
         seen[off / kNtxPageSize] = true;
@@ -1229,19 +1228,19 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
         case ScanPage::None:
             break;
         case ScanPage::TooMany:
-            return error(at + " claims " + std::to_string(info.detail) + " keys, more than the " +
+            return error(at() + " claims " + std::to_string(info.detail) + " keys, more than the " +
                          std::to_string(M) + " that fit");
         case ScanPage::ItemOutside:
-            return error("an item of " + at + " lies outside the page");
+            return error("an item of " + at() + " lies outside the page");
         case ScanPage::Mixed:
-            return error(at + " mixes leaf and branch items");
+            return error(at() + " mixes leaf and branch items");
         case ScanPage::BadChild:
-            return error(at + " has a bad child pointer");
+            return error(at() + " has a bad child pointer");
         case ScanPage::BadRecord:
             return error("an entry names record " + std::to_string(info.detail) + " but the table has " +
                          std::to_string(maxRecord.value_or(0)));
         case ScanPage::OutOfOrder:
-            return error("keys out of order in " + at);
+            return error("keys out of order in " + at());
         }
         if (info.leaf) {
             if (leafDepth < 0)
@@ -1317,14 +1316,16 @@ std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
     size_t total = 0;
     for (uint16_t w : pieces) {
         if (w < 8) {
-            words.push_back({static_cast<uint16_t>(total), static_cast<uint8_t>(64 - 8 * w)});
+            words.push_back({static_cast<uint16_t>(total), static_cast<uint8_t>(64 - 8 * w), 0});
         } else {
             for (size_t i = 0; i + 8 < w; i += 8)
-                words.push_back({static_cast<uint16_t>(total + i), 0});
-            words.push_back({static_cast<uint16_t>(total + w - 8), 0});
+                words.push_back({static_cast<uint16_t>(total + i), 0, 0});
+            words.push_back({static_cast<uint16_t>(total + w - 8), 0, 0});
         }
         total += w;
     }
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i].weight = NtxEntryHash::weight(static_cast<unsigned>(i));
     return words;
 }
 
@@ -1342,9 +1343,8 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
     const NtxHashWord* const last = first + words.size();
     auto hash = [first, last](const char* key, uint32_t rec) __attribute__((always_inline)) {
         uint64_t h = 0;
-        unsigned n = 0;
         for (const NtxHashWord* w = first; w != last; ++w)
-            h += ntxLoadWord(key + w->at, w->shift) * NtxEntryHash::weight(n++);
+            h += ntxLoadWord(key + w->at, w->shift) * w->weight;
         return NtxEntryHash::finish(h, rec);
     };
     return scanTree(recordCount, hash, out);

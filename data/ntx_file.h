@@ -152,6 +152,7 @@ private:
 struct NtxHashWord {
     uint16_t at;
     uint8_t shift;
+    uint64_t weight;   // NtxEntryHash::weight of its position
 };
 std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces);
 

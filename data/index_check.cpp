@@ -430,9 +430,9 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
                     sum += w.hashThroughExpression(record, first + i);
                     continue;
                 }
-                uint64_t h = 0;
-                for (const HashWord* x = words; x != uppers; ++x)
-                    h += (__builtin_bswap64(load(record + x->at)) >> x->shift) * x->weight;
+                uint64_t h = ntxWordSum(words, static_cast<size_t>(uppers - words), [record](const HashWord& x) {
+                    return ntxLoadWord(record + x.at, x.shift);
+                });
                 for (const HashWord* x = uppers; x != dates; ++x)
                     h += (__builtin_bswap64(upperWord(load(record + x->at))) >> x->shift) * x->weight;
                 for (const HashWord* x = dates; x != flags; ++x) {

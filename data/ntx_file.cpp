@@ -1340,11 +1340,10 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
                              " bytes long, not " + std::to_string(total));
     const std::vector<NtxHashWord> words = ntxHashWords(pieces);
     const NtxHashWord* const first = words.data();
-    const NtxHashWord* const last = first + words.size();
-    auto hash = [first, last](const char* key, uint32_t rec) __attribute__((always_inline)) {
-        uint64_t h = 0;
-        for (const NtxHashWord* w = first; w != last; ++w)
-            h += ntxLoadWord(key + w->at, w->shift) * w->weight;
+    const size_t n = words.size();
+    auto hash = [first, n](const char* key, uint32_t rec) __attribute__((always_inline)) {
+        const uint64_t h =
+            ntxWordSum(first, n, [key](const NtxHashWord& w) { return ntxLoadWord(key + w.at, w.shift); });
         return NtxEntryHash::finish(h, rec);
     };
     return scanTree(recordCount, hash, out);

@@ -1114,6 +1114,8 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
     if (pageCount > UINT32_MAX / kNtxPageSize)
         return error("the file is larger than any index");
 
+    const bool checkRecords = maxRecord.has_value();
+    const uint32_t lastRecord = maxRecord.value_or(0);
     std::vector<ScanPage> pages(pageCount);
     std::vector<uint32_t> children;
     std::vector<unsigned char> boundKeys;   // K bytes per kept entry
@@ -1168,7 +1170,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
             for (size_t i = 0; i < info.count; ++i) {
                 const unsigned char* it = item(i);
                 const uint32_t rec = get32(it + 4);
-                if (maxRecord && (rec == 0 || rec > *maxRecord)) {
+                if (checkRecords && rec - 1u >= lastRecord) {   // 0 or past the table's last
                     fault(ScanPage::BadRecord, rec);
                     break;
                 }

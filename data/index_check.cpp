@@ -422,6 +422,11 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
             const HashWord* const uppers = kindEnd(words, HashWord::Raw);
             const HashWord* const dates = kindEnd(uppers, HashWord::Upper);
             const HashWord* const flags = kindEnd(dates, HashWord::Date);
+            // Every deletion flag of a key is the same word: one product of
+            // it and the sum of their weights.
+            uint64_t flagWeights = 0;
+            for (const HashWord* x = flags; x != end; ++x)
+                flagWeights += x->weight;
             const uint32_t mask = masks[s];
             uint64_t sum = sides[s]->sum;
             for (uint32_t i = 0; i < n; ++i) {
@@ -439,8 +444,7 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
                     const uint64_t v = load(record + x->at);
                     h += __builtin_bswap64(allDigits(v) ? v : 0x2020202020202020ull) * x->weight;
                 }
-                for (const HashWord* x = flags; x != end; ++x)
-                    h += static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F') * x->weight;
+                h += static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F') * flagWeights;
                 sum += NtxEntryHash::finish(h, first + i);
             }
             sides[s]->sum = sum;

@@ -314,8 +314,12 @@ void KeyWriter::planWords()
                      [](const HashWord& a, const HashWord& b) { return a.kind < b.kind; });
 }
 
-inline __attribute__((always_inline)) uint64_t KeyWriter::wordOf(const HashWord& w, const char* record)
+namespace {
+
+// One word of a key from a record with eight readable bytes after the key's fields.
+inline __attribute__((always_inline)) uint64_t wordOf(const KeyWriter::HashWord& w, const char* record)
 {
+    using HashWord = KeyWriter::HashWord;
     uint64_t v = load(record + w.at);
     switch (w.kind) {
     case HashWord::Raw:
@@ -334,10 +338,13 @@ inline __attribute__((always_inline)) uint64_t KeyWriter::wordOf(const HashWord&
     return __builtin_bswap64(v) >> w.shift;
 }
 
-inline __attribute__((always_inline)) bool KeyWriter::met(const Need& n, const char* record)
+// Whether a field is as the key takes it directly (see KeyWriter::Need).
+inline __attribute__((always_inline)) bool met(const KeyWriter::Need& n, const char* record)
 {
     return n.canonical ? canonicalWholePadded(record + n.at, n.width) : ascii(record + n.at, n.width);
 }
+
+} // namespace
 
 uint64_t KeyWriter::hashThroughExpression(const char* record, uint32_t recNo)
 {
@@ -406,7 +413,7 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
             const char* record = buf.get() + static_cast<size_t>(i) * length;
             uint32_t bits = 1u << 31;   // never met: the sides that take no word directly
             for (size_t k = 0; k < needs.size(); ++k)
-                bits |= static_cast<uint32_t>(!KeyWriter::met(needs[k], record)) << k;
+                bits |= static_cast<uint32_t>(!met(needs[k], record)) << k;
             unmet[i] = bits;
         }
         for (size_t s = 0; s < sides.size(); ++s) {

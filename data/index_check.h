@@ -67,8 +67,6 @@ public:
     };
     const std::vector<HashWord>& hashWords() const { return words_; }
     const std::vector<Need>& needs() const { return needs_; }
-    static uint64_t wordOf(const HashWord& w, const char* record);
-    static bool met(const Need& n, const char* record);
 
 private:
     struct Segment {

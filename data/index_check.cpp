@@ -103,6 +103,7 @@ KeyWriter::KeyWriter(const Expr& expr, const std::vector<FieldLayout>& fields)
         pieces_.clear();
         for (const Segment& s : plan_)
             pieces_.push_back(s.width);
+        planWords();
     }
 }
 
@@ -164,10 +165,21 @@ bool allDigits(uint64_t w)
            ((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) == 0x3030303030303030ull;
 }
 
+// Whether masks of a field's blanks, digits and zeros (bit i for byte i) are
+// those of a whole number as str() writes it.
+inline bool canonicalMasks(uint32_t spaces, uint32_t digits, uint32_t zeros, size_t width)
+{
+    const uint32_t all = (1u << width) - 1;
+    if ((spaces | digits) != all || digits == 0 || (spaces & (digits << 1)) != 0)
+        return false;
+    const int first = __builtin_ctz(digits);
+    return !((zeros >> first) & 1) || static_cast<size_t>(first) + 1 == width;
+}
+
 // Whether a whole number's field text is exactly what str() writes for it:
 // blanks, then the digits without a leading zero (or a lone "0"). Anything
 // else (blank, zeros in front, a sign, junk) str() would rewrite.
-bool canonicalWhole(const char* in, size_t width)
+inline __attribute__((always_inline)) bool canonicalWhole(const char* in, size_t width)
 {
     // Bit i of each mask stands for byte i of the field (at most 15 bytes).
     uint32_t spaces = 0, digits = 0, zeros = 0;
@@ -193,11 +205,25 @@ bool canonicalWhole(const char* in, size_t width)
             zeros |= static_cast<uint32_t>(in[i] == '0') << i;
         }
     }
-    const uint32_t all = (1u << width) - 1;
-    if ((spaces | digits) != all || digits == 0 || (spaces & (digits << 1)) != 0)
-        return false;
-    const int first = __builtin_ctz(digits);
-    return !((zeros >> first) & 1) || static_cast<size_t>(first) + 1 == width;
+    return canonicalMasks(spaces, digits, zeros, width);
+}
+
+// The same for a field with eight readable bytes after it (a record in a
+// pass's buffer): one load of sixteen bytes.
+inline __attribute__((always_inline)) bool canonicalWholePadded(const char* in, size_t width)
+{
+#if defined(__SSE2__)
+    if (width >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const uint32_t field = (1u << width) - 1;
+        auto bits = [field](__m128i m) { return static_cast<uint32_t>(_mm_movemask_epi8(m)) & field; };
+        const __m128i t = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        return canonicalMasks(bits(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))),
+                              bits(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t)),
+                              bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('0'))), width);
+    }
+#endif
+    return canonicalWhole(in, width);
 }
 
 } // namespace
@@ -249,58 +275,97 @@ void KeyWriter::write(const char* record, char* out)
     std::memcpy(out, scratch_.data(), length_);
 }
 
-// As writeDirect, but each piece goes to the hash straight from the record
-// (or, for upper(), from the word it upper-cases): no key is assembled.
-bool KeyWriter::hashDirect(const char* record, NtxEntryHash& h) const
+void KeyWriter::planWords()
 {
     for (const Segment& s : plan_) {
-        const char* in = record + s.offset;
+        reach_ = std::max<uint32_t>(reach_, s.offset + s.width);
+        auto words = [&](HashWord::Kind kind) {
+            if (s.width < 8) {
+                words_.push_back({kind, static_cast<uint8_t>(64 - 8 * s.width), s.offset, 0});
+                return;
+            }
+            for (uint32_t i = 0; i + 8 < s.width; i += 8)
+                words_.push_back({kind, 0, s.offset + i, 0});
+            words_.push_back({kind, 0, s.offset + s.width - 8u, 0});
+        };
         switch (s.kind) {
         case Segment::Flag:
-            h.word(static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F'));
+            words_.push_back({HashWord::Flag, 56, 0, 0});
             break;
         case Segment::Copy:
-            h.piece(in, s.width);
+            words(HashWord::Raw);
             break;
         case Segment::Str:
-            if (!canonicalWhole(in, s.width))
-                return false;
-            h.piece(in, s.width);
+            needs_.push_back({true, s.width, s.offset});
+            words(HashWord::Raw);
             break;
-        case Segment::Dtos: {
-            const uint64_t w = load(in);
-            h.word(allDigits(w) ? w : 0x2020202020202020ull);
+        case Segment::Upper:
+            needs_.push_back({false, s.width, s.offset});
+            words(HashWord::Upper);
             break;
-        }
-        case Segment::Upper: {
-            if (!ascii(in, s.width))
-                return false;
-            if (s.width < 8) {
-                char up[8];
-                for (size_t j = 0; j < s.width; ++j)
-                    up[j] = static_cast<char>(in[j] >= 'a' && in[j] <= 'z' ? in[j] - 32 : in[j]);
-                h.word(NtxEntryHash::shortPiece(up, s.width));
-                break;
-            }
-            for (size_t j = 0; j + 8 < s.width; j += 8)
-                h.word(upperWord(load(in + j)));
-            h.word(upperWord(load(in + s.width - 8)));
+        case Segment::Dtos:
+            words(HashWord::Date);
             break;
-        }
         }
     }
-    return true;
+    for (size_t i = 0; i < words_.size(); ++i)
+        words_[i].weight = NtxEntryHash::weight(static_cast<unsigned>(i));
+    std::stable_sort(words_.begin(), words_.end(),
+                     [](const HashWord& a, const HashWord& b) { return a.kind < b.kind; });
+}
+
+namespace {
+
+// One word of a key from a record with eight readable bytes after the key's fields.
+inline __attribute__((always_inline)) uint64_t wordOf(const KeyWriter::HashWord& w, const char* record)
+{
+    using HashWord = KeyWriter::HashWord;
+    uint64_t v = load(record + w.at);
+    switch (w.kind) {
+    case HashWord::Raw:
+        break;
+    case HashWord::Upper:
+        // Carries run towards later bytes only, which the shift drops.
+        v = upperWord(v);
+        break;
+    case HashWord::Date:
+        if (!allDigits(v))
+            v = 0x2020202020202020ull;
+        break;
+    case HashWord::Flag:
+        return static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F');
+    }
+    return __builtin_bswap64(v) >> w.shift;
+}
+
+// Whether a field is as the key takes it directly (see KeyWriter::Need).
+inline __attribute__((always_inline)) bool met(const KeyWriter::Need& n, const char* record)
+{
+    return n.canonical ? canonicalWholePadded(record + n.at, n.width) : ascii(record + n.at, n.width);
+}
+
+} // namespace
+
+uint64_t KeyWriter::hashThroughExpression(const char* record, uint32_t recNo)
+{
+    expr_->key(record, scratch_);
+    return ntxEntryHash(pieces_, scratch_.data(), recNo);
 }
 
 uint64_t KeyWriter::hash(const char* record, uint32_t recNo)
 {
-    if (!plan_.empty()) {
-        NtxEntryHash h(recNo);
-        if (hashDirect(record, h))
-            return h.done();
-    }
-    expr_->key(record, scratch_);
-    return ntxEntryHash(pieces_, scratch_.data(), recNo);
+    if (words_.empty())
+        return hashThroughExpression(record, recNo);
+    // A word may be loaded up to eight bytes past the last field of the key.
+    padded_.assign(record, reach_);
+    padded_.resize(reach_ + 8, ' ');
+    for (const Need& n : needs_)
+        if (!met(n, padded_.data()))
+            return hashThroughExpression(record, recNo);
+    uint64_t h = 0;
+    for (const HashWord& w : words_)
+        h += wordOf(w, padded_.data()) * w.weight;
+    return NtxEntryHash::finish(h, recNo);
 }
 
 namespace {
@@ -312,22 +377,84 @@ struct TableSide {
 };
 
 // One pass over the records, adding each record's key hash to every side.
+// What the sides' keys need of their fields (a whole number in its own form,
+// a text in ASCII) is looked at once per record for all sides: the visits'
+// keys take the patient code and the visit number twice each.
 Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
 {
+    using Need = KeyWriter::Need;
+    using HashWord = KeyWriter::HashWord;
+    std::vector<Need> needs;
+    std::vector<uint32_t> masks;   // per side: the needs it has; ~0 for every key through the expression
+    for (TableSide* side : sides) {
+        uint32_t mask = 0;
+        for (const Need& need : side->writer->needs()) {
+            auto at = std::find(needs.begin(), needs.end(), need);
+            if (at == needs.end() && needs.size() < 31)
+                at = needs.insert(needs.end(), need);
+            mask |= at == needs.end() ? ~0u : 1u << (at - needs.begin());
+        }
+        masks.push_back(side->writer->hashWords().empty() ? ~0u : mask);
+    }
+
     const uint32_t count = dbf.recordCount();
     const uint32_t length = std::max<uint32_t>(dbf.recordLength(), 1);
     const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
-    std::unique_ptr<char[]> buf(new char[static_cast<size_t>(chunk) * length]);
+    // Eight bytes to spare: a key's word may be loaded at a field that ends
+    // the last record.
+    const size_t bytes = static_cast<size_t>(chunk) * length;
+    std::unique_ptr<char[]> buf(new char[bytes + 8]());
+    std::vector<uint32_t> unmet(chunk);
     for (uint32_t first = 1; first <= count; first += chunk) {
         const uint32_t n = std::min(chunk, count - first + 1);
         if (auto st = dbf.readMany(first, n, buf.get()); !st)
             return st;
-        for (TableSide* side : sides) {
-            KeyWriter& w = *side->writer;
-            uint64_t sum = side->sum;
-            for (uint32_t i = 0; i < n; ++i)
-                sum += w.hash(buf.get() + static_cast<size_t>(i) * length, first + i);
-            side->sum = sum;
+        for (uint32_t i = 0; i < n; ++i) {
+            const char* record = buf.get() + static_cast<size_t>(i) * length;
+            uint32_t bits = 1u << 31;   // never met: the sides that take no word directly
+            for (size_t k = 0; k < needs.size(); ++k)
+                bits |= static_cast<uint32_t>(!met(needs[k], record)) << k;
+            unmet[i] = bits;
+        }
+        for (size_t s = 0; s < sides.size(); ++s) {
+            KeyWriter& w = *sides[s]->writer;
+            // The side's words, kind by kind.
+            const HashWord* const words = w.hashWords().data();
+            const HashWord* const end = words + w.hashWords().size();
+            auto kindEnd = [&](const HashWord* from, HashWord::Kind kind) {
+                while (from != end && from->kind == kind)
+                    ++from;
+                return from;
+            };
+            const HashWord* const uppers = kindEnd(words, HashWord::Raw);
+            const HashWord* const dates = kindEnd(uppers, HashWord::Upper);
+            const HashWord* const flags = kindEnd(dates, HashWord::Date);
+            // Every deletion flag of a key is the same word: one product of
+            // it and the sum of their weights.
+            uint64_t flagWeights = 0;
+            for (const HashWord* x = flags; x != end; ++x)
+                flagWeights += x->weight;
+            const uint32_t mask = masks[s];
+            uint64_t sum = sides[s]->sum;
+            for (uint32_t i = 0; i < n; ++i) {
+                const char* record = buf.get() + static_cast<size_t>(i) * length;
+                if (unmet[i] & mask) {
+                    sum += w.hashThroughExpression(record, first + i);
+                    continue;
+                }
+                uint64_t h = ntxWordSum(words, static_cast<size_t>(uppers - words), [record](const HashWord& x) {
+                    return ntxLoadWord(record + x.at, x.shift);
+                });
+                for (const HashWord* x = uppers; x != dates; ++x)
+                    h += (__builtin_bswap64(upperWord(load(record + x->at))) >> x->shift) * x->weight;
+                for (const HashWord* x = dates; x != flags; ++x) {
+                    const uint64_t v = load(record + x->at);
+                    h += __builtin_bswap64(allDigits(v) ? v : 0x2020202020202020ull) * x->weight;
+                }
+                h += static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F') * flagWeights;
+                sum += NtxEntryHash::finish(h, first + i);
+            }
+            sides[s]->sum = sum;
         }
     }
     return {};
@@ -388,10 +515,9 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     std::vector<NtxDigest> digests(indexes.size());
     std::atomic<size_t> nextIndex{0};
     auto digestIndexes = [&] {
-        NtxScanBuffer buffer;
         for (size_t i; (i = nextIndex++) < indexes.size();)
             if (files[i])
-                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], buffer);
+                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i]);
     };
     constexpr uint64_t kWorthAThread = 4u << 20;
     Status tableStatus;

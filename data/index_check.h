@@ -40,6 +40,33 @@ public:
     // ntxEntryHash(pieces(), key, recNo) of the record's key, hashed from the
     // record's fields where they lie.
     uint64_t hash(const char* record, uint32_t recNo);
+    // The same through the expression, for a record whose bytes the direct
+    // way cannot take as they are.
+    uint64_t hashThroughExpression(const char* record, uint32_t recNo);
+
+    // How the key's words are read from a record, for a pass that hashes many
+    // records: each word is eight bytes loaded at a place of the record (the
+    // record must have eight readable bytes after it), changed as its term
+    // says, and shifted down. A word is only right when every field the plan
+    // needs is as the key takes it (a whole number in str()'s own form, a
+    // text under upper() without letters above ASCII). Empty when the key is
+    // not of the program's kind. The words are in the order of their kinds
+    // (their sum does not depend on the order), so that a pass can take each
+    // kind in a loop of its own.
+    struct HashWord {
+        enum Kind : uint8_t { Raw, Upper, Date, Flag } kind;
+        uint8_t shift;
+        uint32_t at;
+        uint64_t weight;   // NtxEntryHash::weight of its place in the key
+    };
+    struct Need {
+        bool canonical;   // a whole number as str() writes it; else ASCII
+        uint16_t width;
+        uint32_t at;
+        bool operator==(const Need&) const = default;
+    };
+    const std::vector<HashWord>& hashWords() const { return words_; }
+    const std::vector<Need>& needs() const { return needs_; }
 
 private:
     struct Segment {
@@ -48,13 +75,17 @@ private:
         uint16_t width;
     };
     bool writeDirect(const char* record, char* out) const;
-    bool hashDirect(const char* record, NtxEntryHash& h) const;
+    void planWords();
 
     const Expr* expr_;
     uint16_t length_;
     std::vector<Segment> plan_;
     std::vector<uint16_t> pieces_;
+    std::vector<HashWord> words_;
+    std::vector<Need> needs_;
+    uint32_t reach_ = 0;   // the end of the last byte of a field the key takes
     std::string scratch_;
+    std::string padded_;
 };
 
 struct IndexToCheck {

@@ -1,4 +1,5 @@
 #include "data/ntx_file.h"
+
 #include "data/bytes.h"
 
 #include <algorithm>
@@ -1211,23 +1212,41 @@ inline __attribute__((always_inline)) int compareKeys(const unsigned char* a, co
         std::memcpy(&w, p, 8);
         return __builtin_bswap64(w);
     };
-    for (size_t i = 0;; i += 8) {
-        const size_t at = i + 8 < n ? i : n - 8;   // the last word overlaps the one before
-        const uint64_t x = word(a + at), y = word(b + at);
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        const uint64_t x = word(a + i), y = word(b + i);
         if (x != y)
             return x < y ? -1 : 1;
-        if (at == n - 8)
-            return 0;
     }
+    const uint64_t x = word(a + n - 8), y = word(b + n - 8);   // the last word overlaps the one before
+    return x == y ? 0 : x < y ? -1 : 1;
 }
 
 } // namespace
 
-// The whole file is read at once and the tree walked in key order over its
-// bytes, without decoding pages: this runs over every index at every start.
-// visit(key, recNo) is called for each entry and returns false to stop.
-template <class Visit>
-Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
+// What a check keeps of one page from reading the file front to back: enough
+// to walk the tree afterwards without the file. A page's own faults are only
+// told if the walk reaches it (a page on the free list may hold anything).
+struct NtxFile::ScanPage {
+    enum Fault : uint8_t { None, TooMany, ItemOutside, Mixed, BadChild, BadRecord, OutOfOrder };
+    uint64_t sum = 0;          // the hashes of its entries
+    uint32_t children = 0;     // a branch: where its count + 1 child offsets start in the walk's list
+    uint32_t bounds = 0;       // where its kept entries start: a leaf's first and last, a branch's every one
+    uint32_t detail = 0;       // the fault's number (a count, a record number)
+    uint16_t count = 0;
+    uint8_t fault = None;
+    bool leaf = false;
+};
+
+// The file is read front to back in large pieces and each page taken as it
+// comes: its items checked, its keys checked in order and hashed. Then the
+// tree is walked from the root over what was kept of each page, checking
+// what spans pages: every page reached once and from above, leaves at one
+// depth, the keys of neighbouring pages in order. Reading in file order keeps
+// the check's memory small and its reads sequential however the pages of a
+// long-used index lie. hash(key, recNo) gives an entry's part of the sum;
+// maxRecord, when given, is the highest record number an entry may name.
+template <class Hash>
+Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out)
 {
     NTX_READ_GUARD();
     // Check what is on disk: write our own pending pages first.
@@ -1242,105 +1261,194 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
     const uint64_t pageCount = *size / kNtxPageSize;
     if (pageCount == 0)
         return error("the file is shorter than an index header");
-    unsigned char* const bytes = buffer.reserve(pageCount * kNtxPageSize);
-    if (!bytes)
-        return Status::error(ErrorCode::Io, "The index " + path() + " is too large to be checked in memory");
-    if (auto st = file_.readAt(0, bytes, pageCount * kNtxPageSize); !st)
-        return st;
-    std::vector<bool> seen(pageCount, false);
+    if (pageCount > UINT32_MAX / kNtxPageSize)
+        return error("the file is larger than any index");
 
+    const bool checkRecords = maxRecord.has_value();
+    const uint32_t lastRecord = maxRecord.value_or(0);
+    std::vector<ScanPage> pages(pageCount);
+    std::vector<uint32_t> children;
+    std::vector<unsigned char> boundKeys;   // K bytes per kept entry
+    std::vector<uint32_t> boundRecs;
+    auto keep = [&](const unsigned char* item) {
+        boundKeys.insert(boundKeys.end(), item + 8, item + 8 + K);
+        boundRecs.push_back(get32(item + 4));
+    };
+
+    // A piece of the file with eight bytes to spare after it: hash may load a
+    // word at any place of a key.
+    constexpr uint64_t kPiecePages = 256;
+    std::unique_ptr<unsigned char[]> piece(new unsigned char[kPiecePages * kNtxPageSize + 8]());
+    for (uint64_t firstPage = 1; firstPage < pageCount; firstPage += kPiecePages) {
+        const uint64_t n = std::min(kPiecePages, pageCount - firstPage);
+        if (auto st = file_.readAt(firstPage * kNtxPageSize, piece.get(), n * kNtxPageSize); !st)
+            return st;
+        for (uint64_t k = 0; k < n; ++k) {
+            const unsigned char* const page = piece.get() + k * kNtxPageSize;
+            ScanPage& info = pages[firstPage + k];
+            auto item = [&](size_t i) { return page + get16(page + 2 + 2 * i); };
+            auto fault = [&](ScanPage::Fault f, uint32_t detail = 0) {
+                info.fault = f;
+                info.detail = detail;
+            };
+            info.count = get16(page);
+            if (info.count > M) {
+                fault(ScanPage::TooMany, info.count);
+                continue;
+            }
+            bool inside = true;
+            for (size_t i = 0; i <= info.count && inside; ++i) {
+                const uint16_t o = get16(page + 2 + 2 * i);
+                inside = o >= 2 && o + 8u + K <= kNtxPageSize;
+            }
+            if (!inside) {
+                fault(ScanPage::ItemOutside);
+                continue;
+            }
+            info.leaf = get32(item(0)) == 0;
+            for (size_t i = 0; i <= info.count && !info.fault; ++i) {
+                const uint32_t child = get32(item(i));
+                if (info.leaf && child != 0)
+                    fault(ScanPage::Mixed);
+                else if (!info.leaf && child == 0)
+                    fault(ScanPage::BadChild);
+            }
+            if (info.fault)
+                continue;
+            uint64_t sum = 0;
+            const unsigned char* prev = nullptr;
+            for (size_t i = 0; i < info.count; ++i) {
+                const unsigned char* it = item(i);
+                const uint32_t rec = get32(it + 4);
+                if (checkRecords && rec - 1u >= lastRecord) {   // 0 or past the table's last
+                    fault(ScanPage::BadRecord, rec);
+                    break;
+                }
+                if (prev) {
+                    const int c = compareKeys(prev + 8, it + 8, K);
+                    if (c > 0 || (c == 0 && get32(prev + 4) >= rec)) {
+                        fault(ScanPage::OutOfOrder);
+                        break;
+                    }
+                }
+                prev = it;
+                sum += hash(reinterpret_cast<const char*>(it + 8), rec);
+            }
+            if (info.fault)
+                continue;
+            info.sum = sum;
+            info.bounds = static_cast<uint32_t>(boundRecs.size());
+            if (info.leaf) {
+                if (info.count > 0) {
+                    keep(item(0));
+                    keep(item(info.count - 1u));
+                }
+            } else {
+                info.children = static_cast<uint32_t>(children.size());
+                for (size_t i = 0; i <= info.count; ++i)
+                    children.push_back(get32(item(i)));
+                for (size_t i = 0; i < info.count; ++i)
+                    keep(item(i));
+            }
+        }
+    }
+
+    std::vector<bool> seen(pageCount, false);
     struct Frame {
-        const unsigned char* page;
         uint32_t off;
-        uint16_t count;
-        uint16_t next;       // branch: the child to go down next, then the item of that number
-        bool leaf;
+        uint16_t next;   // a branch: the child to go down next, then the item of that number
     };
     Frame stack[kMaxDepth];
     int depth = 0;
     int leafDepth = -1;
-    auto item = [&](const Frame& f, size_t i) { return f.page + get16(f.page + 2 + 2 * i); };
     auto enter = [&](uint32_t off) -> Status {
-        const std::string at = "the page at " + std::to_string(off);
+        auto at = [off] { return "the page at " + std::to_string(off); };
         if (off < kNtxPageSize || off % kNtxPageSize != 0 || off / kNtxPageSize >= pageCount)
             return error("a page offset " + std::to_string(off) + " is outside the file");
         if (depth > 0 && stack[depth - 1].off == off)
-            return error(at + " points to itself");
+            return error(at() + " points to itself");
         for (int d = 0; d < depth; ++d)
             if (stack[d].off == off)
-                return error(at + " points back up the tree");
+                return error(at() + " points back up the tree");
         if (seen[off / kNtxPageSize])
-            return error(at + " is reached twice (a cycle or shared page)");
+            return error(at() + " is reached twice (a cycle or shared page)");
         if (depth >= kMaxDepth)
             return error("the tree is deeper than any real index");
         seen[off / kNtxPageSize] = true;
-        Frame f{bytes + off, off, get16(bytes + off), 0, false};
-        if (f.count > M)
-            return error(at + " claims " + std::to_string(f.count) + " keys, more than the " + std::to_string(M) +
-                         " that fit");
-        for (size_t i = 0; i <= f.count; ++i) {
-            const uint16_t o = get16(f.page + 2 + 2 * i);
-            if (o < 2 || o + 8u + K > kNtxPageSize)
-                return error("an item of " + at + " lies outside the page");
+        const ScanPage& info = pages[off / kNtxPageSize];
+        switch (info.fault) {
+        case ScanPage::None:
+            break;
+        case ScanPage::TooMany:
+            return error(at() + " claims " + std::to_string(info.detail) + " keys, more than the " +
+                         std::to_string(M) + " that fit");
+        case ScanPage::ItemOutside:
+            return error("an item of " + at() + " lies outside the page");
+        case ScanPage::Mixed:
+            return error(at() + " mixes leaf and branch items");
+        case ScanPage::BadChild:
+            return error(at() + " has a bad child pointer");
+        case ScanPage::BadRecord:
+            return error("an entry names record " + std::to_string(info.detail) + " but the table has " +
+                         std::to_string(maxRecord.value_or(0)));
+        case ScanPage::OutOfOrder:
+            return error("keys out of order in " + at());
         }
-        f.leaf = get32(item(f, 0)) == 0;
-        for (size_t i = 0; i <= f.count; ++i) {
-            const uint32_t child = get32(item(f, i));
-            if (f.leaf && child != 0)
-                return error(at + " mixes leaf and branch items");
-            if (!f.leaf && child == 0)
-                return error(at + " has a bad child pointer");
-        }
-        if (f.leaf) {
+        if (info.leaf) {
             if (leafDepth < 0)
                 leafDepth = depth;
             else if (leafDepth != depth)
                 return error("leaves at different depths (page " + std::to_string(off) + ")");
         }
-        stack[depth++] = f;
+        out.entries += info.count;
+        out.sum += info.sum;
+        stack[depth++] = {off, 0};
         return {};
     };
 
+    // The last entry passed in key order, and the check that the next one
+    // follows it.
     const unsigned char* prevKey = nullptr;
     uint32_t prevRec = 0;
-    // False when the walk is to end: keys out of order (problem says so) or
-    // the visitor stopped it.
-    auto emit = [&](const Frame& f, size_t i, Status& problem) __attribute__((always_inline)) {
-        const unsigned char* it = item(f, i);
-        const unsigned char* key = it + 8;
-        const uint32_t rec = get32(it + 4);
+    auto follows = [&](uint32_t bound, uint32_t pageOff) -> Status {
+        const unsigned char* key = boundKeys.data() + static_cast<size_t>(bound) * K;
+        const uint32_t rec = boundRecs[bound];
         if (prevKey) {
             const int c = compareKeys(prevKey, key, K);
-            if (c > 0 || (c == 0 && prevRec >= rec)) {
-                problem = error("keys out of order in the page at " + std::to_string(f.off));
-                return false;
-            }
+            if (c > 0 || (c == 0 && prevRec >= rec))
+                return error("keys out of order in the page at " + std::to_string(pageOff));
         }
         prevKey = key;
         prevRec = rec;
-        return visit(reinterpret_cast<const char*>(key), rec);
+        return {};
     };
 
     if (auto st = enter(header_.root); !st)
         return st;
-    Status problem;
     while (depth > 0) {
         Frame& f = stack[depth - 1];
-        if (f.leaf) {
-            for (size_t i = 0; i < f.count; ++i)
-                if (!emit(f, i, problem))
-                    return problem;
+        const ScanPage& info = pages[f.off / kNtxPageSize];
+        if (info.leaf) {
+            // Its first key follows what came before; its own keys were
+            // found in order as it was read.
+            if (info.count > 0) {
+                if (auto st = follows(info.bounds, f.off); !st)
+                    return st;
+                prevKey = boundKeys.data() + static_cast<size_t>(info.bounds + 1) * K;
+                prevRec = boundRecs[info.bounds + 1];
+            }
             --depth;
             continue;
         }
         // A branch: child 0, item 0, child 1, item 1, ..., child count.
-        if (f.next > 0 && f.next - 1 < f.count && !emit(f, f.next - 1, problem))
-            return problem;
-        if (f.next > f.count) {
+        if (f.next > 0 && f.next - 1u < info.count)
+            if (auto st = follows(info.bounds + f.next - 1u, f.off); !st)
+                return st;
+        if (f.next > info.count) {
             --depth;
             continue;
         }
-        const uint32_t child = get32(item(f, f.next));
+        const uint32_t child = children[info.children + f.next];
         ++f.next;
         if (auto st = enter(child); !st)
             return st;
@@ -1350,57 +1458,47 @@ Status NtxFile::scanTree(NtxScanBuffer& buffer, Visit&& visit)
 
 Status NtxFile::verify()
 {
-    NtxScanBuffer buffer;
-    return scanTree(buffer, [](const char*, uint32_t) { return true; });
+    NtxDigest ignored;
+    return scanTree(std::nullopt, [](const char*, uint32_t) { return uint64_t(0); }, ignored);
 }
 
-Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
-                       NtxScanBuffer& buffer)
+std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
 {
-    out = {};
-    // The words ntxEntryHash takes from a key, worked out once: where each
-    // starts in the key, and its width (8, or a short piece's own).
-    struct Word {
-        uint16_t at;
-        uint16_t width;
-    };
-    std::vector<Word> words;
+    std::vector<NtxHashWord> words;
     size_t total = 0;
     for (uint16_t w : pieces) {
         if (w < 8) {
-            words.push_back({static_cast<uint16_t>(total), w});
+            words.push_back({static_cast<uint16_t>(total), static_cast<uint8_t>(64 - 8 * w), 0});
         } else {
             for (size_t i = 0; i + 8 < w; i += 8)
-                words.push_back({static_cast<uint16_t>(total + i), 8});
-            words.push_back({static_cast<uint16_t>(total + w - 8), 8});
+                words.push_back({static_cast<uint16_t>(total + i), 0, 0});
+            words.push_back({static_cast<uint16_t>(total + w - 8), 0, 0});
         }
         total += w;
     }
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i].weight = NtxEntryHash::weight(static_cast<unsigned>(i));
+    return words;
+}
+
+Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out)
+{
+    out = {};
+    size_t total = 0;
+    for (uint16_t w : pieces)
+        total += w;
     if (total != header_.keyLength)
         return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
                              " bytes long, not " + std::to_string(total));
-    Status problem;
-    Status st = scanTree(buffer, [&](const char* key, uint32_t rec) __attribute__((always_inline)) {
-        if (rec == 0 || rec > recordCount) {
-            problem = error("an entry names record " + std::to_string(rec) + " but the table has " +
-                            std::to_string(recordCount));
-            return false;
-        }
-        ++out.entries;
-        NtxEntryHash h(rec);
-        for (const Word& w : words) {
-            if (w.width == 8) {
-                uint64_t v;
-                std::memcpy(&v, key + w.at, 8);
-                h.word(v);
-            } else {
-                h.word(NtxEntryHash::shortPiece(key + w.at, w.width));
-            }
-        }
-        out.sum += h.done();
-        return true;
-    });
-    return st ? problem : st;
+    const std::vector<NtxHashWord> words = ntxHashWords(pieces);
+    const NtxHashWord* const first = words.data();
+    const size_t n = words.size();
+    auto hash = [first, n](const char* key, uint32_t rec) __attribute__((always_inline)) {
+        const uint64_t h =
+            ntxWordSum(first, n, [key](const NtxHashWord& w) { return ntxLoadWord(key + w.at, w.shift); });
+        return NtxEntryHash::finish(h, rec);
+    };
+    return scanTree(recordCount, hash, out);
 }
 
 // --- building -----------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -82,37 +83,21 @@ struct NtxDigest {
     uint64_t sum = 0;
 };
 
-// Memory a whole index file is read into for a check, kept by a caller that
-// checks several so that it is allocated once.
-class NtxScanBuffer {
-public:
-    // nullptr when there is not that much memory.
-    unsigned char* reserve(size_t n)
-    {
-        if (n > size_) {
-            bytes_.reset(new (std::nothrow) unsigned char[n]);
-            size_ = bytes_ ? n : 0;
-        }
-        return bytes_.get();
-    }
-private:
-    std::unique_ptr<unsigned char[]> bytes_;
-    size_t size_ = 0;
-};
-
 // A 64-bit hash of one entry: its record number and its key, taken in pieces
 // of fixed widths (a key's terms, so that a table's side can hash each field
 // where it lies in the record, without assembling the key). A piece is taken
 // a word at a time, its last word overlapping the one before; a piece shorter
-// than a word as one word of its bytes. The words are weighted by odd
-// constants of their position and summed, so they are taken independently of
-// one another, and the sum is mixed with the record number so that two
-// records trading keys change the sum of the two hashes.
+// than a word as one word of its bytes. A word is its bytes read big-endian
+// (so that the checkers' fast paths get it with one load and a byte swap).
+// The words are weighted by odd constants of their position and summed, so
+// they are taken independently of one another, and the sum is mixed with the
+// record number so that two records trading keys change the sum of the two
+// hashes.
 class NtxEntryHash {
 public:
-    explicit NtxEntryHash(uint32_t recNo) : rec_((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull) {}
+    explicit NtxEntryHash(uint32_t recNo) : recNo_(recNo) {}
     void word(uint64_t w) { sum_ += w * weight(n_++); }
-    // A piece shorter than a word, as word() takes it.
+    // The word of 1 to 8 bytes.
     static uint64_t shortPiece(const char* bytes, size_t width)
     {
         uint64_t w = 0;
@@ -126,27 +111,26 @@ public:
             word(shortPiece(bytes, width));
             return;
         }
-        uint64_t w;
-        for (size_t i = 0; i + 8 < width; i += 8) {
-            std::memcpy(&w, bytes + i, 8);
-            word(w);
-        }
-        std::memcpy(&w, bytes + width - 8, 8);
-        word(w);
+        for (size_t i = 0; i + 8 < width; i += 8)
+            word(shortPiece(bytes + i, 8));
+        word(shortPiece(bytes + width - 8, 8));
     }
-    uint64_t done() const
-    {
-        uint64_t h = sum_ ^ rec_;
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        h *= 0xC4CEB9FE1A85EC53ull;
-        return h ^ (h >> 33);
-    }
+    uint64_t done() const { return finish(sum_, recNo_); }
 
-private:
+    // The hash of an entry whose weighted words sum to sum: the sum mixed
+    // with the record number, multiplied out to 128 bits and folded, so that
+    // every bit of the result depends on every bit of both.
+    static uint64_t finish(uint64_t sum, uint32_t recNo)
+    {
+        const uint64_t h = sum ^ ((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull);
+        const unsigned __int128 p = static_cast<unsigned __int128>(h ^ 0xA0761D6478BD642Full) * 0xE7037ED1A0B428DBull;
+        return static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64);
+    }
     // An odd constant per word position; a key has at most 250 bytes, so
     // fewer than 64 words.
+    static uint64_t weight(unsigned i) { return kWeights[i & 63]; }
+
+private:
     static constexpr std::array<uint64_t, 64> kWeights = [] {
         std::array<uint64_t, 64> w{};
         for (uint64_t i = 0; i < w.size(); ++i) {
@@ -156,11 +140,53 @@ private:
         }
         return w;
     }();
-    static uint64_t weight(unsigned i) { return kWeights[i & 63]; }
-    uint64_t rec_;
+    uint32_t recNo_;
     uint64_t sum_ = 0;
     unsigned n_ = 0;
 };
+
+// Where a key's words start and how far each is shifted down once read as
+// eight big-endian bytes (0 for a whole word; a short piece keeps only its own
+// bytes): NtxEntryHash's words, for readers that may load eight bytes at any
+// place of the key.
+struct NtxHashWord {
+    uint16_t at;
+    uint8_t shift;
+    uint64_t weight;   // NtxEntryHash::weight of its position
+};
+std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces);
+
+// The word of eight bytes at p, shifted down: p must have eight readable bytes.
+inline uint64_t ntxLoadWord(const char* p, unsigned shift)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return __builtin_bswap64(w) >> shift;
+}
+
+// The weighted sum of n words at p (each at word.at, eight readable bytes),
+// up to eight of them without a loop: the checks take it for every key.
+template <class Word, class Load>
+inline __attribute__((always_inline)) uint64_t ntxWordSum(const Word* w, size_t n, Load load)
+{
+    uint64_t h = 0;
+    switch (n) {
+    default:
+        for (size_t i = 8; i < n; ++i)
+            h += load(w[i]) * w[i].weight;
+        [[fallthrough]];
+    case 8: h += load(w[7]) * w[7].weight; [[fallthrough]];
+    case 7: h += load(w[6]) * w[6].weight; [[fallthrough]];
+    case 6: h += load(w[5]) * w[5].weight; [[fallthrough]];
+    case 5: h += load(w[4]) * w[4].weight; [[fallthrough]];
+    case 4: h += load(w[3]) * w[3].weight; [[fallthrough]];
+    case 3: h += load(w[2]) * w[2].weight; [[fallthrough]];
+    case 2: h += load(w[1]) * w[1].weight; [[fallthrough]];
+    case 1: h += load(w[0]) * w[0].weight; [[fallthrough]];
+    case 0: break;
+    }
+    return h;
+}
 
 // The hash of a key cut into pieces of these widths (summing to its length).
 inline uint64_t ntxEntryHash(const std::vector<uint16_t>& pieces, const char* key, uint32_t recNo)
@@ -250,12 +276,11 @@ public:
     // problem found.
     Status verify();
     // The same walk, which also requires every record number to lie in
-    // 1..recordCount, and sums the entries up. The file is read once, whole,
-    // and walked in memory: this is the index check of every start-up. (A
-    // record with two entries shows as entries and sum that differ from the
-    // table's.)
+    // 1..recordCount, and sums the entries up. The file is read once, front
+    // to back: this is the index check of every start-up. (A record with two
+    // entries shows as entries and sum that differ from the table's.)
     // pieces: the widths each key is hashed in (see ntxEntryHash).
-    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out, NtxScanBuffer& buffer);
+    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out);
 
     // Offset of the update lock (1 byte) in the index file.
     static constexpr uint64_t updateLockOffset() { return kLockBase; }
@@ -293,8 +318,9 @@ private:
     Status endUpdate();
     std::string padKey(std::string_view key) const;
     Status error(const std::string& what) const;
-    template <class Visit>
-    Status scanTree(NtxScanBuffer& buffer, Visit&& visit);
+    struct ScanPage;
+    template <class Hash>
+    Status scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out);
 
     OsFile file_;
     NtxHeader header_;

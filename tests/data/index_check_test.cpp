@@ -178,3 +178,124 @@ TEST_F(IndexCheckTest, DamagedTreeIsFoundAndNamed)
     EXPECT_NE(s[0].message().find("points to itself"), std::string::npos) << s[0].message();
     EXPECT_TRUE(s[1]);
 }
+
+// The visit table's five indexes share fields, and its records hold what
+// other programs may leave (numbers with leading zeros, junk, letters above
+// ASCII): the one pass must agree with indexes the engine built through the
+// expressions, and still find a key that changed.
+TEST(IndexCheck, SharedFieldsInAnyFormAgreeWithTheEnginesIndexes)
+{
+    TempFolder dir;
+    Workspace ws(dir.str());
+    const auto& def = *cat::findTable("pvisit");
+    ASSERT_TRUE(ws.create("PVISIT.dbf", def.fields));
+    uint64_t seed = 11;
+    auto next = [&seed] { return (seed = seed * 6364136223846793005ull + 1442695040888963407ull) >> 33; };
+    {
+        auto dbf = DbfFile::open(ws.resolve("PVISIT.dbf"), true);
+        ASSERT_TRUE(dbf);
+        std::string record((*dbf)->recordLength(), ' ');
+        for (int i = 1; i <= 600; ++i) {
+            record[0] = next() % 5 == 0 ? '*' : ' ';
+            for (const auto& f : (*dbf)->fields()) {
+                const char* const* samples = f.def.type == 'N' ? kNumbers : f.def.type == 'D' ? kDates : kTexts;
+                const size_t n = f.def.type == 'N' ? std::size(kNumbers) : f.def.type == 'D' ? std::size(kDates)
+                                                                                             : std::size(kTexts);
+                put(record.data() + f.offset, static_cast<size_t>(f.def.width), samples[next() % n]);
+            }
+            if (i == 7)
+                put(record.data() + (*dbf)->fields()[size_t((*dbf)->fieldIndex("VISITNO"))].offset, 10, "        42");
+            ASSERT_TRUE((*dbf)->append(record.data()));
+        }
+    }
+    std::vector<IndexToCheck> files;
+    {
+        auto a = ws.use("PVISIT.dbf");
+        ASSERT_TRUE(a) << a.message();
+        for (int n : def.indexes) {
+            const auto& ix = cat::index(n);
+            ASSERT_TRUE((*a)->createIndex(ix.fileName(), ix.key));
+            files.push_back({ws.resolve(ix.fileName()), ix.key});
+        }
+        ws.closeAll();
+    }
+    auto check = [&] { return checkIndexes(ws.resolve("PVISIT.dbf"), files); };
+    auto patchVisitNo = [&](const char* text) {
+        auto dbf = DbfFile::open(ws.resolve("PVISIT.dbf"), true);
+        ASSERT_TRUE(dbf);
+        std::string rec((*dbf)->recordLength(), ' ');
+        ASSERT_TRUE((*dbf)->read(7, rec.data()));
+        put(rec.data() + (*dbf)->fields()[size_t((*dbf)->fieldIndex("VISITNO"))].offset, 10, text);
+        ASSERT_TRUE((*dbf)->write(7, rec.data()));
+    };
+    for (const auto& s : check())
+        EXPECT_TRUE(s) << s.message();
+    patchVisitNo("0000000042");   // the same number: the same keys
+    for (const auto& s : check())
+        EXPECT_TRUE(s) << s.message();
+    patchVisitNo("        43");
+    const auto s = check();
+    ASSERT_EQ(s.size(), 5u);
+    EXPECT_FALSE(s[0]);   // str(visitno)
+    EXPECT_FALSE(s[1]);   // str(patcode)+str(visitno)
+    EXPECT_TRUE(s[2] && s[3] && s[4]);
+}
+
+// Each page is taken as the file is read and the tree walked afterwards:
+// keys in order within every page but not across two of them are still
+// found, and pages the tree does not reach (freed ones) are not judged.
+TEST_F(IndexCheckTest, OrderAcrossPagesIsCheckedAndUnreachedPagesAreNot)
+{
+    const fs::path file = dir / "PATNT1.ntx";
+    const std::string sound = readBytes(file);
+    auto u = [](std::string& b) { return reinterpret_cast<unsigned char*>(b.data()); };
+    std::string bytes = sound;
+    const uint32_t root = get32(u(bytes) + 4);
+    const uint32_t leaf = get32(u(bytes) + root + get16(u(bytes) + root + 2));
+    ASSERT_NE(leaf, 0u) << "root is a leaf";
+    const uint16_t count = get16(u(bytes) + leaf);
+    std::memcpy(u(bytes) + leaf + get16(u(bytes) + leaf + 2 + 2 * (count - 1)) + 8, "F9999999999", 11);
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    auto s = check();
+    EXPECT_NE(s[0].message().find("keys out of order"), std::string::npos) << s[0].message();
+
+    bytes = sound;   // the second leaf's first key below the one that parts it from the first leaf
+    const uint32_t second = get32(u(bytes) + root + get16(u(bytes) + root + 4));
+    std::memcpy(u(bytes) + second + get16(u(bytes) + second + 2) + 8, "F         0", 11);
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    s = check();
+    EXPECT_NE(s[0].message().find("keys out of order"), std::string::npos) << s[0].message();
+
+    bytes = sound;
+    bytes.append(1024, '\xEE');   // a page no one points to, holding anything
+    { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+    s = check();
+    EXPECT_TRUE(s[0]) << s[0].message();
+}
+
+// An index grown one insert at a time, its pages split all over the file
+// rather than laid out in key order, checks as sound against its table.
+TEST(IndexCheck, IndexGrownByInsertsInAnyOrderIsSound)
+{
+    TempFolder dir;
+    Workspace ws(dir.str());
+    const auto& def = *cat::findTable("patnt");
+    ASSERT_TRUE(ws.create("PATNT.dbf", def.fields));
+    std::vector<IndexToCheck> files;
+    {
+        auto a = ws.use("PATNT.dbf");
+        ASSERT_TRUE(a) << a.message();
+        for (const char* n : {"patnt1", "patnt2"}) {
+            ASSERT_TRUE((*a)->createIndex(cat::findIndex(n)->fileName(), cat::findIndex(n)->key));
+            files.push_back({ws.resolve(cat::findIndex(n)->fileName()), cat::findIndex(n)->key});
+        }
+        for (int i = 1; i <= 3000; ++i) {
+            ASSERT_TRUE((*a)->append());
+            ASSERT_TRUE((*a)->setNum("PATCODE", i * 7919 % 3001));
+            ASSERT_TRUE((*a)->setStr("PATFNAME", "Name" + std::to_string(i * 104729 % 3001)));
+        }
+        ws.closeAll();
+    }
+    for (const auto& s : checkIndexes(ws.resolve("PATNT.dbf"), files))
+        EXPECT_TRUE(s) << s.message();
+}

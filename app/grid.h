@@ -85,7 +85,7 @@ public:
     int cachedRows() const { return static_cast<int>(cache_.size()); }
 
     static constexpr int kBlock = 16;      // rows read per visit: about a visible page
-    static constexpr int kMaxCached = 4096;
+    static constexpr int kMaxCached = 1024;
     static constexpr long kAnchorStride = 512;
     static constexpr size_t kMaxAnchors = 200000;
 

@@ -688,8 +688,8 @@ Status NtxFile::walk(std::string_view fromPrefix,
 
 Result<uint64_t> NtxFile::subtreeCount(uint32_t offset, int depth)
 {
-    if (auto it = counts_.find(offset); it != counts_.end())
-        return it->second;
+    if (const uint64_t* known = counts_.find(offset))
+        return *known;
     // A cycle would come back to a page whose count is not known yet and so
     // run past any real depth.
     if (depth >= kMaxDepth)
@@ -709,7 +709,7 @@ Result<uint64_t> NtxFile::subtreeCount(uint32_t offset, int depth)
             total += *c;
         }
     }
-    counts_[offset] = total;
+    counts_.set(offset, total);
     return total;
 }
 
@@ -751,11 +751,13 @@ void NtxFile::countFromFile()
                     break;
                 }
                 const uint32_t child = get32(p + off);
-                if (j == 0)
-                    leaf = child == 0;
-                if (leaf != (child == 0) || child % kNtxPageSize != 0 || child / kNtxPageSize >= pages)
+                if (j == 0 && child == 0) {   // a leaf: its count is all it adds
+                    leaf = true;
+                    break;
+                }
+                if (child == 0 || child % kNtxPageSize != 0 || child / kNtxPageSize >= pages)
                     sound = false;
-                else if (!leaf)
+                else
                     children.push_back(child / kNtxPageSize);
             }
             if (!sound) {
@@ -800,10 +802,9 @@ void NtxFile::countFromFile()
         state[f.page] = 2;
         --depth;
     }
-    counts_.reserve(pages);
-    for (uint64_t page = 1; page < pages; ++page)
+    for (uint64_t page = pages; page-- > 1;)   // the last first: one allocation
         if (state[page] == 2)
-            counts_[static_cast<uint32_t>(page * kNtxPageSize)] = count[page];
+            counts_.set(static_cast<uint32_t>(page * kNtxPageSize), count[page]);
 }
 
 // From the root down: step(page, depth) reads a page and gives the child to

@@ -15,6 +15,7 @@
 #include "data/os_file.h"
 #include "data/status.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -24,7 +25,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace cn::data {
@@ -340,8 +340,43 @@ private:
     }
     Node* keep(uint32_t offset, std::unique_ptr<Node> n);
     // Entries under each page (the page's own and its descendants'), by page
-    // offset; an entry is valid while no update touched the page or below.
-    std::unordered_map<uint32_t, uint64_t> counts_;
+    // number; an entry is valid while no update touched the page or below.
+    class PageCounts {
+    public:
+        const uint64_t* find(uint32_t offset) const
+        {
+            const size_t i = offset / kNtxPageSize;
+            return offset % kNtxPageSize == 0 && i < n_.size() && n_[i] != kUnknown ? &n_[i] : nullptr;
+        }
+        void set(uint32_t offset, uint64_t count)
+        {
+            const size_t i = offset / kNtxPageSize;
+            if (i >= n_.size())
+                n_.resize(std::max(i + 1, n_.size() + n_.size() / 2), kUnknown);
+            known_ += n_[i] == kUnknown ? 1 : 0;
+            n_[i] = count;
+        }
+        void erase(uint32_t offset)
+        {
+            const size_t i = offset / kNtxPageSize;
+            if (i < n_.size() && n_[i] != kUnknown) {
+                n_[i] = kUnknown;
+                --known_;
+            }
+        }
+        void clear()
+        {
+            n_.clear();
+            known_ = 0;
+        }
+        bool empty() const { return known_ == 0; }
+
+    private:
+        static constexpr uint64_t kUnknown = UINT64_MAX;
+        std::vector<uint64_t> n_;
+        size_t known_ = 0;
+    };
+    PageCounts counts_;
     std::vector<uint32_t> dirty_;
 };
 

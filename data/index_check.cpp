@@ -376,11 +376,14 @@ struct TableSide {
     uint64_t sum = 0;
 };
 
-// One pass over the records, adding each record's key hash to every side.
+// The pass over the records, adding each record's key hash to every side:
+// the records are taken a chunk at a time from nextChunk, so that both
+// threads can share the pass, each adding to sums of its own (one per side).
 // What the sides' keys need of their fields (a whole number in its own form,
 // a text in ASCII) is looked at once per record for all sides: the visits'
 // keys take the patient code and the visit number twice each.
-Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
+Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::atomic<uint32_t>& nextChunk,
+                std::vector<uint64_t>& sums)
 {
     using Need = KeyWriter::Need;
     using HashWord = KeyWriter::HashWord;
@@ -405,7 +408,9 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
     const size_t bytes = static_cast<size_t>(chunk) * length;
     std::unique_ptr<char[]> buf(new char[bytes + 8]());
     std::vector<uint32_t> unmet(chunk);
-    for (uint32_t first = 1; first <= count; first += chunk) {
+    sums.assign(sides.size(), 0);
+    for (uint32_t c; (c = nextChunk++) < (count + chunk - 1) / chunk;) {
+        const uint32_t first = 1 + c * chunk;
         const uint32_t n = std::min(chunk, count - first + 1);
         if (auto st = dbf.readMany(first, n, buf.get()); !st)
             return st;
@@ -435,7 +440,7 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
             for (const HashWord* x = flags; x != end; ++x)
                 flagWeights += x->weight;
             const uint32_t mask = masks[s];
-            uint64_t sum = sides[s]->sum;
+            uint64_t sum = sums[s];
             for (uint32_t i = 0; i < n; ++i) {
                 const char* record = buf.get() + static_cast<size_t>(i) * length;
                 if (unmet[i] & mask) {
@@ -454,7 +459,7 @@ Status sumTable(const DbfFile& dbf, std::vector<TableSide*>& sides)
                 h += static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F') * flagWeights;
                 sum += NtxEntryHash::finish(h, first + i);
             }
-            sides[s]->sum = sum;
+            sums[s] = sum;
         }
     }
     return {};
@@ -508,10 +513,11 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     if (wanted.empty())
         return out;
 
-    // The index files are taken in turn by whichever thread is free: this
-    // one from the start, a second one once it has been through a large
-    // table. A small table is quicker done here than a thread is started and
-    // waited for.
+    // The work is shared by this thread and, for a large table, a second
+    // one: this one takes the index files in turn, the second one the
+    // table's records a chunk at a time, and each, when none of its own work
+    // is left, helps with the other's. A small table is quicker done here
+    // than a thread is started and waited for.
     std::vector<NtxDigest> digests(indexes.size());
     std::atomic<size_t> nextIndex{0};
     auto digestIndexes = [&] {
@@ -519,23 +525,27 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
             if (files[i])
                 out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i]);
     };
+    std::atomic<uint32_t> nextChunk{0};
+    std::vector<uint64_t> mySums, workerSums;
+    Status myTable, workerTable;
     constexpr uint64_t kWorthAThread = 4u << 20;
-    Status tableStatus;
     std::thread worker;
     if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
         try {
             worker = std::thread([&] {
-                tableStatus = sumTable(dbf, wanted);
+                workerTable = sumTable(dbf, wanted, nextChunk, workerSums);
                 digestIndexes();
             });
         } catch (const std::system_error&) {
         }
     }
-    if (!worker.joinable())
-        tableStatus = sumTable(dbf, wanted);
     digestIndexes();
+    myTable = sumTable(dbf, wanted, nextChunk, mySums);
     if (worker.joinable())
         worker.join();
+    const Status tableStatus = !myTable ? myTable : workerTable;
+    for (size_t k = 0; k < wanted.size(); ++k)
+        wanted[k]->sum = mySums[k] + (k < workerSums.size() ? workerSums[k] : 0);
 
     for (size_t i = 0; i < indexes.size(); ++i) {
         if (!files[i] || !out[i])

@@ -1297,22 +1297,20 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
                 fault(ScanPage::TooMany, info.count);
                 continue;
             }
-            bool inside = true;
-            for (size_t i = 0; i <= info.count && inside; ++i) {
+            // Every item inside the page, and a child for each or for none.
+            for (size_t i = 0; i <= info.count; ++i) {
                 const uint16_t o = get16(page + 2 + 2 * i);
-                inside = o >= 2 && o + 8u + K <= kNtxPageSize;
-            }
-            if (!inside) {
-                fault(ScanPage::ItemOutside);
-                continue;
-            }
-            info.leaf = get32(item(0)) == 0;
-            for (size_t i = 0; i <= info.count && !info.fault; ++i) {
-                const uint32_t child = get32(item(i));
-                if (info.leaf && child != 0)
-                    fault(ScanPage::Mixed);
-                else if (!info.leaf && child == 0)
-                    fault(ScanPage::BadChild);
+                if (o < 2 || o + 8u + K > kNtxPageSize) {
+                    fault(ScanPage::ItemOutside);
+                    break;
+                }
+                const bool noChild = get32(page + o) == 0;
+                if (i == 0)
+                    info.leaf = noChild;
+                else if (noChild != info.leaf) {
+                    fault(info.leaf ? ScanPage::Mixed : ScanPage::BadChild);
+                    break;
+                }
             }
             if (info.fault)
                 continue;

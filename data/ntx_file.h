@@ -164,8 +164,8 @@ inline uint64_t ntxLoadWord(const char* p, unsigned shift)
     return __builtin_bswap64(w) >> shift;
 }
 
-// The weighted sum of n words at p (each at word.at, eight readable bytes),
-// up to eight of them without a loop: the checks take it for every key.
+// The sum of n words, each read by load and multiplied by its weight; up to
+// eight of them without a loop, as the checks take it for every key.
 template <class Word, class Load>
 inline __attribute__((always_inline)) uint64_t ntxWordSum(const Word* w, size_t n, Load load)
 {

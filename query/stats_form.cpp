@@ -295,6 +295,12 @@ bool StatsForm::openAreas()
             MESGSTOP(QStringLiteral("The visits cannot be listed !!\n") + problemText(r.status()));
             return false;
         }
+    // Every order's page counts are read with the window's opening, so that
+    // a sort by a header later lists its first rows at once.
+    if (data::WorkArea* v = area(kVisits))
+        for (const SortColumn& s : kSortColumns)
+            if (v->setOrder(s.order))
+                (void)v->keyCount();
     SET_STATS_RELATIONS(true);
     for (const SortColumn& s : kSortColumns)
         grid_->browseModel()->setHeaderIcon(s.column, s.column == 1 ? ARROWDN2() : ARROWDN1());

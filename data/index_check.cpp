@@ -383,7 +383,7 @@ struct TableSide {
 // a text in ASCII) is looked at once per record for all sides: the visits'
 // keys take the patient code and the visit number twice each.
 Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::atomic<uint32_t>& nextChunk,
-                std::vector<uint64_t>& sums)
+                std::vector<uint64_t>& sums, const RecordSearch* search, bool& found)
 {
     using Need = KeyWriter::Need;
     using HashWord = KeyWriter::HashWord;
@@ -414,6 +414,9 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
         const uint32_t n = std::min(chunk, count - first + 1);
         if (auto st = dbf.readMany(first, n, buf.get()); !st)
             return st;
+        if (search && !found)
+            for (uint32_t i = 0; i < n && !found; ++i)
+                found = search->test(buf.get() + static_cast<size_t>(i) * length);
         for (uint32_t i = 0; i < n; ++i) {
             const char* record = buf.get() + static_cast<size_t>(i) * length;
             uint32_t bits = 1u << 31;   // never met: the sides that take no word directly
@@ -467,8 +470,13 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
 
 } // namespace
 
-std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<IndexToCheck>& indexes)
+std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<IndexToCheck>& indexes,
+                                 RecordSearch* search)
 {
+    if (search) {
+        search->done = search->found = false;
+        search->records = 0;
+    }
     std::vector<Status> out(indexes.size());
     auto opened = DbfFile::open(dbfPath, false);
     if (!opened) {
@@ -528,22 +536,28 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     std::atomic<uint32_t> nextChunk{0};
     std::vector<uint64_t> mySums, workerSums;
     Status myTable, workerTable;
+    bool myFound = false, workerFound = false;
     constexpr uint64_t kWorthAThread = 4u << 20;
     std::thread worker;
     if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
         try {
             worker = std::thread([&] {
-                workerTable = sumTable(dbf, wanted, nextChunk, workerSums);
+                workerTable = sumTable(dbf, wanted, nextChunk, workerSums, search, workerFound);
                 digestIndexes();
             });
         } catch (const std::system_error&) {
         }
     }
     digestIndexes();
-    myTable = sumTable(dbf, wanted, nextChunk, mySums);
+    myTable = sumTable(dbf, wanted, nextChunk, mySums, search, myFound);
     if (worker.joinable())
         worker.join();
     const Status tableStatus = !myTable ? myTable : workerTable;
+    if (search && tableStatus) {
+        search->done = true;
+        search->found = myFound || workerFound;
+        search->records = count;
+    }
     for (size_t k = 0; k < wanted.size(); ++k)
         wanted[k]->sum = mySums[k] + (k < workerSums.size() ? workerSums[k] : 0);
 

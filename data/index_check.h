@@ -14,6 +14,7 @@
 #include "data/ntx_file.h"
 #include "data/status.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,9 +94,22 @@ struct IndexToCheck {
     std::string keyText;    // the key expression it must have been built from
 };
 
+// Something to look for among a table's records while the check reads them
+// anyway, so that start-up reads a large table once: test gets each
+// record's bytes (from two threads at once, so it must only read). done
+// tells that every record was looked at, found that one of them passed the
+// test, records how many there were.
+struct RecordSearch {
+    std::function<bool(const char* record)> test;
+    bool done = false;
+    bool found = false;
+    uint32_t records = 0;
+};
+
 // Checks every index against the table at dbfPath; one Status per index, in
 // the order given: failed when the index cannot be read, is damaged, or does
 // not match the table (the message says how).
-std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<IndexToCheck>& indexes);
+std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<IndexToCheck>& indexes,
+                                 RecordSearch* search = nullptr);
 
 } // namespace cn::data

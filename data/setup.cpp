@@ -49,6 +49,8 @@ bool blank(std::string_view s)
     return true;
 }
 
+std::function<bool(const char*)> blankTest(const DbfFile& dbf, const catalog::BlankCheck& check, bool deletedVisible);
+
 constexpr int kObscureLow = 33, kObscureSpan = 94;   // printable characters but the space
 constexpr std::string_view kInUse = "it is in use by another program";
 
@@ -170,6 +172,7 @@ void Setup::SETUP_PROCESS(bool cleanup)
     reported_.clear();
     unusable_.clear();
     indexSound_.clear();
+    blankSeen_.clear();
     log_ = {};
     obs_.setRange(1, 0, catalog::kTableCount);
     obs_.setRange(2, 0, catalog::kIndexCount);
@@ -425,7 +428,16 @@ bool Setup::indexSound(const IndexDef& ix)
         files.push_back({ws_.resolve(other.fileName()), other.key});
         numbers.push_back(n);
     }
-    const std::vector<Status> verdicts = checkIndexes(ws_.resolve(def.fileName()), files);
+    // The table's blank check, if it has one, is answered by the same read.
+    RecordSearch blanks;
+    for (const auto& step : catalog::openSteps())
+        if (step.check && catalog::sameName(step.table, def.name))
+            if (auto dbf = DbfFile::open(ws_.resolve(def.fileName()), false); dbf)
+                blanks.test = blankTest(**dbf, *step.check, ws_.deletedVisible());
+    const std::vector<Status> verdicts =
+        checkIndexes(ws_.resolve(def.fileName()), files, blanks.test ? &blanks : nullptr);
+    if (blanks.done)
+        blankSeen_[def.number] = {blanks.found, blanks.records};
     for (size_t i = 0; i < numbers.size(); ++i)
         indexSound_[numbers[i]] = verdicts[i].isOk();
     auto it = indexSound_.find(ix.number);
@@ -609,10 +621,30 @@ bool zeroCode(std::string_view text)
     return simple ? !nonZeroDigit : decodeNumeric(text) == 0;
 }
 
-// A blank check: is there a visible record with a blank name or a zero code
-// (or parent code)? Only whether there is one matters, so the table file is
-// read in record order, a block at a time, rather than through the order with
-// a descent and a lock per record.
+// The blank check on a record's bytes: a visible record with a blank name or
+// a zero code (or parent code). None when the table lacks one of the fields.
+std::function<bool(const char*)> blankTest(const DbfFile& dbf, const catalog::BlankCheck& check, bool deletedVisible)
+{
+    const int name = dbf.fieldIndex(check.nameField), code = dbf.fieldIndex(check.codeField);
+    const int parent = check.parentField.empty() ? -1 : dbf.fieldIndex(check.parentField);
+    if (name < 0 || code < 0 || (!check.parentField.empty() && parent < 0))
+        return {};
+    auto field = [&dbf](int i) {
+        const FieldLayout& f = dbf.fields()[static_cast<size_t>(i)];
+        return std::pair<uint32_t, size_t>(f.offset, static_cast<size_t>(f.def.width));
+    };
+    return [name = field(name), code = field(code), parent = parent >= 0 ? field(parent) : std::pair<uint32_t, size_t>(),
+            hasParent = parent >= 0, deletedVisible](const char* rec) {
+        auto bytes = [rec](std::pair<uint32_t, size_t> f) { return std::string_view(rec + f.first, f.second); };
+        if (rec[0] == kRecordDeleted && !deletedVisible)
+            return false;
+        return blank(bytes(name)) || zeroCode(bytes(code)) || (hasParent && zeroCode(bytes(parent)));
+    };
+}
+
+// Whether the table has a record the blank check finds. Only whether there is
+// one matters, so the table file is read in record order, a block at a time,
+// rather than through the order with a descent and a lock per record.
 bool faultyRecord(WorkArea& area, const catalog::BlankCheck& check, bool deletedVisible)
 {
     auto viaArea = [&] {
@@ -625,14 +657,9 @@ bool faultyRecord(WorkArea& area, const catalog::BlankCheck& check, bool deleted
     if (!opened)
         return viaArea();
     const DbfFile& dbf = **opened;
-    const int name = dbf.fieldIndex(check.nameField), code = dbf.fieldIndex(check.codeField);
-    const int parent = check.parentField.empty() ? -1 : dbf.fieldIndex(check.parentField);
-    if (name < 0 || code < 0 || (!check.parentField.empty() && parent < 0))
+    const auto test = blankTest(dbf, check, deletedVisible);
+    if (!test)
         return viaArea();
-    auto bytes = [&](const char* rec, int field) {
-        const FieldLayout& f = dbf.fields()[static_cast<size_t>(field)];
-        return std::string_view(rec + f.offset, static_cast<size_t>(f.def.width));
-    };
     const uint32_t length = dbf.recordLength();
     const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
     std::string buf(static_cast<size_t>(chunk) * length, '\0');
@@ -640,14 +667,9 @@ bool faultyRecord(WorkArea& area, const catalog::BlankCheck& check, bool deleted
         const uint32_t n = std::min(chunk, dbf.recordCount() - first + 1);
         if (!dbf.readMany(first, n, buf.data()))
             return viaArea();
-        for (uint32_t i = 0; i < n; ++i) {
-            const char* rec = buf.data() + static_cast<size_t>(i) * length;
-            if (rec[0] == kRecordDeleted && !deletedVisible)
-                continue;
-            if (blank(bytes(rec, name)) || zeroCode(bytes(rec, code)) ||
-                (parent >= 0 && zeroCode(bytes(rec, parent))))
+        for (uint32_t i = 0; i < n; ++i)
+            if (test(buf.data() + static_cast<size_t>(i) * length))
                 return true;
-        }
     }
     return false;
 }
@@ -674,7 +696,13 @@ void Setup::CN_OPENDATA()
         if (a.orderCount() > 0)
             (void)a.setOrder(1);
         if (const auto* check = step.check) {
-            if (faultyRecord(a, *check, ws_.deletedVisible()))
+            // Answered by the index check's read of the table when nothing
+            // was added to it since.
+            const auto seen = blankSeen_.find(def.number);
+            const bool faulty = seen != blankSeen_.end() && seen->second.second == a.lastRec()
+                                    ? seen->second.first
+                                    : faultyRecord(a, *check, ws_.deletedVisible());
+            if (faulty)
                 obs_.message(SetupBox::Info, check->message);
         }
         a.goTop();

@@ -137,6 +137,9 @@ private:
     bool collect_ = false;                   // a clean-up run gathers its problems
     std::vector<std::string> failures_;      // ... here
     std::map<int, bool> indexSound_;         // index number -> checked against its table in this run
+    // table number -> (its blank check found a record, over how many
+    // records), from the index check's read of the table in this run
+    std::map<int, std::pair<bool, uint32_t>> blankSeen_;
     Log log_;
 
     friend class Cleanup;

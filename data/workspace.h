@@ -85,9 +85,8 @@ public:
     uint32_t recCount() const { return lastRec(); }                   // RECCOUNT()
     virtual uint32_t keyNo() = 0;                                     // ORDKEYNO(), within order and scope
     virtual uint32_t keyCount() = 0;                                  // ORDKEYCOUNT()
-    // ORDKEYGOTO by the index's key positions: to the n-th visible record
-    // (from 1) of the order and scope, eof when there is none, in one
-    // descent. False, and nothing moved, when the area has no such positions
+    // To the n-th visible record (from 1) of the order and scope by the
+    // index's key positions, eof when there is none, in one descent. False, and nothing moved, when the area has no such positions
     // (no order, or a filter): the caller then walks.
     virtual bool goToKeyNo(uint32_t) { return false; }
 

@@ -713,9 +713,26 @@ Result<uint64_t> NtxFile::subtreeCount(uint32_t offset, int depth)
     return total;
 }
 
+// The file's pages after the header, front to back, a piece at a time:
+// page(number, bytes) for each, with eight bytes to spare after every page.
+template <class Page>
+Status NtxFile::forEachPage(uint64_t pageCount, Page&& page)
+{
+    constexpr uint64_t kPiecePages = 256;
+    std::unique_ptr<unsigned char[]> piece(new unsigned char[kPiecePages * kNtxPageSize + 8]());
+    for (uint64_t first = 1; first < pageCount; first += kPiecePages) {
+        const uint64_t n = std::min(kPiecePages, pageCount - first);
+        if (auto st = file_.readAt(first * kNtxPageSize, piece.get(), n * kNtxPageSize); !st)
+            return st;
+        for (uint64_t k = 0; k < n; ++k)
+            page(first + k, piece.get() + k * kNtxPageSize);
+    }
+    return {};
+}
+
 // A position needs the counts of about half the tree's pages, and the first
 // one asked would read them a page at a time. Instead the file is read front
-// to back a megabyte at a time, each page's entries and children noted, and
+// to back, each page's entries and children noted, and
 // the pages reached from the root counted, children before their parent.
 // Only while none of our pages waits to be written (the file then holds the
 // tree as we know it); a page that does not look right leaves every count to
@@ -731,43 +748,37 @@ void NtxFile::countFromFile()
     std::vector<uint16_t> items(pages, 0);
     std::vector<uint32_t> childrenAt(pages, kBad);   // where a branch's children start in `children`
     std::vector<uint32_t> children;                  // page numbers
-    std::vector<unsigned char> chunk(size_t(1) << 20);
-    const uint64_t perChunk = chunk.size() / kNtxPageSize;
-    for (uint64_t from = 1; from < pages; from += perChunk) {
-        const uint64_t n = std::min(perChunk, pages - from);
-        if (!file_.readAt(from * kNtxPageSize, chunk.data(), n * kNtxPageSize))
+    auto takePage = [&](uint64_t number, const unsigned char* p) {
+        const uint16_t count = get16(p);
+        if (count > M)
             return;
-        for (uint64_t i = 0; i < n; ++i) {
-            const unsigned char* p = chunk.data() + i * kNtxPageSize;
-            const uint16_t count = get16(p);
-            if (count > M)
-                continue;
-            const size_t start = children.size();
-            bool leaf = false, sound = true;
-            for (size_t j = 0; j <= count && sound; ++j) {
-                const uint16_t off = get16(p + 2 + 2 * j);
-                if (off < 2 || off + 8u + K > kNtxPageSize) {
-                    sound = false;
-                    break;
-                }
-                const uint32_t child = get32(p + off);
-                if (j == 0 && child == 0) {   // a leaf: its count is all it adds
-                    leaf = true;
-                    break;
-                }
-                if (child == 0 || child % kNtxPageSize != 0 || child / kNtxPageSize >= pages)
-                    sound = false;
-                else
-                    children.push_back(child / kNtxPageSize);
+        const size_t start = children.size();
+        bool leaf = false, sound = true;
+        for (size_t j = 0; j <= count && sound; ++j) {
+            const uint16_t off = get16(p + 2 + 2 * j);
+            if (off < 2 || off + 8u + K > kNtxPageSize) {
+                sound = false;
+                break;
             }
-            if (!sound) {
-                children.resize(start);
-                continue;
+            const uint32_t child = get32(p + off);
+            if (j == 0 && child == 0) {   // a leaf: its count is all it adds
+                leaf = true;
+                break;
             }
-            items[from + i] = count;
-            childrenAt[from + i] = leaf ? kLeaf : static_cast<uint32_t>(start);
+            if (child == 0 || child % kNtxPageSize != 0 || child / kNtxPageSize >= pages)
+                sound = false;
+            else
+                children.push_back(child / kNtxPageSize);
         }
-    }
+        if (!sound) {
+            children.resize(start);
+            return;
+        }
+        items[number] = count;
+        childrenAt[number] = leaf ? kLeaf : static_cast<uint32_t>(start);
+    };
+    if (!forEachPage(pages, takePage))
+        return;
 
     std::vector<uint64_t> count(pages, 0);
     std::vector<uint8_t> state(pages, 0);   // 0 not reached, 1 on the path, 2 counted
@@ -1276,81 +1287,75 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
         boundRecs.push_back(get32(item + 4));
     };
 
-    // A piece of the file with eight bytes to spare after it: hash may load a
-    // word at any place of a key.
-    constexpr uint64_t kPiecePages = 256;
-    std::unique_ptr<unsigned char[]> piece(new unsigned char[kPiecePages * kNtxPageSize + 8]());
-    for (uint64_t firstPage = 1; firstPage < pageCount; firstPage += kPiecePages) {
-        const uint64_t n = std::min(kPiecePages, pageCount - firstPage);
-        if (auto st = file_.readAt(firstPage * kNtxPageSize, piece.get(), n * kNtxPageSize); !st)
-            return st;
-        for (uint64_t k = 0; k < n; ++k) {
-            const unsigned char* const page = piece.get() + k * kNtxPageSize;
-            ScanPage& info = pages[firstPage + k];
-            auto item = [&](size_t i) { return page + get16(page + 2 + 2 * i); };
-            auto fault = [&](ScanPage::Fault f, uint32_t detail = 0) {
-                info.fault = f;
-                info.detail = detail;
-            };
-            info.count = get16(page);
-            if (info.count > M) {
-                fault(ScanPage::TooMany, info.count);
-                continue;
+    // hash may load a word at any place of a key: each page has eight bytes
+    // to spare after it.
+    auto takePage = [&](uint64_t number, const unsigned char* page) {
+        ScanPage& info = pages[number];
+        auto item = [&](size_t i) { return page + get16(page + 2 + 2 * i); };
+        auto fault = [&](ScanPage::Fault f, uint32_t detail = 0) {
+            info.fault = f;
+            info.detail = detail;
+        };
+        info.count = get16(page);
+        if (info.count > M) {
+            fault(ScanPage::TooMany, info.count);
+            return;
+        }
+        // Every item inside the page, and a child for each or for none.
+        for (size_t i = 0; i <= info.count; ++i) {
+            const uint16_t o = get16(page + 2 + 2 * i);
+            if (o < 2 || o + 8u + K > kNtxPageSize) {
+                fault(ScanPage::ItemOutside);
+                break;
             }
-            // Every item inside the page, and a child for each or for none.
-            for (size_t i = 0; i <= info.count; ++i) {
-                const uint16_t o = get16(page + 2 + 2 * i);
-                if (o < 2 || o + 8u + K > kNtxPageSize) {
-                    fault(ScanPage::ItemOutside);
-                    break;
-                }
-                const bool noChild = get32(page + o) == 0;
-                if (i == 0)
-                    info.leaf = noChild;
-                else if (noChild != info.leaf) {
-                    fault(info.leaf ? ScanPage::Mixed : ScanPage::BadChild);
-                    break;
-                }
-            }
-            if (info.fault)
-                continue;
-            uint64_t sum = 0;
-            const unsigned char* prev = nullptr;
-            for (size_t i = 0; i < info.count; ++i) {
-                const unsigned char* it = item(i);
-                const uint32_t rec = get32(it + 4);
-                if (checkRecords && rec - 1u >= lastRecord) {   // 0 or past the table's last
-                    fault(ScanPage::BadRecord, rec);
-                    break;
-                }
-                if (prev) {
-                    const int c = compareKeys(prev + 8, it + 8, K);
-                    if (c > 0 || (c == 0 && get32(prev + 4) >= rec)) {
-                        fault(ScanPage::OutOfOrder);
-                        break;
-                    }
-                }
-                prev = it;
-                sum += hash(reinterpret_cast<const char*>(it + 8), rec);
-            }
-            if (info.fault)
-                continue;
-            info.sum = sum;
-            info.bounds = static_cast<uint32_t>(boundRecs.size());
-            if (info.leaf) {
-                if (info.count > 0) {
-                    keep(item(0));
-                    keep(item(info.count - 1u));
-                }
-            } else {
-                info.children = static_cast<uint32_t>(children.size());
-                for (size_t i = 0; i <= info.count; ++i)
-                    children.push_back(get32(item(i)));
-                for (size_t i = 0; i < info.count; ++i)
-                    keep(item(i));
+            const bool noChild = get32(page + o) == 0;
+            if (i == 0)
+                info.leaf = noChild;
+            else if (noChild != info.leaf) {
+                fault(info.leaf ? ScanPage::Mixed : ScanPage::BadChild);
+                break;
             }
         }
-    }
+        if (info.fault)
+            return;
+        uint64_t sum = 0;
+        const unsigned char* prev = nullptr;
+        for (size_t i = 0; i < info.count; ++i) {
+            const unsigned char* it = item(i);
+            const uint32_t rec = get32(it + 4);
+            if (checkRecords && rec - 1u >= lastRecord) {   // 0 or past the table's last
+                fault(ScanPage::BadRecord, rec);
+                break;
+            }
+            if (prev) {
+                const int c = compareKeys(prev + 8, it + 8, K);
+                if (c > 0 || (c == 0 && get32(prev + 4) >= rec)) {
+                    fault(ScanPage::OutOfOrder);
+                    break;
+                }
+            }
+            prev = it;
+            sum += hash(reinterpret_cast<const char*>(it + 8), rec);
+        }
+        if (info.fault)
+            return;
+        info.sum = sum;
+        info.bounds = static_cast<uint32_t>(boundRecs.size());
+        if (info.leaf) {
+            if (info.count > 0) {
+                keep(item(0));
+                keep(item(info.count - 1u));
+            }
+        } else {
+            info.children = static_cast<uint32_t>(children.size());
+            for (size_t i = 0; i <= info.count; ++i)
+                children.push_back(get32(item(i)));
+            for (size_t i = 0; i < info.count; ++i)
+                keep(item(i));
+        }
+    };
+    if (auto st = forEachPage(pageCount, takePage); !st)
+        return st;
 
     std::vector<bool> seen(pageCount, false);
     struct Frame {

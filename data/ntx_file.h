@@ -318,6 +318,8 @@ private:
     Status endUpdate();
     std::string padKey(std::string_view key) const;
     Status error(const std::string& what) const;
+    template <class Page>
+    Status forEachPage(uint64_t pageCount, Page&& page);
     struct ScanPage;
     template <class Hash>
     Status scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out);

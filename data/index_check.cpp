@@ -383,86 +383,124 @@ struct TableSide {
 // a text in ASCII) is looked at once per record for all sides: the visits'
 // keys take the patient code and the visit number twice each.
 Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::atomic<uint32_t>& nextChunk,
-                std::vector<uint64_t>& sums, const RecordSearch* search, bool& found)
+                std::vector<uint64_t>& sums, const RecordSearch* search, bool& found, NtxCheckMemory& memory)
 {
     using Need = KeyWriter::Need;
     using HashWord = KeyWriter::HashWord;
     std::vector<Need> needs;
-    std::vector<uint32_t> masks;   // per side: the needs it has; ~0 for every key through the expression
+    // A record's bits: one per need it does not meet, and two more.
+    constexpr uint32_t kDeleted = 1u << 30;    // its deletion flag is set
+    constexpr uint32_t kNeverMet = 1u << 31;   // every record: the sides that take no word directly
+    std::vector<uint32_t> masks;   // per side: the bits that take its key off the common way
+    std::vector<uint64_t> flagWeights;   // per side: the sum of its deletion flags' weights
     for (TableSide* side : sides) {
         uint32_t mask = 0;
         for (const Need& need : side->writer->needs()) {
             auto at = std::find(needs.begin(), needs.end(), need);
-            if (at == needs.end() && needs.size() < 31)
+            if (at == needs.end() && needs.size() < 30)
                 at = needs.insert(needs.end(), need);
-            mask |= at == needs.end() ? ~0u : 1u << (at - needs.begin());
+            mask |= at == needs.end() ? kNeverMet : 1u << (at - needs.begin());
         }
+        // Every deletion flag of a key is the same word of a record: its
+        // products start as those of a live record, and a deleted one adds
+        // the difference.
+        uint64_t flags = 0;
+        for (const HashWord& x : side->writer->hashWords())
+            if (x.kind == HashWord::Flag)
+                flags += x.weight;
+        if (flags != 0)
+            mask |= kDeleted;
         masks.push_back(side->writer->hashWords().empty() ? ~0u : mask);
+        flagWeights.push_back(flags);
     }
 
     const uint32_t count = dbf.recordCount();
     const uint32_t length = std::max<uint32_t>(dbf.recordLength(), 1);
-    const uint32_t chunk = std::max<uint32_t>(1, (256u * 1024) / length);
+    // No more records than the table holds: most tables are small.
+    const uint32_t chunk =
+        std::max<uint32_t>(1, std::min<uint32_t>(count, static_cast<uint32_t>(NtxCheckMemory::kPiece / length)));
     // Eight bytes to spare: a key's word may be loaded at a field that ends
     // the last record.
-    const size_t bytes = static_cast<size_t>(chunk) * length;
-    std::unique_ptr<char[]> buf(new char[bytes + 8]());
+    char* const buf = memory.buffer(static_cast<size_t>(chunk) * length);
     std::vector<uint32_t> unmet(chunk);
+    const uint32_t block = std::max<uint32_t>(16, (16u * 1024) / length);
+    std::vector<uint64_t> hashes(block);
     sums.assign(sides.size(), 0);
     for (uint32_t c; (c = nextChunk++) < (count + chunk - 1) / chunk;) {
         const uint32_t first = 1 + c * chunk;
         const uint32_t n = std::min(chunk, count - first + 1);
-        if (auto st = dbf.readMany(first, n, buf.get()); !st)
+        if (auto st = dbf.readMany(first, n, buf); !st)
             return st;
         if (search && !found)
             for (uint32_t i = 0; i < n && !found; ++i)
-                found = search->test(buf.get() + static_cast<size_t>(i) * length);
-        for (uint32_t i = 0; i < n; ++i) {
-            const char* record = buf.get() + static_cast<size_t>(i) * length;
-            uint32_t bits = 1u << 31;   // never met: the sides that take no word directly
-            for (size_t k = 0; k < needs.size(); ++k)
-                bits |= static_cast<uint32_t>(!met(needs[k], record)) << k;
-            unmet[i] = bits;
+                found = search->test(buf + static_cast<size_t>(i) * length);
+        // Each need for every record in turn, and the deletion flags.
+        {
+            const char* record = buf;
+            for (uint32_t i = 0; i < n; ++i, record += length)
+                unmet[i] = kNeverMet | (*record == kRecordDeleted ? kDeleted : 0);
         }
-        for (size_t s = 0; s < sides.size(); ++s) {
-            KeyWriter& w = *sides[s]->writer;
-            // The side's words, kind by kind.
-            const HashWord* const words = w.hashWords().data();
-            const HashWord* const end = words + w.hashWords().size();
-            auto kindEnd = [&](const HashWord* from, HashWord::Kind kind) {
-                while (from != end && from->kind == kind)
-                    ++from;
-                return from;
-            };
-            const HashWord* const uppers = kindEnd(words, HashWord::Raw);
-            const HashWord* const dates = kindEnd(uppers, HashWord::Upper);
-            const HashWord* const flags = kindEnd(dates, HashWord::Date);
-            // Every deletion flag of a key is the same word: one product of
-            // it and the sum of their weights.
-            uint64_t flagWeights = 0;
-            for (const HashWord* x = flags; x != end; ++x)
-                flagWeights += x->weight;
-            const uint32_t mask = masks[s];
-            uint64_t sum = sums[s];
-            for (uint32_t i = 0; i < n; ++i) {
-                const char* record = buf.get() + static_cast<size_t>(i) * length;
-                if (unmet[i] & mask) {
-                    sum += w.hashThroughExpression(record, first + i);
-                    continue;
-                }
-                uint64_t h = ntxWordSum(words, static_cast<size_t>(uppers - words), [record](const HashWord& x) {
-                    return ntxLoadWord(record + x.at, x.shift);
-                });
-                for (const HashWord* x = uppers; x != dates; ++x)
-                    h += (__builtin_bswap64(upperWord(load(record + x->at))) >> x->shift) * x->weight;
-                for (const HashWord* x = dates; x != flags; ++x) {
-                    const uint64_t v = load(record + x->at);
-                    h += __builtin_bswap64(allDigits(v) ? v : 0x2020202020202020ull) * x->weight;
-                }
-                h += static_cast<unsigned char>(record[0] == kRecordDeleted ? 'T' : 'F') * flagWeights;
-                sum += NtxEntryHash::finish(h, first + i);
+        for (size_t k = 0; k < needs.size(); ++k) {
+            const Need need = needs[k];
+            const uint32_t bit = 1u << k;
+            const char* at = buf + need.at;
+            if (need.canonical && need.width >= 8) {
+                for (uint32_t i = 0; i < n; ++i, at += length)
+                    unmet[i] |= canonicalWholePadded(at, need.width) ? 0 : bit;
+            } else {
+                for (uint32_t i = 0; i < n; ++i, at += length)
+                    unmet[i] |= met(need, at - need.at) ? 0 : bit;
             }
-            sums[s] = sum;
+        }
+        // Each side's keys a block of records at a time, one word of the
+        // key for every record of the block in turn, so that what says where
+        // the word lies and how it is taken stays in registers; the block is
+        // small enough to stay in the first-level cache meanwhile.
+        for (uint32_t b = 0; b < n; b += block) {
+            const uint32_t m = std::min(block, n - b);
+            const char* const records = buf + static_cast<size_t>(b) * length;
+            for (size_t s = 0; s < sides.size(); ++s) {
+                KeyWriter& w = *sides[s]->writer;
+                const uint64_t flags = flagWeights[s];
+                std::fill_n(hashes.begin(), m, static_cast<uint64_t>('F') * flags);
+                for (const HashWord& x : w.hashWords()) {
+                    const char* at = records + x.at;
+                    const uint64_t weight = x.weight;
+                    const unsigned shift = x.shift;
+                    switch (x.kind) {
+                    case HashWord::Raw:
+                        for (uint32_t i = 0; i < m; ++i, at += length)
+                            hashes[i] += ntxLoadWord(at, shift) * weight;
+                        break;
+                    case HashWord::Upper:
+                        // Carries run towards later bytes only, which the shift drops.
+                        for (uint32_t i = 0; i < m; ++i, at += length)
+                            hashes[i] += (__builtin_bswap64(upperWord(load(at))) >> shift) * weight;
+                        break;
+                    case HashWord::Date:
+                        for (uint32_t i = 0; i < m; ++i, at += length) {
+                            const uint64_t v = load(at);
+                            hashes[i] += __builtin_bswap64(allDigits(v) ? v : 0x2020202020202020ull) * weight;
+                        }
+                        break;
+                    case HashWord::Flag:   // in flags
+                        break;
+                    }
+                }
+                const uint32_t mask = masks[s];
+                const uint32_t recNo = first + b;
+                uint64_t sum = sums[s];
+                for (uint32_t i = 0; i < m; ++i) {
+                    const uint32_t bits = unmet[b + i] & mask;
+                    if (__builtin_expect(bits == 0, 1))
+                        sum += NtxEntryHash::finish(hashes[i], recNo + i);
+                    else if (bits == kDeleted)
+                        sum += NtxEntryHash::finish(hashes[i] + static_cast<uint64_t>('T' - 'F') * flags, recNo + i);
+                    else
+                        sum += w.hashThroughExpression(records + static_cast<size_t>(i) * length, recNo + i);
+                }
+                sums[s] = sum;
+            }
         }
     }
     return {};
@@ -528,28 +566,29 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     // than a thread is started and waited for.
     std::vector<NtxDigest> digests(indexes.size());
     std::atomic<size_t> nextIndex{0};
-    auto digestIndexes = [&] {
+    auto digestIndexes = [&](NtxCheckMemory& memory) {
         for (size_t i; (i = nextIndex++) < indexes.size();)
             if (files[i])
-                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i]);
+                out[i] = files[i]->digest(count, sides[i].writer->pieces(), digests[i], &memory);
     };
     std::atomic<uint32_t> nextChunk{0};
     std::vector<uint64_t> mySums, workerSums;
     Status myTable, workerTable;
     bool myFound = false, workerFound = false;
     constexpr uint64_t kWorthAThread = 4u << 20;
+    NtxCheckMemory myMemory, workerMemory;
     std::thread worker;
     if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
         try {
             worker = std::thread([&] {
-                workerTable = sumTable(dbf, wanted, nextChunk, workerSums, search, workerFound);
-                digestIndexes();
+                workerTable = sumTable(dbf, wanted, nextChunk, workerSums, search, workerFound, workerMemory);
+                digestIndexes(workerMemory);
             });
         } catch (const std::system_error&) {
         }
     }
-    digestIndexes();
-    myTable = sumTable(dbf, wanted, nextChunk, mySums, search, myFound);
+    digestIndexes(myMemory);
+    myTable = sumTable(dbf, wanted, nextChunk, mySums, search, myFound, myMemory);
     if (worker.joinable())
         worker.join();
     const Status tableStatus = !myTable ? myTable : workerTable;

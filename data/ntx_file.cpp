@@ -6,6 +6,9 @@
 #include <cstring>
 #include <numeric>
 #include <memory>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace cn::data {
 
@@ -713,19 +716,21 @@ Result<uint64_t> NtxFile::subtreeCount(uint32_t offset, int depth)
     return total;
 }
 
-// The file's pages after the header, front to back, a piece at a time:
-// page(number, bytes) for each, with eight bytes to spare after every page.
+// The file's pages after the header, front to back, a piece at a time in
+// memory's buffer: page(number, bytes) for each, with eight bytes to spare
+// after every page.
 template <class Page>
-Status NtxFile::forEachPage(uint64_t pageCount, Page&& page)
+Status NtxFile::forEachPage(uint64_t pageCount, NtxCheckMemory& memory, Page&& page)
 {
-    constexpr uint64_t kPiecePages = 256;
-    std::unique_ptr<unsigned char[]> piece(new unsigned char[kPiecePages * kNtxPageSize + 8]());
-    for (uint64_t first = 1; first < pageCount; first += kPiecePages) {
-        const uint64_t n = std::min(kPiecePages, pageCount - first);
-        if (auto st = file_.readAt(first * kNtxPageSize, piece.get(), n * kNtxPageSize); !st)
+    // No larger than the file: most index files are a few pages long.
+    const uint64_t piecePages = std::min<uint64_t>(NtxCheckMemory::kPiece / kNtxPageSize, pageCount);
+    auto* piece = reinterpret_cast<unsigned char*>(memory.buffer(piecePages * kNtxPageSize));
+    for (uint64_t first = 1; first < pageCount; first += piecePages) {
+        const uint64_t n = std::min(piecePages, pageCount - first);
+        if (auto st = file_.readAt(first * kNtxPageSize, piece, n * kNtxPageSize); !st)
             return st;
         for (uint64_t k = 0; k < n; ++k)
-            page(first + k, piece.get() + k * kNtxPageSize);
+            page(first + k, piece + k * kNtxPageSize);
     }
     return {};
 }
@@ -777,7 +782,8 @@ void NtxFile::countFromFile()
         items[number] = count;
         childrenAt[number] = leaf ? kLeaf : static_cast<uint32_t>(start);
     };
-    if (!forEachPage(pages, takePage))
+    NtxCheckMemory memory;
+    if (!forEachPage(pages, memory, takePage))
         return;
 
     std::vector<uint64_t> count(pages, 0);
@@ -1233,12 +1239,33 @@ inline __attribute__((always_inline)) int compareKeys(const unsigned char* a, co
     return x == y ? 0 : x < y ? -1 : 1;
 }
 
+// Whether entry a (its key's words, first word first, and its record)
+// comes strictly before entry b, as their bytes and then their record
+// numbers order them: the borrow out of a - b, the words taken as the digits
+// of one number with the record number last. No branch per word, as a check
+// compares every key with the one before it.
+inline __attribute__((always_inline)) bool ntxWordsBefore(const uint64_t* a, uint32_t aRec, const uint64_t* b,
+                                                          uint32_t bRec, size_t n)
+{
+    unsigned char borrow = aRec < bRec;
+#pragma GCC unroll 8
+    for (size_t j = n; j-- > 0;) {
+#if defined(__x86_64__)
+        unsigned long long diff;
+        borrow = _subborrow_u64(borrow, a[j], b[j], &diff);
+#else
+        borrow = a[j] < b[j] || (a[j] == b[j] && borrow);
+#endif
+    }
+    return borrow != 0;
+}
+
 } // namespace
 
 // What a check keeps of one page from reading the file front to back: enough
 // to walk the tree afterwards without the file. A page's own faults are only
 // told if the walk reaches it (a page on the free list may hold anything).
-struct NtxFile::ScanPage {
+struct NtxScanPage {
     enum Fault : uint8_t { None, TooMany, ItemOutside, Mixed, BadChild, BadRecord, OutOfOrder };
     uint64_t sum = 0;          // the hashes of its entries
     uint32_t children = 0;     // a branch: where its count + 1 child offsets start in the walk's list
@@ -1255,10 +1282,13 @@ struct NtxFile::ScanPage {
 // what spans pages: every page reached once and from above, leaves at one
 // depth, the keys of neighbouring pages in order. Reading in file order keeps
 // the check's memory small and its reads sequential however the pages of a
-// long-used index lie. hash(key, recNo) gives an entry's part of the sum;
+// long-used index lie. Each key is read once, as the words it is hashed in
+// (words), and the same words put it in order after the key before it: they
+// cover the key front to back, each a big-endian number of its own bytes, so
+// the first word that differs orders the two keys as their bytes do.
 // maxRecord, when given, is the highest record number an entry may name.
-template <class Hash>
-Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out)
+Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<NtxHashWord>& words, NtxDigest& out,
+                         NtxCheckMemory& memory)
 {
     NTX_READ_GUARD();
     // Check what is on disk: write our own pending pages first.
@@ -1276,69 +1306,126 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
     if (pageCount > UINT32_MAX / kNtxPageSize)
         return error("the file is larger than any index");
 
-    const bool checkRecords = maxRecord.has_value();
-    const uint32_t lastRecord = maxRecord.value_or(0);
-    std::vector<ScanPage> pages(pageCount);
-    std::vector<uint32_t> children;
-    std::vector<unsigned char> boundKeys;   // K bytes per kept entry
-    std::vector<uint32_t> boundRecs;
+    // A record number is taken as rec - recLow < recSpan: 1..maxRecord, or
+    // any without a table.
+    const uint64_t recLow = maxRecord ? 1 : 0;
+    const uint64_t recSpan = maxRecord ? uint64_t(*maxRecord) : uint64_t(1) << 32;
+    const unsigned lastItem = kNtxPageSize - 8u - K;   // the last offset an item may start at
+    std::vector<NtxScanPage>& pages = memory.pages_;
+    pages.assign(pageCount, {});
+    std::vector<uint32_t>& children = memory.children_;
+    children.clear();
+    std::vector<unsigned char>& boundKeys = memory.boundKeys_;   // K bytes per kept entry
+    boundKeys.clear();
+    std::vector<uint32_t>& boundRecs = memory.boundRecs_;
+    boundRecs.clear();
+    // Most pages are leaves, which keep two entries each: room for those
+    // at once rather than growing into it.
+    boundKeys.reserve(2 * pageCount * K);
+    boundRecs.reserve(2 * pageCount);
     auto keep = [&](const unsigned char* item) {
         boundKeys.insert(boundKeys.end(), item + 8, item + 8 + K);
         boundRecs.push_back(get32(item + 4));
     };
+    const NtxHashWord* const W = words.data();
+    const size_t nWords = words.size();
+    std::vector<uint64_t> wordsA(nWords), wordsB(nWords);   // a key of more words than kFixedWords
 
-    // hash may load a word at any place of a key: each page has eight bytes
-    // to spare after it.
-    auto takePage = [&](uint64_t number, const unsigned char* page) {
-        ScanPage& info = pages[number];
-        auto item = [&](size_t i) { return page + get16(page + 2 + 2 * i); };
-        auto fault = [&](ScanPage::Fault f, uint32_t detail = 0) {
-            info.fault = f;
-            info.detail = detail;
-        };
-        info.count = get16(page);
-        if (info.count > M) {
-            fault(ScanPage::TooMany, info.count);
-            return;
-        }
-        // Every item inside the page, and a child for each or for none.
+    // What is wrong with a page's items themselves, if anything: each inside
+    // the page, and a child for each or for none.
+    auto itemFault = [&](const unsigned char* page, NtxScanPage& info) {
         for (size_t i = 0; i <= info.count; ++i) {
             const uint16_t o = get16(page + 2 + 2 * i);
-            if (o < 2 || o + 8u + K > kNtxPageSize) {
-                fault(ScanPage::ItemOutside);
-                break;
-            }
+            if (o < 2 || o + 8u + K > kNtxPageSize)
+                return NtxScanPage::ItemOutside;
             const bool noChild = get32(page + o) == 0;
             if (i == 0)
                 info.leaf = noChild;
-            else if (noChild != info.leaf) {
-                fault(info.leaf ? ScanPage::Mixed : ScanPage::BadChild);
-                break;
-            }
+            else if (noChild != info.leaf)
+                return info.leaf ? NtxScanPage::Mixed : NtxScanPage::BadChild;
         }
-        if (info.fault)
+        return NtxScanPage::None;
+    };
+
+    // One page, its keys of N words (0: of nWords, more than kFixedWords).
+    // Words are loaded at any place of a key: each page has eight bytes to
+    // spare after it.
+    auto takePage = [&]<size_t N>(uint64_t number, const unsigned char* page) {
+        NtxScanPage& info = pages[number];
+        info.count = get16(page);
+        if (info.count > M) {
+            info.fault = NtxScanPage::TooMany;
+            info.detail = info.count;
             return;
+        }
+        // One pass over the items: each checked, its key read as its words,
+        // hashed and put in order after the key before it. The item after
+        // the last entry holds only the last child.
+        const size_t n = N ? N : nWords;
+        // What the loop reads of the check, as values of its own (a
+        // reference would be read again after every store).
+        const NtxHashWord* const w = W;
+        const uint64_t low = recLow, span = recSpan;
+        const unsigned last = lastItem;
+        uint64_t fixedA[N ? N : 1] = {}, fixedB[N ? N : 1] = {};
+        uint64_t* cur = N ? fixedA : wordsA.data();
+        uint64_t* prev = N ? fixedB : wordsB.data();
+        uint32_t prevRec = 0;
         uint64_t sum = 0;
-        const unsigned char* prev = nullptr;
-        for (size_t i = 0; i < info.count; ++i) {
-            const unsigned char* it = item(i);
-            const uint32_t rec = get32(it + 4);
-            if (checkRecords && rec - 1u >= lastRecord) {   // 0 or past the table's last
-                fault(ScanPage::BadRecord, rec);
+        NtxScanPage::Fault fault = NtxScanPage::None;
+        const unsigned count = info.count;
+        const unsigned first = get16(page + 2);
+        const bool leaf = first >= 2 && first <= last && get32(page + first) == 0;
+        info.leaf = leaf;
+        for (unsigned i = 0; i <= count; ++i) {
+            const unsigned o = get16(page + 2 + 2 * i);
+            if (__builtin_expect(o - 2u > last - 2u, 0)) {   // before 2 or past the last place
+                fault = NtxScanPage::ItemOutside;
                 break;
             }
-            if (prev) {
-                const int c = compareKeys(prev + 8, it + 8, K);
-                if (c > 0 || (c == 0 && get32(prev + 4) >= rec)) {
-                    fault(ScanPage::OutOfOrder);
-                    break;
-                }
+            const unsigned char* it = page + o;
+            if (__builtin_expect((get32(it) == 0) != leaf, 0)) {
+                fault = leaf ? NtxScanPage::Mixed : NtxScanPage::BadChild;
+                break;
             }
-            prev = it;
-            sum += hash(reinterpret_cast<const char*>(it + 8), rec);
+            if (i == count)
+                break;
+            const uint32_t rec = get32(it + 4);
+            if (__builtin_expect(rec - low >= span, 0)) {
+                fault = NtxScanPage::BadRecord;
+                info.detail = rec;
+                break;
+            }
+            const char* key = reinterpret_cast<const char*>(it + 8);
+            uint64_t h = 0;
+#pragma GCC unroll 8
+            for (size_t j = 0; j < n; ++j) {
+                cur[j] = ntxLoadWord(key + w[j].at, w[j].shift);
+                h += cur[j] * w[j].weight;
+            }
+            if (i > 0 && !ntxWordsBefore(prev, prevRec, cur, rec, n)) {
+                fault = NtxScanPage::OutOfOrder;
+                break;
+            }
+            if constexpr (N != 0) {
+#pragma GCC unroll 8
+                for (size_t j = 0; j < n; ++j)
+                    prev[j] = cur[j];
+            } else {
+                std::swap(cur, prev);
+            }
+            prevRec = rec;
+            sum += NtxEntryHash::finish(h, rec);
         }
-        if (info.fault)
+        // A fault of the items themselves is told before one of their
+        // entries, wherever it lies in the page.
+        if (fault == NtxScanPage::BadRecord || fault == NtxScanPage::OutOfOrder)
+            if (const NtxScanPage::Fault f = itemFault(page, info); f != NtxScanPage::None)
+                fault = f;
+        info.fault = fault;
+        if (fault != NtxScanPage::None)
             return;
+        auto item = [&](size_t i) { return page + get16(page + 2 + 2 * i); };
         info.sum = sum;
         info.bounds = static_cast<uint32_t>(boundRecs.size());
         if (info.leaf) {
@@ -1354,10 +1441,28 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
                 keep(item(i));
         }
     };
-    if (auto st = forEachPage(pageCount, takePage); !st)
-        return st;
+    auto readPages = [&]<size_t N>() {
+        return forEachPage(pageCount, memory, [&](uint64_t number, const unsigned char* page) {
+            takePage.template operator()<N>(number, page);
+        });
+    };
+    Status read;
+    switch (nWords) {
+    case 1: read = readPages.template operator()<1>(); break;
+    case 2: read = readPages.template operator()<2>(); break;
+    case 3: read = readPages.template operator()<3>(); break;
+    case 4: read = readPages.template operator()<4>(); break;
+    case 5: read = readPages.template operator()<5>(); break;
+    case 6: read = readPages.template operator()<6>(); break;
+    case 7: read = readPages.template operator()<7>(); break;
+    case 8: read = readPages.template operator()<8>(); break;
+    default: read = readPages.template operator()<0>(); break;
+    }
+    if (!read)
+        return read;
 
-    std::vector<bool> seen(pageCount, false);
+    std::vector<bool>& seen = memory.seen_;
+    seen.assign(pageCount, false);
     struct Frame {
         uint32_t off;
         uint16_t next;   // a branch: the child to go down next, then the item of that number
@@ -1379,23 +1484,23 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
         if (depth >= kMaxDepth)
             return error("the tree is deeper than any real index");
         seen[off / kNtxPageSize] = true;
-        const ScanPage& info = pages[off / kNtxPageSize];
+        const NtxScanPage& info = pages[off / kNtxPageSize];
         switch (info.fault) {
-        case ScanPage::None:
+        case NtxScanPage::None:
             break;
-        case ScanPage::TooMany:
+        case NtxScanPage::TooMany:
             return error(at() + " claims " + std::to_string(info.detail) + " keys, more than the " +
                          std::to_string(M) + " that fit");
-        case ScanPage::ItemOutside:
+        case NtxScanPage::ItemOutside:
             return error("an item of " + at() + " lies outside the page");
-        case ScanPage::Mixed:
+        case NtxScanPage::Mixed:
             return error(at() + " mixes leaf and branch items");
-        case ScanPage::BadChild:
+        case NtxScanPage::BadChild:
             return error(at() + " has a bad child pointer");
-        case ScanPage::BadRecord:
+        case NtxScanPage::BadRecord:
             return error("an entry names record " + std::to_string(info.detail) + " but the table has " +
                          std::to_string(maxRecord.value_or(0)));
-        case ScanPage::OutOfOrder:
+        case NtxScanPage::OutOfOrder:
             return error("keys out of order in " + at());
         }
         if (info.leaf) {
@@ -1431,7 +1536,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
         return st;
     while (depth > 0) {
         Frame& f = stack[depth - 1];
-        const ScanPage& info = pages[f.off / kNtxPageSize];
+        const NtxScanPage& info = pages[f.off / kNtxPageSize];
         if (info.leaf) {
             // Its first key follows what came before; its own keys were
             // found in order as it was read.
@@ -1463,7 +1568,8 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDige
 Status NtxFile::verify()
 {
     NtxDigest ignored;
-    return scanTree(std::nullopt, [](const char*, uint32_t) { return uint64_t(0); }, ignored);
+    NtxCheckMemory memory;
+    return scanTree(std::nullopt, ntxHashWords({header_.keyLength}), ignored, memory);
 }
 
 std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
@@ -1485,7 +1591,18 @@ std::vector<NtxHashWord> ntxHashWords(const std::vector<uint16_t>& pieces)
     return words;
 }
 
-Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out)
+NtxCheckMemory::NtxCheckMemory() = default;
+NtxCheckMemory::~NtxCheckMemory() = default;
+
+char* NtxCheckMemory::buffer(size_t n)
+{
+    if (buffer_.size() < n + 8)
+        buffer_.resize(n + 8);
+    return buffer_.data();
+}
+
+Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
+                       NtxCheckMemory* memory)
 {
     out = {};
     size_t total = 0;
@@ -1494,15 +1611,8 @@ Status NtxFile::digest(uint32_t recordCount, const std::vector<uint16_t>& pieces
     if (total != header_.keyLength)
         return Status::error("The key of " + path() + " is " + std::to_string(header_.keyLength) +
                              " bytes long, not " + std::to_string(total));
-    const std::vector<NtxHashWord> words = ntxHashWords(pieces);
-    const NtxHashWord* const first = words.data();
-    const size_t n = words.size();
-    auto hash = [first, n](const char* key, uint32_t rec) __attribute__((always_inline)) {
-        const uint64_t h =
-            ntxWordSum(first, n, [key](const NtxHashWord& w) { return ntxLoadWord(key + w.at, w.shift); });
-        return NtxEntryHash::finish(h, rec);
-    };
-    return scanTree(recordCount, hash, out);
+    NtxCheckMemory own;
+    return scanTree(recordCount, ntxHashWords(pieces), out, memory ? *memory : own);
 }
 
 // --- building -----------------------------------------------------------------

@@ -208,6 +208,34 @@ struct NtxBuildInput {
     size_t size() const { return recNos.size(); }
 };
 
+struct NtxScanPage;
+
+// The memory a check of index files reads and describes each file in, kept
+// from one file to the next: a thread checking several files (and a table's
+// records) takes each in the memory of the one before, as fresh memory costs
+// the system a fault for every page of it.
+class NtxCheckMemory {
+public:
+    NtxCheckMemory();
+    ~NtxCheckMemory();
+    NtxCheckMemory(const NtxCheckMemory&) = delete;
+    NtxCheckMemory& operator=(const NtxCheckMemory&) = delete;
+    // A buffer of n bytes and eight readable ones after them; what it held
+    // before is left in it.
+    char* buffer(size_t n);
+    // The size of the pieces a check reads a file in.
+    static constexpr size_t kPiece = size_t(1) << 20;
+
+private:
+    friend class NtxFile;
+    std::vector<char> buffer_;
+    std::vector<NtxScanPage> pages_;
+    std::vector<uint32_t> children_;
+    std::vector<unsigned char> boundKeys_;
+    std::vector<uint32_t> boundRecs_;
+    std::vector<bool> seen_;
+};
+
 class NtxFile {
 public:
     static Result<std::unique_ptr<NtxFile>> open(const std::string& path, bool writable);
@@ -280,7 +308,9 @@ public:
     // to back: this is the index check of every start-up. (A record with two
     // entries shows as entries and sum that differ from the table's.)
     // pieces: the widths each key is hashed in (see ntxEntryHash).
-    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out);
+    // memory, when given, is reused (see NtxCheckMemory).
+    Status digest(uint32_t recordCount, const std::vector<uint16_t>& pieces, NtxDigest& out,
+                  NtxCheckMemory* memory = nullptr);
 
     // Offset of the update lock (1 byte) in the index file.
     static constexpr uint64_t updateLockOffset() { return kLockBase; }
@@ -319,10 +349,9 @@ private:
     std::string padKey(std::string_view key) const;
     Status error(const std::string& what) const;
     template <class Page>
-    Status forEachPage(uint64_t pageCount, Page&& page);
-    struct ScanPage;
-    template <class Hash>
-    Status scanTree(std::optional<uint32_t> maxRecord, Hash&& hash, NtxDigest& out);
+    Status forEachPage(uint64_t pageCount, NtxCheckMemory& memory, Page&& page);
+    Status scanTree(std::optional<uint32_t> maxRecord, const std::vector<NtxHashWord>& words, NtxDigest& out,
+                    NtxCheckMemory& memory);
 
     OsFile file_;
     NtxHeader header_;

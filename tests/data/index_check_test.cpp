@@ -299,3 +299,62 @@ TEST(IndexCheck, IndexGrownByInsertsInAnyOrderIsSound)
     for (const auto& s : checkIndexes(ws.resolve("PATNT.dbf"), files))
         EXPECT_TRUE(s) << s.message();
 }
+
+// Within a page each key is read once, as the words it is hashed in, and put
+// in order after the one before by those words: keys that part only in their
+// last byte (in the last word, which overlaps the one before it) or only by
+// record number are ordered as their bytes are, in a key of a few words and
+// in one longer than the loops made for a fixed number of words. A page
+// whose item lies outside it is told as that, though a key before that item
+// is out of order.
+TEST(IndexCheck, KeysInAPageAreOrderedByTheirBytesThenTheirRecords)
+{
+    TempFolder dir;
+    auto u = [](std::string& b) { return reinterpret_cast<unsigned char*>(b.data()); };
+    for (const uint16_t K : {uint16_t(19), uint16_t(90)}) {
+        SCOPED_TRACE("key length " + std::to_string(K));
+        const fs::path file = dir / ("K" + std::to_string(K) + ".ntx");
+        NtxBuildInput input;
+        input.keyLength = K;
+        for (uint32_t r = 1; r <= 2000; ++r) {
+            std::string key(K, 'm');
+            key[K - 9] = static_cast<char>('a' + r % 3);
+            key[K - 1] = static_cast<char>('a' + r % 5);
+            input.add(key, r);
+        }
+        ASSERT_TRUE(NtxFile::build(file.string(), "KEYS", 0, false, input));
+        auto verify = [&](const std::string& bytes) {
+            { std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes; }
+            auto f = NtxFile::open(file.string(), false);
+            EXPECT_TRUE(f) << f.message();
+            return f ? (*f)->verify() : f.status();
+        };
+        const std::string sound = readBytes(file);
+        ASSERT_TRUE(verify(sound)) << verify(sound).message();
+
+        std::string bytes = sound;
+        uint32_t leaf = get32(u(bytes) + 4);   // down the first children to a leaf
+        while (get32(u(bytes) + leaf + get16(u(bytes) + leaf + 2)) != 0)
+            leaf = get32(u(bytes) + leaf + get16(u(bytes) + leaf + 2));
+        auto item = [&](std::string& b, int i) { return u(b) + leaf + get16(u(b) + leaf + 2 + 2 * i); };
+        ASSERT_GE(get16(u(bytes) + leaf), 3);
+        ASSERT_EQ(std::memcmp(item(bytes, 0) + 8, item(bytes, 1) + 8, K), 0) << "the first keys are equal";
+
+        // Equal keys with their record numbers the wrong way round.
+        const uint32_t r0 = get32(item(bytes, 0) + 4);
+        put32(item(bytes, 0) + 4, get32(item(bytes, 1) + 4));
+        put32(item(bytes, 1) + 4, r0);
+        Status s = verify(bytes);
+        EXPECT_NE(s.message().find("keys out of order"), std::string::npos) << s.message();
+
+        // The first key above the second in its last byte alone.
+        bytes = sound;
+        item(bytes, 0)[8 + K - 1] = static_cast<unsigned char>(item(bytes, 1)[8 + K - 1] + 1);
+        s = verify(bytes);
+        EXPECT_NE(s.message().find("keys out of order"), std::string::npos) << s.message();
+        // ...and the page's last item (its last child) outside the page.
+        put16(u(bytes) + leaf + 2 + 2 * get16(u(bytes) + leaf), 1020);
+        s = verify(bytes);
+        EXPECT_NE(s.message().find("lies outside the page"), std::string::npos) << s.message();
+    }
+}

@@ -422,8 +422,8 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
     // Eight bytes to spare: a key's word may be loaded at a field that ends
     // the last record.
     char* const buf = memory.buffer(static_cast<size_t>(chunk) * length);
-    std::vector<uint32_t> unmet(chunk);
     const uint32_t block = std::max<uint32_t>(16, (16u * 1024) / length);
+    std::vector<uint32_t> unmet(block);
     std::vector<uint64_t> hashes(block);
     sums.assign(sides.size(), 0);
     for (uint32_t c; (c = nextChunk++) < (count + chunk - 1) / chunk;) {
@@ -434,31 +434,32 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
         if (search && !found)
             for (uint32_t i = 0; i < n && !found; ++i)
                 found = search->test(buf + static_cast<size_t>(i) * length);
-        // Each need for every record in turn, and the deletion flags.
-        {
-            const char* record = buf;
-            for (uint32_t i = 0; i < n; ++i, record += length)
-                unmet[i] = kNeverMet | (*record == kRecordDeleted ? kDeleted : 0);
-        }
-        for (size_t k = 0; k < needs.size(); ++k) {
-            const Need need = needs[k];
-            const uint32_t bit = 1u << k;
-            const char* at = buf + need.at;
-            if (need.canonical && need.width >= 8) {
-                for (uint32_t i = 0; i < n; ++i, at += length)
-                    unmet[i] |= canonicalWholePadded(at, need.width) ? 0 : bit;
-            } else {
-                for (uint32_t i = 0; i < n; ++i, at += length)
-                    unmet[i] |= met(need, at - need.at) ? 0 : bit;
-            }
-        }
-        // Each side's keys a block of records at a time, one word of the
-        // key for every record of the block in turn, so that what says where
-        // the word lies and how it is taken stays in registers; the block is
-        // small enough to stay in the first-level cache meanwhile.
+        // A block of records at a time, small enough to stay in the
+        // first-level cache while it is gone over several times: first each
+        // need for every record of it in turn, and the deletion flags; then
+        // each side's keys, one word of the key for every record in turn, so
+        // that what says where the word lies and how it is taken stays in
+        // registers.
         for (uint32_t b = 0; b < n; b += block) {
             const uint32_t m = std::min(block, n - b);
             const char* const records = buf + static_cast<size_t>(b) * length;
+            {
+                const char* record = records;
+                for (uint32_t i = 0; i < m; ++i, record += length)
+                    unmet[i] = kNeverMet | (*record == kRecordDeleted ? kDeleted : 0);
+            }
+            for (size_t k = 0; k < needs.size(); ++k) {
+                const Need need = needs[k];
+                const uint32_t bit = 1u << k;
+                const char* at = records + need.at;
+                if (need.canonical && need.width >= 8) {
+                    for (uint32_t i = 0; i < m; ++i, at += length)
+                        unmet[i] |= canonicalWholePadded(at, need.width) ? 0 : bit;
+                } else {
+                    for (uint32_t i = 0; i < m; ++i, at += length)
+                        unmet[i] |= met(need, at - need.at) ? 0 : bit;
+                }
+            }
             for (size_t s = 0; s < sides.size(); ++s) {
                 KeyWriter& w = *sides[s]->writer;
                 const uint64_t flags = flagWeights[s];
@@ -491,7 +492,7 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
                 const uint32_t recNo = first + b;
                 uint64_t sum = sums[s];
                 for (uint32_t i = 0; i < m; ++i) {
-                    const uint32_t bits = unmet[b + i] & mask;
+                    const uint32_t bits = unmet[i] & mask;
                     if (__builtin_expect(bits == 0, 1))
                         sum += NtxEntryHash::finish(hashes[i], recNo + i);
                     else if (bits == kDeleted)

@@ -1330,6 +1330,13 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
     const NtxHashWord* const W = words.data();
     const size_t nWords = words.size();
     std::vector<uint64_t> wordsA(nWords), wordsB(nWords);   // a key of more words than kFixedWords
+    std::vector<uint32_t> itemAt(nWords), itemShift(nWords);
+    std::vector<uint64_t> itemWeight(nWords);
+    for (size_t j = 0; j < nWords; ++j) {
+        itemAt[j] = W[j].at + 8u;
+        itemShift[j] = W[j].shift;
+        itemWeight[j] = W[j].weight;
+    }
 
     // What is wrong with a page's items themselves, if anything: each inside
     // the page, and a child for each or for none.
@@ -1368,6 +1375,23 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
         const uint64_t low = recLow, span = recSpan;
         const unsigned last = lastItem;
         uint64_t fixedA[N ? N : 1] = {}, fixedB[N ? N : 1] = {};
+        // Where each word lies in an item, its shift and weight.
+        uint32_t fixedAt[N ? N : 1], fixedShift[N ? N : 1];
+        uint64_t fixedWeight[N ? N : 1];
+        const uint32_t* at = fixedAt;
+        const uint32_t* shift = fixedShift;
+        const uint64_t* weight = fixedWeight;
+        if constexpr (N != 0) {
+            for (size_t j = 0; j < N; ++j) {
+                fixedAt[j] = w[j].at + 8u;
+                fixedShift[j] = w[j].shift;
+                fixedWeight[j] = w[j].weight;
+            }
+        } else {
+            at = itemAt.data();
+            shift = itemShift.data();
+            weight = itemWeight.data();
+        }
         uint64_t* cur = N ? fixedA : wordsA.data();
         uint64_t* prev = N ? fixedB : wordsB.data();
         uint32_t prevRec = 0;
@@ -1396,12 +1420,11 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
                 info.detail = rec;
                 break;
             }
-            const char* key = reinterpret_cast<const char*>(it + 8);
             uint64_t h = 0;
 #pragma GCC unroll 8
             for (size_t j = 0; j < n; ++j) {
-                cur[j] = ntxLoadWord(key + w[j].at, w[j].shift);
-                h += cur[j] * w[j].weight;
+                cur[j] = ntxLoadWord(reinterpret_cast<const char*>(it) + at[j], shift[j]);
+                h += cur[j] * weight[j];
             }
             if (i > 0 && !ntxWordsBefore(prev, prevRec, cur, rec, n)) {
                 fault = NtxScanPage::OutOfOrder;

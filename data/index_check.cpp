@@ -561,10 +561,10 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
         return out;
 
     // The work is shared by this thread and, for a large table, a second
-    // one: this one takes the index files in turn, the second one the
-    // table's records a chunk at a time, and each, when none of its own work
-    // is left, helps with the other's. A small table is quicker done here
-    // than a thread is started and waited for.
+    // one: each takes the index files in turn until none is left, then the
+    // table's records a chunk at a time, so that the two end together (an
+    // index file is a large piece of work, a chunk a small one). A small
+    // table is quicker done here than a thread is started and waited for.
     std::vector<NtxDigest> digests(indexes.size());
     std::atomic<size_t> nextIndex{0};
     auto digestIndexes = [&](NtxCheckMemory& memory) {
@@ -582,8 +582,8 @@ std::vector<Status> checkIndexes(const std::string& dbfPath, const std::vector<I
     if (uint64_t(count) * dbf.recordLength() >= kWorthAThread) {
         try {
             worker = std::thread([&] {
-                workerTable = sumTable(dbf, wanted, nextChunk, workerSums, search, workerFound, workerMemory);
                 digestIndexes(workerMemory);
+                workerTable = sumTable(dbf, wanted, nextChunk, workerSums, search, workerFound, workerMemory);
             });
         } catch (const std::system_error&) {
         }

@@ -173,6 +173,8 @@ void Setup::SETUP_PROCESS(bool cleanup)
     unusable_.clear();
     indexSound_.clear();
     blankSeen_.clear();
+    tablesOpened_.clear();
+    tempMayLinger_ = true;
     log_ = {};
     obs_.setRange(1, 0, catalog::kTableCount);
     obs_.setRange(2, 0, catalog::kIndexCount);
@@ -251,6 +253,7 @@ CN_SETUP_ROUTINE(21) CN_SETUP_ROUTINE(22)
 Status Setup::createTable(const TableDef& def, const Structure& fields)
 {
     tableStatus("Creating", def.number);
+    tempMayLinger_ = true;
     if (auto s = createTableFile(ws_, def, fields); !s)
         return s;
     log_.createdTables.insert(def.number);
@@ -261,10 +264,13 @@ Status Setup::CHK_DBF_STRUCT(const Structure& wanted)
 {
     const TableDef& def = catalog::table(current_);
     DeletedVisible visible(ws_);
-    if (ws_.exists(kTempDbf))
-        (void)ws_.erase(kTempDbf);
-    if (ws_.exists(kTempDbt))
-        (void)ws_.erase(kTempDbt);
+    if (tempMayLinger_) {
+        if (ws_.exists(kTempDbf))
+            (void)ws_.erase(kTempDbf);
+        if (ws_.exists(kTempDbt))
+            (void)ws_.erase(kTempDbt);
+        tempMayLinger_ = false;
+    }
 
     // A missing table is created. A table that exists is never written over,
     // even when it cannot be opened.
@@ -315,6 +321,7 @@ Status Setup::CHK_DBF_STRUCT(const Structure& wanted)
 Status Setup::upgradeTable(const TableDef& def)
 {
     tableStatus("Changing", def.number);
+    tempMayLinger_ = true;
     MDBFCHANGE = true;
     ws_.closeAll();
     RebuildPlan plan;
@@ -447,22 +454,20 @@ bool Setup::indexSound(const IndexDef& ix)
 bool Setup::indexNeedsRebuild(const IndexDef& ix)
 {
     const TableDef& def = catalog::table(ix.table);
-    auto area = ws_.use(def.fileName(), "_check", OpenMode{true, true});
-    if (!area) {
-        unusable_.insert(def.number);
-        report(def.fileName(), openFailureText(def.fileName(), whyNotOpened(area.status())));
-        return false;
+    // The table opens: asked once a pass, its other indexes would ask the same.
+    if (!tablesOpened_.count(def.number)) {
+        auto area = ws_.use(def.fileName(), "_check", OpenMode{true, true});
+        if (!area) {
+            unusable_.insert(def.number);
+            report(def.fileName(), openFailureText(def.fileName(), whyNotOpened(area.status())));
+            return false;
+        }
+        ws_.closeArea("_check");
+        tablesOpened_.insert(def.number);
     }
-    WorkArea& a = **area;
-    bool stale = false;
-    if (!a.setIndex(ix.fileName()) || a.orderCount() < 1)
-        stale = true;   // unreadable index file
-    else if (!catalog::sameName(a.indexKey(1), ix.key))
-        stale = true;   // built from another key
-    ws_.closeArea("_check");
-    if (!stale)
-        stale = !indexSound(ix);
-    return stale;
+    // An index file that cannot be read, one built from another key and one
+    // that does not fit its table are all found by the check against it.
+    return !indexSound(ix);
 }
 
 Status Setup::buildIndex(const IndexDef& ix)

@@ -134,12 +134,17 @@ private:
     int current_ = 0;                        // the table of the loop
     std::set<std::string> reported_;         // files already reported in this run
     std::set<int> unusable_;                 // tables that could not be opened
+    std::set<int> tablesOpened_;             // tables the index pass has opened
     bool collect_ = false;                   // a clean-up run gathers its problems
     std::vector<std::string> failures_;      // ... here
     std::map<int, bool> indexSound_;         // index number -> checked against its table in this run
     // table number -> (its blank check found a record, over how many
     // records), from the index check's read of the table in this run
     std::map<int, std::pair<bool, uint32_t>> blankSeen_;
+    // Whether a table made through "_temp" may have left its files behind
+    // (from an earlier run, or a creation or change in this one that failed);
+    // looking for them costs a listing of the folder each.
+    bool tempMayLinger_ = true;
     Log log_;
 
     friend class Cleanup;

@@ -376,6 +376,30 @@ struct TableSide {
     uint64_t sum = 0;
 };
 
+// Bits of a record for the pass below: one per need it does not meet, and two more.
+constexpr uint32_t kDeleted = 1u << 30;    // its deletion flag is set
+constexpr uint32_t kNeverMet = 1u << 31;   // every record: the sides that take no word directly
+
+// The sum of a block's entry hashes from their words' sums (hashes, of the
+// records from recNo on), a deleted record's flag changed without a branch;
+// other gets the bits of the records whose keys the words do not give. A
+// function of its own, so that its loop has the registers to itself.
+__attribute__((noinline)) uint64_t finishBlock(uint64_t* hashes, const uint32_t* unmet, uint32_t m, uint32_t mask,
+                                               uint64_t deleted, uint32_t recNo, uint32_t& other)
+{
+    uint64_t sum = 0;
+    uint32_t others = 0;
+    uint64_t recordMix = NtxEntryHash::recordMix(recNo);
+    for (uint32_t i = 0; i < m; ++i, recordMix += NtxEntryHash::kRecordStep) {
+        const uint32_t bits = unmet[i] & mask;
+        hashes[i] += (bits & kDeleted) ? deleted : 0;
+        sum += NtxEntryHash::finishMixed(hashes[i] ^ recordMix);
+        others |= bits & ~kDeleted;
+    }
+    other = others;
+    return sum;
+}
+
 // The pass over the records, adding each record's key hash to every side:
 // the records are taken a chunk at a time from nextChunk, so that both
 // threads can share the pass, each adding to sums of its own (one per side).
@@ -388,9 +412,6 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
     using Need = KeyWriter::Need;
     using HashWord = KeyWriter::HashWord;
     std::vector<Need> needs;
-    // A record's bits: one per need it does not meet, and two more.
-    constexpr uint32_t kDeleted = 1u << 30;    // its deletion flag is set
-    constexpr uint32_t kNeverMet = 1u << 31;   // every record: the sides that take no word directly
     std::vector<uint32_t> masks;   // per side: the bits that take its key off the common way
     std::vector<uint64_t> flagWeights;   // per side: the sum of its deletion flags' weights
     for (TableSide* side : sides) {
@@ -516,14 +537,8 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
                 const uint32_t mask = masks[s];
                 const uint32_t recNo = first + b;
                 const uint64_t deleted = static_cast<uint64_t>('T' - 'F') * flags;
-                uint64_t sum = 0;
                 uint32_t other = 0;
-                for (uint32_t i = 0; i < m; ++i) {
-                    const uint32_t bits = unmet[i] & mask;
-                    hashes[i] += (bits & kDeleted) ? deleted : 0;
-                    sum += NtxEntryHash::finish(hashes[i], recNo + i);
-                    other |= bits & ~kDeleted;
-                }
+                uint64_t sum = finishBlock(hashes.data(), unmet.data(), m, mask, deleted, recNo, other);
                 if (other != 0)
                     for (uint32_t i = 0; i < m; ++i)
                         if (unmet[i] & mask & ~kDeleted)

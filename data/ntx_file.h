@@ -120,9 +120,13 @@ public:
     // The hash of an entry whose weighted words sum to sum: the sum mixed
     // with the record number, multiplied out to 128 bits and folded, so that
     // every bit of the result depends on every bit of both.
-    static uint64_t finish(uint64_t sum, uint32_t recNo)
+    static uint64_t finish(uint64_t sum, uint32_t recNo) { return finishMixed(sum ^ recordMix(recNo)); }
+    // finish in two steps, for a pass over records in turn: the record
+    // number's part grows by kRecordStep from one record to the next.
+    static constexpr uint64_t kRecordStep = 0x9E3779B97F4A7C15ull;
+    static uint64_t recordMix(uint32_t recNo) { return (static_cast<uint64_t>(recNo) + 1) * kRecordStep; }
+    static uint64_t finishMixed(uint64_t h)
     {
-        const uint64_t h = sum ^ ((static_cast<uint64_t>(recNo) + 1) * 0x9E3779B97F4A7C15ull);
         const unsigned __int128 p = static_cast<unsigned __int128>(h ^ 0xA0761D6478BD642Full) * 0xE7037ED1A0B428DBull;
         return static_cast<uint64_t>(p) ^ static_cast<uint64_t>(p >> 64);
     }

@@ -1357,7 +1357,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
     // One page, its keys of N words (0: of nWords, more than kFixedWords).
     // Words are loaded at any place of a key: each page has eight bytes to
     // spare after it.
-    auto takePage = [&]<size_t N>(uint64_t number, const unsigned char* page) {
+    auto takePage = [&]<size_t N, bool ByteFirst>(uint64_t number, const unsigned char* page) {
         NtxScanPage& info = pages[number];
         info.count = get16(page);
         if (info.count > M) {
@@ -1423,7 +1423,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
             uint64_t h = 0;
 #pragma GCC unroll 8
             for (size_t j = 0; j < n; ++j) {
-                cur[j] = ntxLoadWord(reinterpret_cast<const char*>(it) + at[j], shift[j]);
+                cur[j] = ByteFirst && j == 0 ? it[8] : ntxLoadWord(reinterpret_cast<const char*>(it) + at[j], shift[j]);
                 h += cur[j] * weight[j];
             }
             if (i > 0 && !ntxWordsBefore(prev, prevRec, cur, rec, n)) {
@@ -1464,22 +1464,28 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
                 keep(item(i));
         }
     };
-    auto readPages = [&]<size_t N>() {
+    auto readPages = [&]<size_t N, bool ByteFirst>() {
         return forEachPage(pageCount, memory, [&](uint64_t number, const unsigned char* page) {
-            takePage.template operator()<N>(number, page);
+            takePage.template operator()<N, ByteFirst>(number, page);
         });
+    };
+    // Most keys start with a piece of one byte (the deletion flag): that
+    // word is the byte itself.
+    auto readPagesOf = [&]<size_t N>() {
+        return nWords > 0 && W[0].at == 0 && W[0].shift == 56 ? readPages.template operator()<N, true>()
+                                                                : readPages.template operator()<N, false>();
     };
     Status read;
     switch (nWords) {
-    case 1: read = readPages.template operator()<1>(); break;
-    case 2: read = readPages.template operator()<2>(); break;
-    case 3: read = readPages.template operator()<3>(); break;
-    case 4: read = readPages.template operator()<4>(); break;
-    case 5: read = readPages.template operator()<5>(); break;
-    case 6: read = readPages.template operator()<6>(); break;
-    case 7: read = readPages.template operator()<7>(); break;
-    case 8: read = readPages.template operator()<8>(); break;
-    default: read = readPages.template operator()<0>(); break;
+    case 1: read = readPagesOf.template operator()<1>(); break;
+    case 2: read = readPagesOf.template operator()<2>(); break;
+    case 3: read = readPagesOf.template operator()<3>(); break;
+    case 4: read = readPagesOf.template operator()<4>(); break;
+    case 5: read = readPagesOf.template operator()<5>(); break;
+    case 6: read = readPagesOf.template operator()<6>(); break;
+    case 7: read = readPagesOf.template operator()<7>(); break;
+    case 8: read = readPagesOf.template operator()<8>(); break;
+    default: read = readPagesOf.template operator()<0>(); break;
     }
     if (!read)
         return read;

@@ -3,12 +3,12 @@
 // index whole, in order, and does it hold exactly one key per record, each the
 // key computed from its record? Set-up rebuilds an index for which it is not.
 //
-// It runs over every index at every start, so it reads each file once: the
-// table front to back, computing the keys of all its indexes from each record
-// (on a second thread), while each index file is read whole and walked in key
-// order (NtxFile::digest). The two sides are compared by entry count and by a
-// sum of one hash per (key, record), so no key is kept in memory, and the
-// table's side hashes each key from the record's fields as they lie.
+// It runs over every index at every start, so it reads each file once, front
+// to back, on two threads: each index file (NtxFile::digest), then the
+// table's records, computing the keys of all its indexes from each record.
+// The two sides are compared by entry count and by a sum of one hash per
+// (key, record), so no key is kept in memory, and the table's side hashes
+// each key from the record's fields as they lie.
 #include "data/dbf_file.h"
 #include "data/expr.h"
 #include "data/ntx_file.h"

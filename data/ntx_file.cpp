@@ -1329,7 +1329,8 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
     };
     const NtxHashWord* const W = words.data();
     const size_t nWords = words.size();
-    std::vector<uint64_t> wordsA(nWords), wordsB(nWords);   // a key of more words than kFixedWords
+    // For a key of more words than the page loop is made for (eight).
+    std::vector<uint64_t> wordsA(nWords), wordsB(nWords);
     std::vector<uint32_t> itemAt(nWords), itemShift(nWords);
     std::vector<uint64_t> itemWeight(nWords);
     for (size_t j = 0; j < nWords; ++j) {
@@ -1354,7 +1355,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
         return NtxScanPage::None;
     };
 
-    // One page, its keys of N words (0: of nWords, more than kFixedWords).
+    // One page, its keys of N words (0: of nWords, more than eight).
     // Words are loaded at any place of a key: each page has eight bytes to
     // spare after it.
     auto takePage = [&]<size_t N, bool ByteFirst>(uint64_t number, const unsigned char* page) {

@@ -43,7 +43,7 @@ PatientForm* openRegister()
     auto* w = form<PatientForm>(QStringLiteral("Form_Patient"));
     if (!w)
         fail("PATNT() did not open Form_Patient");
-    w->repaint();   // the grid reads and paints its visible rows now
+    paintShown(w, "Form_Patient");   // the grid reads and paints its visible rows now
     return w;
 }
 

@@ -87,7 +87,7 @@ void runTrendsOpen(const Context& ctx)
             TRENDS();
             w = form<TrendsForm>(QStringLiteral("Form_Trends"));
             if (w)
-                w->repaint();
+                paintShown(w, "trends_open");
         });
         if (!w || w->patientCode() != kPatient || w->trends().visits != kOwnVisits)
             fail("trends_open: the chart does not show the patient's 1000 visits");

@@ -36,7 +36,7 @@ PVisitForm* openVisits()
     auto* w = form<PVisitForm>(kForm);
     if (!w)
         fail("PVISIT() did not open Form_PVisit");
-    w->repaint();   // the lists read and paint their visible rows now
+    paintShown(w, "Form_PVisit");   // the lists read and paint their visible rows now
     return w;
 }
 

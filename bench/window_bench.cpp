@@ -5,7 +5,9 @@
 #include "visits/rtf/rtf.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QWindow>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -165,6 +167,18 @@ void waitShown(QWidget* window, const char* workload)
 {
     if (!QTest::qWaitForWindowExposed(window))
         fail(std::string(workload) + ": the window was never shown");
+    window->repaint();
+}
+
+void paintShown(QWidget* window, const char* workload)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!window->windowHandle() || !window->windowHandle()->isExposed()) {
+        if (waited.elapsed() > 5000)
+            fail(std::string(workload) + ": the window was never shown");
+        QCoreApplication::processEvents();
+    }
     window->repaint();
 }
 

@@ -50,6 +50,10 @@ std::string practiceSizes(long patients, long visits);
 // repaint() paints nothing, and a step timed up to the repaint would time no
 // painting at all.
 void waitShown(QWidget* window, const char* workload);
+// The same inside a timed step that opens the window: the platform's events
+// are taken until it is shown, without the sleeps of a test's wait, then it
+// is painted; the step's time is then that of a window on the screen.
+void paintShown(QWidget* window, const char* workload);
 
 struct Figures {
     std::vector<double> ms;

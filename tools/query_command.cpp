@@ -70,7 +70,10 @@ struct Query {
     int status = 0;   // 0 the criteria parsed; else the exit status to return
 };
 
-Query criteriaOf(Invocation& inv, data::Workspace& ws)
+// The criteria as given; a value that does not parse is a usage error,
+// told before the folder is looked at. The chamber is named here and looked
+// up in the folder by chamberOf.
+Query criteriaOf(Invocation& inv)
 {
     Query q;
     query::Criteria& c = q.criteria;
@@ -104,19 +107,21 @@ Query criteriaOf(Invocation& inv, data::Workspace& ws)
         c.status = s[0] - '0' + 1;
     }
     c.presWords = QString::fromStdString(inv.value("--words"));
-    if (inv.has("--chamber")) {
-        auto code = chamberCode(ws, inv.value("--chamber"));
-        if (!code) {
-            q.status = inv.fail(code.message());
-            return q;
-        }
-        if (code.value() == 0) {
-            q.status = badCriterion(inv, "no chamber is named '" + inv.value("--chamber") + "'");
-            return q;
-        }
-        c.chamberCode = code.value();
-    }
     return q;
+}
+
+// The chamber criterion's code from the folder: 0 the exit status to go on.
+int chamberOf(Invocation& inv, data::Workspace& ws, query::Criteria& c)
+{
+    if (!inv.has("--chamber"))
+        return 0;
+    auto code = chamberCode(ws, inv.value("--chamber"));
+    if (!code)
+        return inv.fail(code.message());
+    if (code.value() == 0)
+        return badCriterion(inv, "no chamber is named '" + inv.value("--chamber") + "'");
+    c.chamberCode = code.value();
+    return 0;
 }
 
 bool setUp(const data::Workspace& ws, std::string& missing)
@@ -139,15 +144,17 @@ int run(Invocation& inv, bool print)
     const std::string pdf = inv.value("--pdf");
     if (print && pdf.empty())
         return inv.usageError("where to? Give --pdf FILE");
+    Query q = criteriaOf(inv);
+    if (q.status != 0)
+        return q.status;
     ensureGuiApplication();
     data::Workspace ws(inv.folder());
     ws.setDeletedVisible(false);
     if (std::string missing; !setUp(ws, missing))
         return inv.fail(inv.folder() + ": not a data folder set up by the program (" + missing +
                         " is missing); 'curanote-data setup' sets one up");
-    Query q = criteriaOf(inv, ws);
-    if (q.status != 0)
-        return q.status;
+    if (const int status = chamberOf(inv, ws, q.criteria); status != 0)
+        return status;
     auto found = query::search(ws, q.criteria, query::kByDateTime);
     if (!found)
         return inv.fail(found.message());

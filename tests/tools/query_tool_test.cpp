@@ -108,6 +108,11 @@ TEST_F(QueryTool, BadCriteriaAreOneLineErrorsWithStatusTwo)
         EXPECT_TRUE(r.out.empty()) << args;
     }
     EXPECT_EQ(query("--from 2026-05-31 --to 2026-05-31 --chamber \"home visit\"").status, 0);
+    // A value that does not parse is told before the folder is looked at.
+    fs::create_directories(root / "empty");
+    const Split r = toolIn(root, "query empty --from 2026-02-30");
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("--from"), std::string::npos) << r.err;
 }
 
 TEST_F(QueryTool, StatisticsReportPutsTheSummaryOnANewPageWhenPageOneIsFull)

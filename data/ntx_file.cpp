@@ -1358,7 +1358,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
     // One page, its keys of N words (0: of nWords, more than eight).
     // Words are loaded at any place of a key: each page has eight bytes to
     // spare after it.
-    auto takePage = [&]<size_t N, bool ByteFirst>(uint64_t number, const unsigned char* page) {
+    auto takePage = [&]<size_t N, bool ByteFirst, bool Whole>(uint64_t number, const unsigned char* page) {
         NtxScanPage& info = pages[number];
         info.count = get16(page);
         if (info.count > M) {
@@ -1424,7 +1424,8 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
             uint64_t h = 0;
 #pragma GCC unroll 8
             for (size_t j = 0; j < n; ++j) {
-                cur[j] = ByteFirst && j == 0 ? it[8] : ntxLoadWord(reinterpret_cast<const char*>(it) + at[j], shift[j]);
+                cur[j] = ByteFirst && j == 0 ? it[8]
+                                             : ntxLoadWord(reinterpret_cast<const char*>(it) + at[j], Whole ? 0 : shift[j]);
                 h += cur[j] * weight[j];
             }
             if (i > 0 && !ntxWordsBefore(prev, prevRec, cur, rec, n)) {
@@ -1465,16 +1466,20 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
                 keep(item(i));
         }
     };
-    auto readPages = [&]<size_t N, bool ByteFirst>() {
+    auto readPages = [&]<size_t N, bool ByteFirst, bool Whole>() {
         return forEachPage(pageCount, memory, [&](uint64_t number, const unsigned char* page) {
-            takePage.template operator()<N, ByteFirst>(number, page);
+            takePage.template operator()<N, ByteFirst, Whole>(number, page);
         });
     };
     // Most keys start with a piece of one byte (the deletion flag): that
-    // word is the byte itself.
+    // word is the byte itself. In most the other words are whole ones,
+    // shifted by nothing.
+    const bool byteFirst = nWords > 0 && W[0].at == 0 && W[0].shift == 56;
+    const bool whole = std::all_of(W + (byteFirst ? 1 : 0), W + nWords, [](const NtxHashWord& w) { return w.shift == 0; });
     auto readPagesOf = [&]<size_t N>() {
-        return nWords > 0 && W[0].at == 0 && W[0].shift == 56 ? readPages.template operator()<N, true>()
-                                                                : readPages.template operator()<N, false>();
+        if (byteFirst)
+            return whole ? readPages.template operator()<N, true, true>() : readPages.template operator()<N, true, false>();
+        return whole ? readPages.template operator()<N, false, true>() : readPages.template operator()<N, false, false>();
     };
     Status read;
     switch (nWords) {

@@ -381,10 +381,11 @@ constexpr uint32_t kDeleted = 1u << 30;    // its deletion flag is set
 constexpr uint32_t kNeverMet = 1u << 31;   // every record: the sides that take no word directly
 
 // The sum of a block's entry hashes from their words' sums (hashes, of the
-// records from recNo on), a deleted record's flag changed without a branch;
-// other gets the bits of the records whose keys the words do not give. A
-// function of its own, so that its loop has the registers to itself.
-__attribute__((noinline)) uint64_t finishBlock(uint64_t* hashes, const uint32_t* unmet, uint32_t m, uint32_t mask,
+// records from recNo on, as for live records), a deleted record's flag
+// changed without a branch; other gets the bits of the records whose keys
+// the words do not give. A function of its own, so that its loop has the
+// registers to itself.
+__attribute__((noinline)) uint64_t finishBlock(const uint64_t* hashes, const uint32_t* unmet, uint32_t m, uint32_t mask,
                                                uint64_t deleted, uint32_t recNo, uint32_t& other)
 {
     uint64_t sum = 0;
@@ -392,8 +393,7 @@ __attribute__((noinline)) uint64_t finishBlock(uint64_t* hashes, const uint32_t*
     uint64_t recordMix = NtxEntryHash::recordMix(recNo);
     for (uint32_t i = 0; i < m; ++i, recordMix += NtxEntryHash::kRecordStep) {
         const uint32_t bits = unmet[i] & mask;
-        hashes[i] += (bits & kDeleted) ? deleted : 0;
-        sum += NtxEntryHash::finishMixed(hashes[i] ^ recordMix);
+        sum += NtxEntryHash::finishMixed((hashes[i] + ((bits & kDeleted) ? deleted : 0)) ^ recordMix);
         others |= bits & ~kDeleted;
     }
     other = others;
@@ -500,9 +500,13 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
                         const ptrdiff_t apart = static_cast<ptrdiff_t>(y.at) - static_cast<ptrdiff_t>(x.at);
                         const uint64_t weight2 = y.weight;
                         const unsigned shift2 = y.shift;
-                        if (x.kind == HashWord::Raw)
+                        if (x.kind == HashWord::Raw && shift == 0 && shift2 == 0)   // two whole words
                             for (uint32_t i = 0; i < m; ++i, at += length)
-                                hashes[i] += ntxLoadWord(at, shift) * weight + ntxLoadWord(at + apart, shift2) * weight2;
+                                hashes[i] += ntxLoadWord(at, 0) * weight + ntxLoadWord(at + apart, 0) * weight2;
+                        else if (x.kind == HashWord::Raw)
+                            for (uint32_t i = 0; i < m; ++i, at += length)
+                                hashes[i] +=
+                                    ntxLoadWord(at, shift) * weight + ntxLoadWord(at + apart, shift2) * weight2;
                         else   // carries run towards later bytes only, which the shift drops
                             for (uint32_t i = 0; i < m; ++i, at += length)
                                 hashes[i] += (__builtin_bswap64(upperWord(load(at))) >> shift) * weight +
@@ -541,9 +545,11 @@ Status sumTable(const DbfFile& dbf, const std::vector<TableSide*>& sides, std::a
                 uint64_t sum = finishBlock(hashes.data(), unmet.data(), m, mask, deleted, recNo, other);
                 if (other != 0)
                     for (uint32_t i = 0; i < m; ++i)
-                        if (unmet[i] & mask & ~kDeleted)
+                        if (unmet[i] & mask & ~kDeleted) {
+                            const uint64_t common = hashes[i] + ((unmet[i] & mask & kDeleted) ? deleted : 0);
                             sum += w.hashThroughExpression(records + static_cast<size_t>(i) * length, recNo + i) -
-                                   NtxEntryHash::finish(hashes[i], recNo + i);
+                                   NtxEntryHash::finish(common, recNo + i);
+                        }
                 sums[s] += sum;
             }
         }

@@ -1424,8 +1424,8 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
             uint64_t h = 0;
 #pragma GCC unroll 8
             for (size_t j = 0; j < n; ++j) {
-                cur[j] = ByteFirst && j == 0 ? it[8]
-                                             : ntxLoadWord(reinterpret_cast<const char*>(it) + at[j], Whole ? 0 : shift[j]);
+                const char* const word = reinterpret_cast<const char*>(it) + at[j];
+                cur[j] = ByteFirst && j == 0 ? it[8] : ntxLoadWord(word, Whole ? 0 : shift[j]);
                 h += cur[j] * weight[j];
             }
             if (i > 0 && !ntxWordsBefore(prev, prevRec, cur, rec, n)) {
@@ -1475,11 +1475,14 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
     // word is the byte itself. In most the other words are whole ones,
     // shifted by nothing.
     const bool byteFirst = nWords > 0 && W[0].at == 0 && W[0].shift == 56;
-    const bool whole = std::all_of(W + (byteFirst ? 1 : 0), W + nWords, [](const NtxHashWord& w) { return w.shift == 0; });
+    const bool whole =
+        std::all_of(W + (byteFirst ? 1 : 0), W + nWords, [](const NtxHashWord& w) { return w.shift == 0; });
     auto readPagesOf = [&]<size_t N>() {
         if (byteFirst)
-            return whole ? readPages.template operator()<N, true, true>() : readPages.template operator()<N, true, false>();
-        return whole ? readPages.template operator()<N, false, true>() : readPages.template operator()<N, false, false>();
+            return whole ? readPages.template operator()<N, true, true>()
+                         : readPages.template operator()<N, true, false>();
+        return whole ? readPages.template operator()<N, false, true>()
+                     : readPages.template operator()<N, false, false>();
     };
     Status read;
     switch (nWords) {

@@ -1331,6 +1331,7 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
     const size_t nWords = words.size();
     // For a key of more words than the page loop is made for (eight).
     std::vector<uint64_t> wordsA(nWords), wordsB(nWords);
+    // Where each word lies in an item, its shift and weight.
     std::vector<uint32_t> itemAt(nWords), itemShift(nWords);
     std::vector<uint64_t> itemWeight(nWords);
     for (size_t j = 0; j < nWords; ++j) {
@@ -1372,26 +1373,21 @@ Status NtxFile::scanTree(std::optional<uint32_t> maxRecord, const std::vector<Nt
         const size_t n = N ? N : nWords;
         // What the loop reads of the check, as values of its own (a
         // reference would be read again after every store).
-        const NtxHashWord* const w = W;
         const uint64_t low = recLow, span = recSpan;
         const unsigned last = lastItem;
         uint64_t fixedA[N ? N : 1] = {}, fixedB[N ? N : 1] = {};
-        // Where each word lies in an item, its shift and weight.
         uint32_t fixedAt[N ? N : 1], fixedShift[N ? N : 1];
         uint64_t fixedWeight[N ? N : 1];
-        const uint32_t* at = fixedAt;
-        const uint32_t* shift = fixedShift;
-        const uint64_t* weight = fixedWeight;
+        const uint32_t* at = itemAt.data();
+        const uint32_t* shift = itemShift.data();
+        const uint64_t* weight = itemWeight.data();
         if constexpr (N != 0) {
-            for (size_t j = 0; j < N; ++j) {
-                fixedAt[j] = w[j].at + 8u;
-                fixedShift[j] = w[j].shift;
-                fixedWeight[j] = w[j].weight;
-            }
-        } else {
-            at = itemAt.data();
-            shift = itemShift.data();
-            weight = itemWeight.data();
+            std::copy_n(at, N, fixedAt);
+            std::copy_n(shift, N, fixedShift);
+            std::copy_n(weight, N, fixedWeight);
+            at = fixedAt;
+            shift = fixedShift;
+            weight = fixedWeight;
         }
         uint64_t* cur = N ? fixedA : wordsA.data();
         uint64_t* prev = N ? fixedB : wordsB.data();

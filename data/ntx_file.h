@@ -177,30 +177,6 @@ inline uint64_t ntxLoadWord(const char* p, unsigned shift)
     return __builtin_bswap64(w) >> shift;
 }
 
-// The sum of n words, each read by load and multiplied by its weight; up to
-// eight of them without a loop, as the checks take it for every key.
-template <class Word, class Load>
-inline __attribute__((always_inline)) uint64_t ntxWordSum(const Word* w, size_t n, Load load)
-{
-    uint64_t h = 0;
-    switch (n) {
-    default:
-        for (size_t i = 8; i < n; ++i)
-            h += load(w[i]) * w[i].weight;
-        [[fallthrough]];
-    case 8: h += load(w[7]) * w[7].weight; [[fallthrough]];
-    case 7: h += load(w[6]) * w[6].weight; [[fallthrough]];
-    case 6: h += load(w[5]) * w[5].weight; [[fallthrough]];
-    case 5: h += load(w[4]) * w[4].weight; [[fallthrough]];
-    case 4: h += load(w[3]) * w[3].weight; [[fallthrough]];
-    case 3: h += load(w[2]) * w[2].weight; [[fallthrough]];
-    case 2: h += load(w[1]) * w[1].weight; [[fallthrough]];
-    case 1: h += load(w[0]) * w[0].weight; [[fallthrough]];
-    case 0: break;
-    }
-    return h;
-}
-
 // The hash of a key cut into pieces of these widths (summing to its length).
 inline uint64_t ntxEntryHash(const std::vector<uint16_t>& pieces, const char* key, uint32_t recNo)
 {

@@ -436,13 +436,13 @@ bool Setup::indexSound(const IndexDef& ix)
         numbers.push_back(n);
     }
     // The table's blank check, if it has one, is answered by the same read.
+    const std::string table = ws_.resolve(def.fileName());
     RecordSearch blanks;
     for (const auto& step : catalog::openSteps())
         if (step.check && catalog::sameName(step.table, def.name))
-            if (auto dbf = DbfFile::open(ws_.resolve(def.fileName()), false); dbf)
+            if (auto dbf = DbfFile::open(table, false); dbf)
                 blanks.test = blankTest(**dbf, *step.check, ws_.deletedVisible());
-    const std::vector<Status> verdicts =
-        checkIndexes(ws_.resolve(def.fileName()), files, blanks.test ? &blanks : nullptr);
+    const std::vector<Status> verdicts = checkIndexes(table, files, blanks.test ? &blanks : nullptr);
     if (blanks.done)
         blankSeen_[def.number] = {blanks.found, blanks.records};
     for (size_t i = 0; i < numbers.size(); ++i)
